@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -362,14 +361,4 @@ TEST(GraphSurface, ImagesAreViewportRelativeAndPutImageClips) {
   std::span<const std::uint8_t> cut(image.data(), image.size() - 1);
   EXPECT_FALSE(PutImage(*g, 0, 0, cut, NormalPut));
   EXPECT_EQ(CountColour(*g, 9), 3);
-}
-
-TEST(GraphSurface, SurfacePixelReadsBlackOutsideTheSurface) {
-  auto g = OpenSurface(16, 8);
-  SetFillStyle(*g, SolidFill, 7);
-  Bar(*g, 0, 0, 15, 7);
-  EXPECT_EQ(SurfacePixel(*g, 15, 7), 7);
-  EXPECT_EQ(SurfacePixel(*g, 16, 0), 0);
-  EXPECT_EQ(SurfacePixel(*g, 0, 8), 0);
-  EXPECT_EQ(SurfacePixel(*g, -1, 0), 0);
 }
