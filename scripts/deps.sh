@@ -10,8 +10,9 @@ packages=(
 )
 if [ "${1:-}" = "--test" ]; then
   # End-to-end tests: a virtual X server, a terminal multiplexer, a key
-  # sender, a screenshot tool and an independent PNG decoder.
-  packages+=(xvfb xauth tmux xdotool x11-apps imagemagick libpng-tools python3)
+  # sender, a screenshot tool and independent PNG and screenshot decoders
+  # (netpbm: pngtopnm, xwdtopnm).
+  packages+=(xvfb xauth tmux xdotool x11-apps imagemagick libpng-tools python3 netpbm)
 fi
 
 missing=()
