@@ -104,7 +104,7 @@ TEST_P(Sweep, ProductionMakesTheReferenceMoves) {
 INSTANTIATE_TEST_SUITE_P(
     Parameters, Sweep,
     ::testing::Values(
-        SweepCase{"Largest", Params(250, 250, 20000, 0.3, 0.6, 0.1, 10), 6000},
+        SweepCase{"Largest", Params(250, 250, 20000, 0.3, 0.6, 0.1, 10), 10000},
         SweepCase{"LargestCrowded", Params(250, 250, 32767, 1.0, 0.5, 1.0, 10), 4000},
         SweepCase{"OneRow", Params(1, 200, 60, 0.4, 0.9, 0.3, 4), 10000},
         SweepCase{"OneColumn", Params(200, 1, 60, 0.4, 0.9, 0.3, 4), 10000},
@@ -113,8 +113,8 @@ INSTANTIATE_TEST_SUITE_P(
         SweepCase{"AllNegative", Params(150, 150, 4000, -0.7, -0.4, -0.3, 4), 100000, 3000},
         SweepCase{"NegativeWallsAndGravity", Params(60, 80, 1500, -0.7, 0.4, -0.3, 4), 10000},
         SweepCase{"GravityOnly", Params(100, 30, 300, 0.0, 0.0, 0.5, 5), 8000},
-        SweepCase{"Mid", Params(100, 100, 3000, 0.5, 0.8, 0.2, 3), 10000},
-        SweepCase{"StrongCohesion", Params(100, 100, 5000, 0.2, 1.0, 0.5, 5), 10000},
+        SweepCase{"Mid", Params(100, 100, 3000, 0.5, 0.8, 0.2, 3), 35000},
+        SweepCase{"StrongCohesion", Params(100, 100, 5000, 0.2, 1.0, 0.5, 5), 15000},
         SweepCase{"Repulsion", Params(50, 70, 1000, 1.0, -1.0, -1.0, 2), 100000, 2000},
         SweepCase{"NearestOnly", Params(30, 30, 450, -1.0, 1.0, 0.0, 1), 10000}),
     [](const ::testing::TestParamInfo<SweepCase>& info) { return info.param.name; });
