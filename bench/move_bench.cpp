@@ -4,6 +4,7 @@
 // attempt (from CPU time), and whether both made the same number of attempts
 // and ended with the same bottom-row count (the same run).
 #include <benchmark/benchmark.h>
+#include <unistd.h>  // Required for: isatty
 
 #include <cstdint>
 #include <cstdio>
@@ -93,6 +94,8 @@ class TableReporter : public benchmark::ConsoleReporter {
  public:
   std::map<std::string, Measured> runs;
 
+  explicit TableReporter(OutputOptions options) : ConsoleReporter(options) {}
+
   void ReportRuns(const std::vector<Run>& report) override {
     ConsoleReporter::ReportRuns(report);
     for (const Run& run : report) {
@@ -133,7 +136,9 @@ void PrintTable(const TableReporter& reporter) {
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  TableReporter reporter;
+  // Colours only on a terminal, so that a saved report stays plain text.
+  TableReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_ColorTabular
+                                               : benchmark::ConsoleReporter::OO_Tabular);
   benchmark::RunSpecifiedBenchmarks(&reporter);
   PrintTable(reporter);
   benchmark::Shutdown();
