@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# The batch runner as a person uses it: CSV and stats, the grid file, refused
+# parameters, and reactors that can never move again.
+set -uo pipefail
+batch="$1/tools/lemvaris-batch"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# run NAME ARGS...: stdout to $work/NAME.out, stderr to $work/NAME.err, code in $code
+run() {
+  local name=$1; shift
+  "$batch" "$@" >"$work/$name.out" 2>"$work/$name.err"
+  code=$?
+}
+
+base=(--N 100 --M 100 --K 3000 --Ah 0.5 --Kh 0.8 --G 0.2 --rSz 3)
+
+# Samples every 2000 steps and at the final T; the stats line on stderr.
+run csv "${base[@]}" --steps 4500 --grid "$work/grid.txt"
+[ "$code" -eq 0 ] || fail "normal run exit $code"
+[ "$(cut -d, -f1 "$work/csv.out" | tr '\n' ' ')" = "T 0 2000 4000 4500 " ] ||
+  fail "CSV rows: $(tr '\n' ' ' <"$work/csv.out")"
+grep -Eq '^[0-9]+,[0-9]+$' <(tail -n +2 "$work/csv.out") || fail "CSV values"
+[ "$(grep -Evc '^[0-9]+,[0-9]+$' <(tail -n +2 "$work/csv.out"))" -eq 0 ] || fail "CSV malformed line"
+grep -Eq '^moves=4500 attempts=[0-9]+ seconds=[0-9.]+ moves_per_second=[0-9]+$' "$work/csv.err" ||
+  fail "stats line: $(cat "$work/csv.err")"
+[ "$(wc -l <"$work/csv.err")" -eq 1 ] || fail "stderr has more than the stats line"
+
+# The grid: N+2 lines of M+2 digits, walls round the frame, K particles, and
+# the last sample is the particle count of row N.
+[ "$(wc -l <"$work/grid.txt")" -eq 102 ] || fail "grid lines"
+[ "$(awk 'length($0) != 102' "$work/grid.txt" | wc -l)" -eq 0 ] || fail "grid line length"
+[ "$(grep -Evc '^[012]+$' "$work/grid.txt")" -eq 0 ] || fail "grid digits"
+[ "$(sed -n '1p;102p' "$work/grid.txt" | tr -d '0\n' | wc -c)" -eq 0 ] || fail "top or bottom wall"
+[ "$(sed -n '2,101p' "$work/grid.txt" | grep -Evc '^0[12]{100}0$')" -eq 0 ] || fail "side walls"
+[ "$(tr -cd '2' <"$work/grid.txt" | wc -c)" -eq 3000 ] || fail "particle count"
+bottom=$(sed -n '101p' "$work/grid.txt" | tr -cd '2' | wc -c)
+[ "$(tail -n 1 "$work/csv.out")" = "4500,$bottom" ] || fail "last sample is not row N of the grid"
+
+# The same parameters give the same run.
+run again "${base[@]}" --steps 4500
+cmp -s "$work/csv.out" "$work/again.out" || fail "second run differs"
+
+# No steps: the set-up only; a multiple of 2000 gives no extra last line.
+run none "${base[@]}" --steps 0
+[ "$code" -eq 0 ] && [ "$(tr '\n' ' ' <"$work/none.out")" = "T,bottom $(sed -n 2p "$work/csv.out") " ] ||
+  fail "steps 0: $(tr '\n' ' ' <"$work/none.out")"
+run even "${base[@]}" --steps 2000
+[ "$(cut -d, -f1 "$work/even.out" | tr '\n' ' ')" = "T 0 2000 " ] || fail "steps 2000 rows"
+
+# Refusals: exit 2, a message naming the parameter, nothing on stdout, no file.
+# refused NAME ARGS...: NAME is the option the message must name.
+refused() {
+  local what=$1; shift
+  rm -f "$work/refused.txt"
+  run refused "$@" --grid "$work/refused.txt"
+  [ "$code" -eq 2 ] || fail "$what: exit $code"
+  [ -s "$work/refused.out" ] && fail "$what: wrote to stdout"
+  [ -e "$work/refused.txt" ] && fail "$what: created the grid file"
+  grep -q -- "$what" "$work/refused.err" || fail "$what: message does not name it: $(cat "$work/refused.err")"
+  [ "$(wc -l <"$work/refused.err")" -eq 1 ] || fail "$what: more than one line on stderr"
+}
+refused --N --N 0 --M 100 --K 3000 --Ah 0.5 --Kh 0.8 --G 0.2 --rSz 3 --steps 10
+refused --K --N 250 --M 250 --K 40000 --Ah 0.5 --Kh 0.8 --G 0.2 --rSz 3 --steps 10
+refused --K --N 10 --M 10 --K 101 --Ah 0.5 --Kh 0.8 --G 0.2 --rSz 3 --steps 10
+refused --M --M 251 --N 10 --K 1 --Ah 0.5 --Kh 0.8 --G 0.2 --rSz 3 --steps 10
+refused --Ah --Ah 1.0001 --N 10 --M 10 --K 1 --Kh 0.8 --G 0.2 --rSz 3 --steps 10
+refused --G --G -1.0001 --N 10 --M 10 --K 1 --Ah 0.8 --Kh 0.2 --rSz 3 --steps 10
+refused --Kh --Kh abc --N 10 --M 10 --K 1 --Ah 0.8 --G 0.2 --rSz 3 --steps 10
+refused --rSz --rSz 11 --N 10 --M 10 --K 1 --Ah 0.8 --Kh 0.2 --G 0.2 --steps 10
+refused --rSz --rSz 0 --N 10 --M 10 --K 1 --Ah 0.8 --Kh 0.2 --G 0.2 --steps 10
+refused --steps --steps -1 --N 10 --M 10 --K 1 --Ah 0.8 --Kh 0.2 --G 0.2 --rSz 1
+refused --N --N 65537 --M 10 --K 1 --Ah 0.8 --Kh 0.2 --G 0.2 --rSz 1 --steps 1
+refused --steps --steps --N 10 --M 10 --K 1 --Ah 0.8 --Kh 0.2 --G 0.2 --rSz 1
+refused --G --G --N 10 --M 10 --K 1 --Ah 0.8 --Kh 0.2 --rSz 1 --steps 1
+refused --rSz --N 10 --M 10 --K 1 --Ah 0.8 --Kh 0.2 --G 0.2 --steps 1
+refused --N --N 5 --N 6 --M 10 --K 1 --Ah 0.8 --Kh 0.2 --G 0.2 --rSz 1 --steps 1
+refused --Gravity --Gravity 1 --N 10 --M 10 --K 1 --Ah 0.8 --Kh 0.2 --G 0.2 --rSz 1 --steps 1
+
+# The bounds themselves are accepted.
+run bounds --N 250 --M 250 --K 32767 --Ah -1 --Kh 1 --G -1 --rSz 10 --steps 10
+[ "$code" -eq 0 ] || fail "largest values refused: $(cat "$work/bounds.err")"
+run small --N 1 --M 1 --K 1 --Ah 1 --Kh -1 --G 1 --rSz 1 --steps 0
+[ "$code" -eq 0 ] || fail "smallest values refused: $(cat "$work/small.err")"
+
+# Reactors that can never move: exit 3 with the T reached, CSV up to there.
+run full --N 3 --M 3 --K 9 --Ah 0.5 --Kh 0.8 --G 0.2 --rSz 3 --steps 100 --grid "$work/full.txt"
+[ "$code" -eq 3 ] || fail "full reactor: exit $code"
+grep -qx 'frozen at T=0' "$work/full.err" || fail "full reactor message: $(cat "$work/full.err")"
+[ "$(tr '\n' ' ' <"$work/full.out")" = "T,bottom 0,3 " ] || fail "full reactor CSV"
+[ "$(tr '\n' ' ' <"$work/full.txt")" = "00000 02220 02220 02220 00000 " ] || fail "full reactor grid"
+run still --N 100 --M 100 --K 3000 --Ah 0 --Kh 0 --G 0 --rSz 3 --steps 100000
+[ "$code" -eq 3 ] || fail "no forces: exit $code"
+grep -qx 'frozen at T=0' "$work/still.err" || fail "no forces message: $(cat "$work/still.err")"
+grep -Eq '^moves=0 attempts=[0-9]+ ' "$work/still.err" || fail "no forces stats"
+run sink --N 30 --M 20 --K 100 --Ah 0 --Kh 0 --G 0.5 --rSz 2 --steps 100000
+[ "$code" -eq 3 ] || fail "settling layer: exit $code"
+T=$(sed -n 's/^frozen at T=\([0-9]*\)$/\1/p' "$work/sink.err")
+[ -n "$T" ] && [ "$T" -gt 0 ] && [ "$(tail -n 1 "$work/sink.out" | cut -d, -f1)" = "$T" ] ||
+  fail "settling layer: T=$T, last CSV line $(tail -n 1 "$work/sink.out")"
+
+[ "$failures" -eq 0 ] && echo "batch: all checks passed"
+exit $((failures > 0))

@@ -1,0 +1,241 @@
+// lemvaris-batch: the simulation without a window, for experiments.
+//
+//   lemvaris-batch --N 100 --M 100 --K 3000 --Ah 0.5 --Kh 0.8 --G 0.2 --rSz 3
+//                  --steps 200000 [--grid FILE]
+//
+// Sets the reactor up exactly as the interactive program does and makes that
+// many moves. Standard output: the CSV "T,bottom", the row-N particle count at
+// T = 0, 2000, 4000, ... (the chart's cadence) and at the final T. Standard
+// error: a progress line while a run longer than a second goes on (terminal
+// only), then "moves=.. attempts=.. seconds=.. moves_per_second=..".
+// --grid FILE: the final grid, rows 0..N+1 of columns 0..M+1, one digit a cell
+// (0 wall, 1 empty, 2 particle).
+// Exit codes: 0 done; 1 output failed; 2 a parameter missing, malformed or out
+// of the dialog's range (nothing else written, no file created); 3 the reactor
+// can never move again ("frozen at T=<n>").
+#include <unistd.h>  // Required for: isatty
+
+#include <cerrno>
+#include <cstdarg>
+#include <chrono>
+#include <cinttypes>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "sim/particle_move.h"
+#include "sim/reactor.h"
+
+namespace {
+
+constexpr int SampleInterval = 2000;  // steps between samples, as the chart's
+constexpr int ExitOutputFailed = 1, ExitRefused = 2, ExitFrozen = 3;
+
+struct BatchOptions {
+  SimParams params;
+  std::int32_t steps = 0;
+  const char* gridPath = nullptr;  // null: no grid file
+};
+
+// Options: a new one is a row of Options and a field of BatchOptions.
+enum class ValueKind { Integer, Real, Path };
+
+struct OptionValue {
+  long long integer = 0;
+  double real = 0.0;
+  const char* text = nullptr;
+};
+
+struct OptionSpec {
+  const char* name;
+  ValueKind kind;
+  bool required;
+  double low, high;  // inclusive bounds of a number
+  void (*store)(BatchOptions&, const OptionValue&);
+};
+
+std::int16_t Int16(const OptionValue& v) { return static_cast<std::int16_t>(v.integer); }
+
+const OptionSpec Options[] = {
+    {"--N", ValueKind::Integer, true, 1, ReactorLimit,
+     [](BatchOptions& o, const OptionValue& v) { o.params.N = Int16(v); }},
+    {"--M", ValueKind::Integer, true, 1, ReactorLimit,
+     [](BatchOptions& o, const OptionValue& v) { o.params.M = Int16(v); }},
+    // Also at most N*M; checked once all are read.
+    {"--K", ValueKind::Integer, true, 1, ParticleLimit,
+     [](BatchOptions& o, const OptionValue& v) { o.params.K = Int16(v); }},
+    {"--Ah", ValueKind::Real, true, -StrengthLimit, StrengthLimit,
+     [](BatchOptions& o, const OptionValue& v) { o.params.Ah = v.real; }},
+    {"--Kh", ValueKind::Real, true, -StrengthLimit, StrengthLimit,
+     [](BatchOptions& o, const OptionValue& v) { o.params.Kh = v.real; }},
+    {"--G", ValueKind::Real, true, -StrengthLimit, StrengthLimit,
+     [](BatchOptions& o, const OptionValue& v) { o.params.G = v.real; }},
+    {"--rSz", ValueKind::Integer, true, 1, RadiusLimit,
+     [](BatchOptions& o, const OptionValue& v) { o.params.rSz = Int16(v); }},
+    {"--steps", ValueKind::Integer, true, 0, INT32_MAX,
+     [](BatchOptions& o, const OptionValue& v) { o.steps = static_cast<std::int32_t>(v.integer); }},
+    {"--grid", ValueKind::Path, false, 0, 0,
+     [](BatchOptions& o, const OptionValue& v) { o.gridPath = v.text; }},
+};
+constexpr int OptionCount = sizeof Options / sizeof Options[0];
+
+void PrintUsage(std::FILE* out) {
+  std::fputs("usage: lemvaris-batch", out);
+  for (const OptionSpec& spec : Options) {
+    const char* value = spec.kind == ValueKind::Path ? "FILE" : "n";
+    std::fprintf(out, spec.required ? " %s %s" : " [%s %s]", spec.name, value);
+  }
+  std::fputc('\n', out);
+}
+
+// Print the message of a refused command line; false, for the caller to return.
+__attribute__((format(printf, 1, 2))) bool Refuse(const char* format, ...) {
+  std::fputs("lemvaris-batch: ", stderr);
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(stderr, format, args);
+  va_end(args);
+  std::fputc('\n', stderr);
+  return false;
+}
+
+// Read one option's value as its kind and check its bounds; a real is read in
+// extended precision and rounded to a double, as the dialog reads it.
+bool ReadValue(const OptionSpec& spec, const char* text, OptionValue& value) {
+  value.text = text;
+  if (spec.kind == ValueKind::Path) {
+    if (*text == '\0') return Refuse("%s needs a file name", spec.name);
+    return true;
+  }
+  char* end = nullptr;
+  errno = 0;
+  if (spec.kind == ValueKind::Integer) {
+    value.integer = std::strtoll(text, &end, 10);
+    if (end == text || *end != '\0' || errno == ERANGE || value.integer < spec.low ||
+        value.integer > spec.high)
+      return Refuse("%s must be an integer from %.0f to %.0f, not \"%s\"", spec.name, spec.low,
+                    spec.high, text);
+    return true;
+  }
+  value.real = static_cast<double>(std::strtold(text, &end));
+  if (end == text || *end != '\0' || !(value.real >= spec.low && value.real <= spec.high))
+    return Refuse("%s must be a number from %g to %g, not \"%s\"", spec.name, spec.low, spec.high,
+                  text);
+  return true;
+}
+
+// Fill options from the command line; false after a message when refused.
+bool ParseOptions(int argc, char** argv, BatchOptions& options) {
+  bool given[OptionCount] = {};
+  for (int i = 1; i < argc; ++i) {
+    int found = -1;
+    for (int k = 0; k < OptionCount; ++k)
+      if (std::strcmp(argv[i], Options[k].name) == 0) found = k;
+    if (found < 0) return Refuse("unknown option \"%s\"", argv[i]);
+    const OptionSpec& spec = Options[found];
+    if (given[found]) return Refuse("%s given twice", spec.name);
+    if (i + 1 >= argc) return Refuse("%s needs a value", spec.name);
+    OptionValue value;
+    if (!ReadValue(spec, argv[++i], value)) return false;
+    spec.store(options, value);
+    given[found] = true;
+  }
+  for (int k = 0; k < OptionCount; ++k)
+    if (Options[k].required && !given[k]) return Refuse("missing %s", Options[k].name);
+  const int cells = options.params.N * options.params.M;
+  if (options.params.K > cells)
+    return Refuse("--K must be at most N*M = %d, not %d", cells, options.params.K);
+  return true;
+}
+
+// The final grid, one line of digits per row of the frame.
+bool WriteGrid(std::FILE* file, const Reactor& reactor) {
+  for (int r = 0; r <= reactor.params.N + 1; ++r) {
+    for (int c = 0; c <= reactor.params.M + 1; ++c) std::fputc('0' + reactor.grid[r][c], file);
+    std::fputc('\n', file);
+  }
+  return std::ferror(file) == 0;
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Shows how far a long run is, on one terminal line that is cleared at the end.
+struct ProgressLine {
+  bool enabled = false;
+  bool shown = false;
+  double lastShown = 0.0;
+};
+
+void ShowProgress(ProgressLine& line, double elapsed, std::int32_t T, std::int32_t steps) {
+  if (!line.enabled || elapsed < 1.0 || elapsed - line.lastShown < 0.25) return;
+  std::fprintf(stderr, "\rT=%" PRId32 " of %" PRId32 " (%d%%)", T, steps,
+               static_cast<int>(100.0 * T / steps));
+  line.shown = true;
+  line.lastShown = elapsed;
+}
+
+void ClearProgress(const ProgressLine& line) {
+  if (line.shown) std::fputs("\r\033[K", stderr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    PrintUsage(stdout);
+    return 0;
+  }
+  BatchOptions options;
+  if (!ParseOptions(argc, argv, options)) return ExitRefused;
+  std::FILE* gridFile = nullptr;
+  if (options.gridPath) {
+    gridFile = std::fopen(options.gridPath, "w");
+    if (!gridFile) {
+      Refuse("--grid: cannot write \"%s\": %s", options.gridPath, std::strerror(errno));
+      return ExitRefused;
+    }
+  }
+
+  static Reactor reactor;  // the grid is too big for the stack
+  reactor.params = options.params;
+  SetUpReactor(reactor);
+  std::printf("T,bottom\n0,%d\n", reactor.observedRowCount);
+
+  ProgressLine progress;
+  progress.enabled = isatty(STDERR_FILENO) != 0;
+  const auto start = std::chrono::steady_clock::now();
+  std::int32_t T = 0;
+  bool frozen = false;
+  while (T < options.steps) {
+    if (MoveParticle(reactor) == MoveResult::Frozen) {
+      frozen = true;
+      break;
+    }
+    ++T;
+    if (T % SampleInterval == 0) std::printf("%" PRId32 ",%d\n", T, reactor.observedRowCount);
+    if (T % 256 == 0) ShowProgress(progress, SecondsSince(start), T, options.steps);
+  }
+  const double seconds = SecondsSince(start);
+  ClearProgress(progress);
+  if (T % SampleInterval != 0) std::printf("%" PRId32 ",%d\n", T, reactor.observedRowCount);
+
+  int code = frozen ? ExitFrozen : 0;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "lemvaris-batch: writing standard output failed\n");
+    code = ExitOutputFailed;
+  }
+  if (gridFile) {
+    const bool written = WriteGrid(gridFile, reactor);
+    if (std::fclose(gridFile) != 0 || !written) {
+      std::fprintf(stderr, "lemvaris-batch: writing \"%s\" failed\n", options.gridPath);
+      code = ExitOutputFailed;
+    }
+  }
+  if (frozen) std::fprintf(stderr, "frozen at T=%" PRId32 "\n", T);
+  std::fprintf(stderr, "moves=%" PRId32 " attempts=%" PRId64 " seconds=%.3f moves_per_second=%.0f\n",
+               T, reactor.attempts, seconds, seconds > 0 ? T / seconds : 0.0);
+  return code;
+}
