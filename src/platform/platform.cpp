@@ -35,18 +35,27 @@ bool ThrottleDue(PollThrottle& t, Platform& p) {
     t.budget /= 2;
   t.countdown = t.budget;
   if (now - t.lastFireUs < t.intervalUs) return false;
-  t.lastFireUs = now;
+  // Keep the average rate when the reads come late; restart after a gap.
+  t.lastFireUs = now - t.lastFireUs < 2 * t.intervalUs ? t.lastFireUs + t.intervalUs : now;
   return true;
 }
 
-void PresentNow(Platform& p) {
-  if (p.graph == nullptr || !p.graphOpen || p.window.present == nullptr) return;
+namespace {
+
+bool Present(Platform& p) {
+  if (p.graph == nullptr || !p.graphOpen || p.window.present == nullptr) return false;
   p.window.present(p.window.context, *p.graph);
-  p.presentPoll.lastFireUs = NowUs(p);
+  return true;
+}
+
+}  // namespace
+
+void PresentNow(Platform& p) {
+  if (Present(p)) p.presentPoll.lastFireUs = NowUs(p);
 }
 
 void PresentIfDue(Platform& p) {
-  if (ThrottleDue(p.presentPoll, p)) PresentNow(p);
+  if (ThrottleDue(p.presentPoll, p)) Present(p);
 }
 
 void NotifyGraphicsOpened(Platform& p) { p.graphOpen = true; }
