@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 enum RunMode : std::int32_t {
   Normal = 0,        // run freely, draw every move
@@ -10,3 +11,6 @@ enum RunMode : std::int32_t {
   Csendes = 2,       // quiet: run freely, redraw only every RefreshInterval steps
   Vege = 3,          // end: the run loop stops
 };
+
+// The name of each mode, as the panel's mode field and the console show it.
+inline constexpr std::string_view ModeNames[4] = {"Normal", "Lepesenkenti", "Csendes", "Vege"};
