@@ -93,3 +93,12 @@ inline int Occurrences(const std::string& text, std::string_view part) {
 
 // Answers for a small reactor: N, M, K, Ah, Kh, G, rSz.
 inline constexpr std::string_view SmallAnswers = "20\n20\n100\n0.5\n0.8\n0.2\n2\n";
+
+// Row y of the title screen's inner text window (columns 3..78), trailing
+// blanks removed.
+inline std::string InnerRow(ProgramHarness& h, int y) {
+  std::string row = ScreenRow(h, y);
+  row.resize(ConsoleWidth, ' ');
+  row = row.substr(2, 76);
+  return row.substr(0, row.find_last_not_of(' ') + 1);
+}
