@@ -317,8 +317,12 @@ void OpenTerminal(Terminal& t, Console& con) {
       return;
     }
   }
+  UseTranscript(t, con, stdout);
+}
+
+void UseTranscript(Terminal& t, Console& con, std::FILE* out) {
   t.output = TerminalOutput::Transcript;
-  t.transcript = stdout;
+  t.transcript = out;
   con.eraseHook = ConsoleEraseHook{&t, TranscriptEraseHook};
 }
 

@@ -57,6 +57,9 @@ struct Terminal {
 // Find the terminal, choose the output and install the signal handlers; the
 // console's erase hook feeds the transcript.
 void OpenTerminal(Terminal& terminal, Console& console);
+// Write the transcript of the console to out (what OpenTerminal does when
+// standard output is not a terminal).
+void UseTranscript(Terminal& terminal, Console& console, std::FILE* out);
 // Key mode off, the terminal's mode and screen put back, the last screen
 // shown, the transcript completed. Safe to call twice.
 void CloseTerminal(Terminal& terminal, Console& console);
