@@ -90,7 +90,9 @@ TEST(Dialog, PanelFieldsAndChartTitle) {
   const char* names[] = {"", "N", "M", "K", "Ah", "Kh", "G", "rSz", ""};
   const char* values[] = {"Lepesenkenti", "7", "9", "11", "1", "0", "-1", "2", "0"};
   for (int i = 0; i < 9; ++i) {
-    if (*names[i]) EXPECT_EQ(k.fields[i].name.view(), names[i]);
+    if (*names[i]) {
+      EXPECT_EQ(k.fields[i].name.view(), names[i]);
+    }
     EXPECT_EQ(k.fields[i].value.view(), values[i]) << i;
   }
   EXPECT_EQ(k.fields[0].name.view(), CP852("Üzemmód"));

@@ -32,7 +32,9 @@ TEST(TitleScreen, ShadedFrameCentredBrightTitleAndInnerWindow) {
   const Console& c = h->sp.platform.console;
   for (int x = 1; x <= 80; ++x) {
     EXPECT_EQ(ConsoleCellAt(c, x, 24).ch, 178);
-    if (x < 35 || x > 44) EXPECT_EQ(ConsoleCellAt(c, x, 1).ch, 178);
+    if (x < 35 || x > 44) {
+      EXPECT_EQ(ConsoleCellAt(c, x, 1).ch, 178);
+    }
   }
   for (int y = 1; y <= 24; ++y) {
     EXPECT_EQ(ConsoleCellAt(c, 1, y).ch, 178);
@@ -102,12 +104,15 @@ TEST(Summary, PlaceholdersAreFilledInAndCutAt80) {
   Assign(line, "K=<@K@> T=<@T@> N=<@N@>");
   SubstitutePlaceholders(line, -3, 250, 32767);
   EXPECT_EQ(line.view(), "K=32767 T=-3 N=250");
-  Assign(line, std::string(70, '.') + "<@T@>");
+  const std::string dots70(70, '.'), dots72(72, '.');
+  Assign(line, dots70);
+  Append(line, "<@T@>");
   SubstitutePlaceholders(line, 1234567890, 1, 1);
-  EXPECT_EQ(line.view(), std::string(70, '.') + "1234567890");
-  Assign(line, std::string(72, '.') + "<@T@>");
+  EXPECT_EQ(line.view(), dots70 + "1234567890");
+  Assign(line, dots72);
+  Append(line, "<@T@>");
   SubstitutePlaceholders(line, 1234567890, 1, 1);
-  EXPECT_EQ(line.view(), std::string(72, '.') + "12345678");
+  EXPECT_EQ(line.view(), dots72 + "12345678");
 
   ShortString<255> before, after;
   SplitAtPlaceholder("ab<@N@>cd<@N@>", "<@N@>", before, after);
@@ -138,7 +143,9 @@ TEST(Summary, MissingFileMessageThenTheClosingText) {
   EXPECT_TRUE(Contains(h->seen, CP852("  Nincs meg az összefoglaló fájl!!!  ")));
   EXPECT_EQ(ScreenRow(*h, 10), std::string(24, ' ') + std::string(CP852("Itt a vége fuss el véle!!!!")));
   for (int y = 1; y <= 25; ++y)
-    if (y != 10) EXPECT_EQ(ScreenRow(*h, y), "") << y;
+    if (y != 10) {
+      EXPECT_EQ(ScreenRow(*h, y), "") << y;
+    }
 }
 
 TEST(Summary, EmptyFileLeavesTheTitleScreenAndWritesIntoTheInnerWindow) {
