@@ -4,13 +4,16 @@
 #include "runcontrol/text_screens.h"
 #include "sim/particle_move.h"
 
+
 namespace {
 
-// The console line and panel field that tell the person nothing can move.
-void ReportFrozen(Program& p) {
+// Stop moving for good: the console line (why, at which T) and the panel's
+// mode field tell the person; the keys still work and V ends the run.
+void StopMoving(Program& p, std::string_view why) {
   p.run.frozen = true;
   Console& c = p.platform->console;
-  Write(c, CP852("A részecskék már nem tudnak elmozdulni (T="));
+  Write(c, why);
+  Write(c, " (T=");
   Write(c, p.run.stepCounter);
   Writeln(c, CP852("). A V befejezi a futást."));
   Screen& s = *p.screen;
@@ -77,17 +80,25 @@ void RunProgram(Program& p) {
   p.run.stepCounter = 0;
   ShowInitialScreen(p);
   UpdateDisplay(p);
+  RunLoop(p);
+  ShowSummary(p);
+}
+
+void RunLoop(Program& p) {
   for (;;) {
     if (HandleKeyboard(p)) break;
     if (p.run.frozen) continue;  // only the keys are left: V ends the run
+    if (p.run.stepCounter == MaxStepCounter) {
+      StopMoving(p, CP852("A lépésszámláló elérte a felső határát"));
+      continue;
+    }
     ++p.run.stepCounter;
     if (MoveParticle(*p.reactor) == MoveResult::Frozen) {
       --p.run.stepCounter;  // count only the moves made
-      ReportFrozen(p);
+      StopMoving(p, CP852("A részecskék már nem tudnak elmozdulni"));
       continue;
     }
     UpdateDisplay(p);
     PresentIfDue(*p.platform);
   }
-  ShowSummary(p);
 }

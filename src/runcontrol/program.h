@@ -15,12 +15,15 @@
 // Bytes of a folder name the data files may be looked up in.
 inline constexpr int DataFolderCapacity = 255;
 
+// T is a signed 32-bit count; the run stops moving when it gets here.
+inline constexpr std::int32_t MaxStepCounter = 2147483647;
+
 // The state of the run itself.
 struct RunState {
   std::int32_t stepCounter = 0;     // T: iterations that went on to a move
   RunMode runMode = Lepesenkenti;
   std::int32_t consoleActive = 1;   // 1: the text console owns the screen
-  bool frozen = false;              // no particle can ever move again
+  bool frozen = false;  // no more moves: none possible, or T at its limit
 };
 
 // Everything one run works on; main owns the big records as statics, tests
@@ -43,6 +46,10 @@ void SetUpProgram(Program& program, Platform& platform, GraphSurface& graph, Rea
 
 // The whole program; returns normally after the closing text (exit code 0).
 void RunProgram(Program& program);
+
+// Keyboard step, move and display update from the current step on, until
+// the mode is Vege.
+void RunLoop(Program& program);
 
 // (Re)open the graphics surface for the run and draw every window once.
 void ShowInitialScreen(Program& program);

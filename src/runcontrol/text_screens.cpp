@@ -102,6 +102,11 @@ void PageHelpFile(Program& p, std::string_view title, std::string_view fileName)
 void SplitAtPlaceholder(std::string_view line, std::string_view placeholder,
                         ShortString<255>& before, ShortString<255>& after) {
   const std::size_t at = line.find(placeholder);
+  if (at == std::string_view::npos) {  // nothing to split: all of it comes before
+    Assign(before, line);
+    Assign(after, {});
+    return;
+  }
   Assign(before, line.substr(0, at));
   Assign(after, line.substr(at + placeholder.size()));
 }

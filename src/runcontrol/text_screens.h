@@ -27,7 +27,8 @@ void PageHelpFile(Program& program, std::string_view title, std::string_view fil
 // then the closing text.
 void ShowSummary(Program& program);
 
-// Split line at the first occurrence of placeholder (which must occur).
+// Split line at the first occurrence of placeholder; without one, before
+// is the whole line and after is empty.
 void SplitAtPlaceholder(std::string_view line, std::string_view placeholder,
                         ShortString<255>& before, ShortString<255>& after);
 

@@ -189,3 +189,28 @@ TEST(Modes, ExtendedKeyWhoseScanCodeIsAModeLetterSwitches) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RunLoop, StepCounterStopsAtItsLimitInsteadOfOverflowing) {
+  auto h = MakeHarness("n", "");
+  ScriptPause(h->sp, 300);
+  ScriptKeys(h->sp, "v");
+  h->reactor.params = SimParams{10, 10, 30, 0.5, 0.8, 0.2, 1};
+  const int code = RunPiece(*h, [](Program& p) {
+    SetUpReactor(*p.reactor);
+    std::int32_t size = 0;
+    InitGraph(*p.graph);
+    LayOutWindows(*p.screen, *p.graph, p.reactor->params, ModeNames[Lepesenkenti], size);
+    ShowInitialScreen(p);
+    p.run.stepCounter = MaxStepCounter - 2;
+    RunLoop(p);
+  });
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(h->program.run.stepCounter, MaxStepCounter);
+  EXPECT_TRUE(h->program.run.frozen);
+  EXPECT_TRUE(Contains(AllText(*h), CP852("A lépésszámláló elérte a felső határát (T=2147483647).")));
+  EXPECT_EQ(h->screen.infoPanel.fields[0].value.view(), CP852("Megállt (V: vége)"));
+}
+
+}  // namespace

@@ -118,6 +118,9 @@ TEST(Summary, PlaceholdersAreFilledInAndCutAt80) {
   SplitAtPlaceholder("ab<@N@>cd<@N@>", "<@N@>", before, after);
   EXPECT_EQ(before.view(), "ab");
   EXPECT_EQ(after.view(), "cd<@N@>");
+  SplitAtPlaceholder("no mark", "<@N@>", before, after);
+  EXPECT_EQ(before.view(), "no mark");
+  EXPECT_EQ(after.view(), "");
 }
 
 TEST(Summary, FileLinesAreCutAt80BeforeTheSubstitution) {
