@@ -36,14 +36,25 @@ void ShowScreen(Platform& p) {
   Window(con, 3, 3, 78, 23);
 }
 
+// The pagers' prompt on the last screen row, its last character turning.
+void PagePrompt(Platform& p) {
+  static const char turns[] = "\\|/-";
+  for (int frame = 0;; frame = (frame + 1) % 4) {
+    Window(p.console, 1, 1, 80, 25);
+    GotoXY(p.console, 35, 25);
+    Write(p.console, "Lapozhatunk?");
+    Write(p.console, turns[frame]);
+    Delay(p, 100);
+    if (KeyPressed(p)) break;
+  }
+  Window(p.console, 3, 3, 78, 23);
+  GotoXY(p.console, 1, 18);
+}
+
 void ReadKeys(Platform& p, bool pagePrompt) {
   Log("ready\n");
   for (;;) {
-    if (pagePrompt) {
-      GotoXY(p.console, 1, 20);
-      Write(p.console, "Lapozhatunk?");
-      while (!KeyPressed(p)) Delay(p, 100);
-    }
+    if (pagePrompt) PagePrompt(p);
     char key = ReadKey(p);
     char line[16];
     std::snprintf(line, sizeof line, "%d\n", static_cast<unsigned char>(key));
