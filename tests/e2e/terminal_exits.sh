@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Every way out puts the terminal back in the mode it had (stty -g before
 # equals after): the normal end, SIGINT (Ctrl-C), SIGTERM and SIGHUP while
-# waiting for keys, and a runtime error while typing an answer in key mode.
+# waiting for keys, SIGTERM while busy elsewhere (the last resort), and a
+# runtime error while typing an answer in key mode.
 source "$(dirname "$0")/tmux_helpers.bash" "$@"
 
 start_probe normal "$probe" normal.log keys
@@ -23,6 +24,13 @@ finish terminate 143
 start_probe hangup "$probe" hangup.log keys
 kill -HUP "$(probe_pid hangup)"
 finish hangup 129
+
+# A program that stops looking at its keys still gives the terminal back.
+start_probe busy "$probe" busy.log busy
+sleep 0.2
+in_key_mode main:busy || fail "busy: the terminal is not in key mode"
+kill -TERM "$(probe_pid busy)"
+finish busy 143
 
 start_probe malformed "$probe" malformed.log number
 sleep 0.2

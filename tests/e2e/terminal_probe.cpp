@@ -1,7 +1,8 @@
 // A small program on the real terminal platform for the tmux tests: it shows
 // a console screen, then, by the mode in argv[2], reads keys (ReadKey) or
 // waits at a page prompt (KeyPressed and Delay) and logs what it got to the
-// file argv[1], or reads a number with Readln. 'q' ends the key modes.
+// file argv[1], or reads a number with Readln, or computes for ever without
+// looking at keys (busy). 'q' ends the key modes.
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
@@ -76,6 +77,12 @@ void Run(Platform& p, const char* mode) {
     Writeln(p.console, value);
     return;
   }
+  if (std::strcmp(mode, "busy") == 0) {  // in key mode, then deaf to everything
+    KeyPressed(p);
+    Log("ready\n");
+    volatile unsigned spin = 0;
+    for (;;) spin = spin + 1;
+  }
   ReadKeys(p, std::strcmp(mode, "prompt") == 0);
 }
 
@@ -83,7 +90,7 @@ void Run(Platform& p, const char* mode) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: terminal_probe LOG keys|prompt|number\n");
+    std::fprintf(stderr, "usage: terminal_probe LOG keys|prompt|number|busy\n");
     return 2;
   }
   logFile = std::fopen(argv[1], "w");
