@@ -38,7 +38,7 @@ start_probe transcript "$probe transcript.log keys > transcript.out"
 tm send-keys -t main:transcript Up q
 finish transcript 0
 out="$work/transcript.out"
-grep -q '^▓▓▓*  *Lemvaris probe ▓▓*$' "$out" || fail "transcript: no title row"
+grep -qF '▓▓▓ Lemvaris probe ▓▓▓' "$out" || fail "transcript: no title row"
 grep -q '^  key 72$' "$out" || fail "transcript: no key row"
 grep -q $'\e' "$out" && fail "transcript: holds escape sequences"
 
