@@ -13,7 +13,7 @@ finish keys 0
 [ "$(logged_keys keys)" = "0 72 0 67 0 75 0 79 0 59 27 97 113 " ] ||
   fail "keys: got '$(logged_keys keys)'"
 screen=$(pane_text main:keys)
-grep -q '▓▓▓ Lemvaris probe ▓▓▓' <<<"$screen" || fail "keys: last screen not left on the terminal"
+grep -qF '▓▓▓ Lemvaris probe ▓▓▓' <<<"$screen" || fail "keys: last screen not left on the terminal"
 grep -q 'key 113' <<<"$screen" || fail "keys: last screen lacks the last key"
 
 start_probe piped "echo 5 | $probe piped.log keys"
