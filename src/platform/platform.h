@@ -5,7 +5,7 @@
 // scripted one (scripted.h) replaces the person with a script for tests.
 //
 // Set a Platform up where it will stay: the console's transcript hook points
-// into it. main owns one static instance; the lead wires the window back end
+// into it. main owns one static instance and wires the window back end
 // (window) and the surface (graph) into it.
 #pragma once
 

@@ -62,8 +62,13 @@ void DrawScreen(Terminal& t, Console& con) {
   set_term(ScreenOf(t));
   int rows = LINES < ConsoleHeight ? LINES : ConsoleHeight;
   int cols = COLS < ConsoleWidth ? COLS : ConsoleWidth;
+  // A terminal of fewer than 25 lines shows the rows around the cursor, so
+  // that the page prompt on row 25 can be seen.
+  int top = con.cursorY > rows ? con.cursorY - rows + 1 : 1;
+  if (top != t.viewTop) t.redrawAll = true;
+  t.viewTop = top;
   std::uint32_t rowsToDraw = t.redrawAll ? ~0u : con.changedRows;
-  for (int y = 1; y <= rows; ++y) {
+  for (int y = top; y < top + rows; ++y) {
     if ((rowsToDraw & (1u << (y - 1))) == 0) continue;
     for (int x = 1; x <= cols; ++x) {
       const ConsoleCell& cell = con.cells[y - 1][x - 1];
@@ -71,13 +76,13 @@ void DrawScreen(Terminal& t, Console& con) {
       attr_t attrs = (cell.attribute & 0x08) != 0 ? A_BOLD : A_NORMAL;
       cchar_t shown;
       setcchar(&shown, text, attrs, PairOf(cell.attribute), nullptr);
-      mvadd_wch(y - 1, x - 1, &shown);  // ERR at the last cell is harmless
+      mvadd_wch(y - top, x - 1, &shown);  // ERR at the last cell is harmless
     }
   }
   con.changedRows = 0;
   if (t.redrawAll) clearok(curscr, TRUE);
   t.redrawAll = false;
-  if (con.cursorY <= rows && con.cursorX <= cols) move(con.cursorY - 1, con.cursorX - 1);
+  if (con.cursorX <= cols) move(con.cursorY - top, con.cursorX - 1);
   refresh();
 }
 
@@ -94,6 +99,12 @@ void Recover(Terminal& t) {
     resize_term(size.ws_row, size.ws_col);
   }
   t.redrawAll = true;
+}
+
+// The terminal's description has this string capability.
+bool HasCapability(const char* name) {
+  const char* value = tigetstr(const_cast<char*>(name));
+  return value != nullptr && value != reinterpret_cast<const char*>(-1) && *value != '\0';
 }
 
 int RowUtf8(const Console& con, int y, char* out) {
@@ -304,6 +315,11 @@ void OpenTerminal(Terminal& t, Console& con) {
   if (isatty(STDOUT_FILENO)) {
     UseUtf8Locale();
     SCREEN* screen = newterm(nullptr, stdout, stdin);
+    if (screen != nullptr && !HasCapability("cup")) {  // a terminal that cannot place the cursor
+      endwin();
+      delscreen(screen);
+      screen = nullptr;
+    }
     if (screen != nullptr) {
       set_term(screen);
       t.screen = screen;
@@ -311,8 +327,7 @@ void OpenTerminal(Terminal& t, Console& con) {
       typeahead(-1);
       scrollok(stdscr, FALSE);
       SetUpColours();
-      const char* smcup = tigetstr(const_cast<char*>("smcup"));
-      t.alternateScreen = smcup != nullptr && smcup != reinterpret_cast<const char*>(-1) && *smcup != '\0';
+      t.alternateScreen = HasCapability("smcup");
       t.redrawAll = true;
       return;
     }
@@ -330,7 +345,7 @@ void ShowConsole(Terminal& t, Console& con) {
   if (TakeTerminalDisturbed()) Recover(t);
   if (t.output == TerminalOutput::Screen) {
     if (con.changedRows != 0 || t.redrawAll || con.cursorX != getcurx(stdscr) + 1 ||
-        con.cursorY != getcury(stdscr) + 1)
+        con.cursorY != getcury(stdscr) + t.viewTop)
       DrawScreen(t, con);
   } else if (t.output == TerminalOutput::Transcript && !t.transcriptFailed) {
     if (std::fflush(t.transcript) != 0) TranscriptFailed(t);

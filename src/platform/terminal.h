@@ -39,6 +39,7 @@ struct Terminal {
   void* screen = nullptr;          // the ncurses SCREEN
   bool alternateScreen = false;    // the terminal swaps screens: print the last one
   bool redrawAll = false;          // the terminal's picture is no longer known
+  int viewTop = 1;                 // console row on the terminal's first line
   std::FILE* transcript = nullptr;
   bool transcriptFailed = false;   // a write failed; reported once, then silent
   // Keys.

@@ -1,7 +1,8 @@
 // A small program on the real terminal platform for the tmux tests: it shows
 // a console screen, then, by the mode in argv[2], reads keys (ReadKey) or
 // waits at a page prompt (KeyPressed and Delay) and logs what it got to the
-// file argv[1], or reads a number with Readln. 'q' ends the key modes.
+// file argv[1], or reads a number with Readln, or computes for ever without
+// looking at keys (busy). 'q' ends the key modes.
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
@@ -36,14 +37,25 @@ void ShowScreen(Platform& p) {
   Window(con, 3, 3, 78, 23);
 }
 
+// The pagers' prompt on the last screen row, its last character turning.
+void PagePrompt(Platform& p) {
+  static const char turns[] = "\\|/-";
+  for (int frame = 0;; frame = (frame + 1) % 4) {
+    Window(p.console, 1, 1, 80, 25);
+    GotoXY(p.console, 35, 25);
+    Write(p.console, "Lapozhatunk?");
+    Write(p.console, turns[frame]);
+    Delay(p, 100);
+    if (KeyPressed(p)) break;
+  }
+  Window(p.console, 3, 3, 78, 23);
+  GotoXY(p.console, 1, 18);
+}
+
 void ReadKeys(Platform& p, bool pagePrompt) {
   Log("ready\n");
   for (;;) {
-    if (pagePrompt) {
-      GotoXY(p.console, 1, 20);
-      Write(p.console, "Lapozhatunk?");
-      while (!KeyPressed(p)) Delay(p, 100);
-    }
+    if (pagePrompt) PagePrompt(p);
     char key = ReadKey(p);
     char line[16];
     std::snprintf(line, sizeof line, "%d\n", static_cast<unsigned char>(key));
@@ -65,6 +77,12 @@ void Run(Platform& p, const char* mode) {
     Writeln(p.console, value);
     return;
   }
+  if (std::strcmp(mode, "busy") == 0) {  // in key mode, then deaf to everything
+    KeyPressed(p);
+    Log("ready\n");
+    volatile unsigned spin = 0;
+    for (;;) spin = spin + 1;
+  }
   ReadKeys(p, std::strcmp(mode, "prompt") == 0);
 }
 
@@ -72,7 +90,7 @@ void Run(Platform& p, const char* mode) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: terminal_probe LOG keys|prompt|number\n");
+    std::fprintf(stderr, "usage: terminal_probe LOG keys|prompt|number|busy\n");
     return 2;
   }
   logFile = std::fopen(argv[1], "w");

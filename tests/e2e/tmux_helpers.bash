@@ -20,18 +20,24 @@ fail() {
   failures=$((failures + 1))
 }
 
-# wait_for FILE PATTERN: until FILE holds a line matching PATTERN (5 s).
+# wait_for FILE PATTERN: until FILE holds a line matching PATTERN (10 s).
 wait_for() {
-  for _ in $(seq 50); do
+  for _ in $(seq 100); do
     grep -q -- "$2" "$1" 2>/dev/null && return 0
     sleep 0.1
   done
   return 1
 }
 
-# start_probe NAME COMMAND...: a fresh pane (100 x 30) running the command
-# line with the probe's log at $work/NAME.log.
+# start_probe [-small] NAME COMMAND...: a fresh pane (100 x 30, or 80 x 24 in
+# a session of its own) running the command line; the probe logs to
+# $work/NAME.log.
 start_probe() {
+  local session=main size=(-x 100 -y 30)
+  if [ "$1" = -small ]; then
+    session=small size=(-x 80 -y 24)
+    shift
+  fi
   local name=$1
   shift
   cat >"$work/$name.run" <<SCRIPT
@@ -41,10 +47,10 @@ $* ; echo \$? > $name.rc
 stty -g > $name.after
 sleep 60
 SCRIPT
-  if ! tm has-session -t main 2>/dev/null; then
-    tm -f /dev/null new-session -d -x 100 -y 30 -s main -n "$name" "bash --norc --noprofile $work/$name.run"
+  if ! tm has-session -t "$session" 2>/dev/null; then
+    tm -f /dev/null new-session -d "${size[@]}" -s "$session" -n "$name" "bash --norc --noprofile $work/$name.run"
   else
-    tm new-window -t main -n "$name" "bash --norc --noprofile $work/$name.run"
+    tm new-window -t "$session" -n "$name" "bash --norc --noprofile $work/$name.run"
   fi
   wait_for "$work/$name.log" '^ready' || fail "$name: the probe did not start"
 }
@@ -52,21 +58,21 @@ SCRIPT
 # finish NAME CODE: the probe ended with CODE and the terminal mode is back.
 finish() {
   local name=$1 code=$2
-  for _ in $(seq 50); do [ -s "$work/$name.after" ] && break; sleep 0.1; done
+  for _ in $(seq 100); do [ -s "$work/$name.after" ] && break; sleep 0.1; done
   [ -s "$work/$name.after" ] || { fail "$name: the probe did not end"; return; }
   [ "$(cat "$work/$name.rc")" = "$code" ] || fail "$name: exit code $(cat "$work/$name.rc"), expected $code"
   cmp -s "$work/$name.before" "$work/$name.after" || fail "$name: stty -g differs after the exit"
 }
 
-# in_key_mode NAME: the pane's terminal is not in the mode it started in.
+# in_key_mode SESSION:NAME: the pane's terminal is not in the mode it started in.
 in_key_mode() {
   local tty
-  tty=$(tm display-message -p -t "main:$1" '#{pane_tty}')
-  ! [ "$(stty -g -F "$tty")" = "$(cat "$work/$1.before")" ]
+  tty=$(tm display-message -p -t "$1" '#{pane_tty}')
+  ! [ "$(stty -g -F "$tty")" = "$(cat "$work/${1#*:}.before")" ]
 }
 
 probe_pid() { sed -n 's/^pid //p' "$work/$1.log"; }
-pane_text() { tm capture-pane -p -t "main:$1"; }
+pane_text() { tm capture-pane -p -t "$1"; }
 # The key codes the probe logged, on one line.
 logged_keys() { grep -E '^[0-9]+$' "$work/$1.log" | tr '\n' ' '; }
 
