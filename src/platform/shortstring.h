@@ -25,7 +25,7 @@ struct ShortString {
 template <int Capacity>
 void Assign(ShortString<Capacity>& s, std::string_view text) {
   std::size_t n = text.size() < Capacity ? text.size() : Capacity;
-  std::memcpy(s.chars, text.data(), n);
+  if (n > 0) std::memcpy(s.chars, text.data(), n);  // an empty view may hold a null pointer
   s.length = static_cast<std::uint8_t>(n);
 }
 
@@ -34,7 +34,7 @@ template <int Capacity>
 void Append(ShortString<Capacity>& s, std::string_view text) {
   std::size_t room = Capacity - s.length;
   std::size_t n = text.size() < room ? text.size() : room;
-  std::memcpy(s.chars + s.length, text.data(), n);
+  if (n > 0) std::memcpy(s.chars + s.length, text.data(), n);
   s.length = static_cast<std::uint8_t>(s.length + n);
 }
 

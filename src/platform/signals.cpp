@@ -1,0 +1,75 @@
+#include "platform/signals.h"
+
+#include <csignal>
+#include <unistd.h>
+
+#include "platform/program_exit.h"
+
+namespace {
+
+// Seconds between a signal and the last resort.
+constexpr unsigned LastResortSeconds = 2;
+
+volatile std::sig_atomic_t pendingSignal = 0;
+volatile std::sig_atomic_t terminalDisturbed = 0;
+volatile std::sig_atomic_t savedFd = -1;
+termios savedMode;
+
+[[noreturn]] void LastResort(int sig) {
+  if (savedFd >= 0) tcsetattr(savedFd, TCSANOW, &savedMode);
+  _exit(128 + sig);
+}
+
+void OnEndSignal(int sig) {
+  if (pendingSignal != 0) LastResort(pendingSignal);
+  pendingSignal = sig;
+  alarm(LastResortSeconds);
+}
+
+void OnAlarm(int) {
+  if (pendingSignal != 0) LastResort(pendingSignal);
+}
+
+void OnDisturbed(int) { terminalDisturbed = 1; }
+
+void Handle(int sig, void (*handler)(int)) {
+  struct sigaction action = {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;
+  sigaction(sig, &action, nullptr);
+}
+
+}  // namespace
+
+void InstallSignalHandlers() {
+  Handle(SIGINT, OnEndSignal);
+  Handle(SIGTERM, OnEndSignal);
+  Handle(SIGHUP, OnEndSignal);
+  Handle(SIGALRM, OnAlarm);
+  Handle(SIGCONT, OnDisturbed);
+  Handle(SIGWINCH, OnDisturbed);
+  Handle(SIGPIPE, SIG_IGN);
+}
+
+void RememberTerminalMode(int fd, const termios& mode) {
+  savedFd = -1;  // never half a mode in the handler's hands
+  savedMode = mode;
+  savedFd = fd;
+}
+
+void ForgetTerminalMode() { savedFd = -1; }
+
+int PendingSignal() { return pendingSignal; }
+
+void ExitOnPendingSignal() {
+  if (pendingSignal != 0) ExitProgram(128 + pendingSignal);
+}
+
+bool TakeTerminalDisturbed() {
+  if (terminalDisturbed == 0) return false;
+  terminalDisturbed = 0;
+  return true;
+}
+
+void CancelLastResort() { alarm(0); }

@@ -1,0 +1,72 @@
+// Reading text line by line without allocation: a LineReader over a file
+// descriptor or a block of memory with a fixed buffer, and the read-only text
+// files of the help and summary pagers on top of it.
+//
+// A line ends at LF, CR or CR LF; the last line needs no line end. In text
+// files a Ctrl-Z byte ends the file, as DOS editors wrote it. A line longer
+// than the caller's capacity is cut there and the rest of it is skipped.
+//
+// Failures: Reset reports a file that cannot be opened as a non-zero I/O
+// result (2 not found, 3 bad path, 4 too many open files, 5 access denied,
+// 102 no name assigned). Every other failure ends the program with
+// "Runtime error <n>": 100 a read error, 103 a file that is not open.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "platform/shortstring.h"
+
+inline constexpr int LineReaderBufferSize = 4096;
+
+struct LineReader {
+  int fd = -1;                       // read from this descriptor, or
+  const char* memory = nullptr;      // from this block when fd < 0
+  std::size_t memoryLength = 0;
+  std::size_t memoryPos = 0;
+  char buffer[LineReaderBufferSize];
+  int start = 0, end = 0;            // unread bytes are buffer[start, end)
+  bool ended = false;                // nothing more will come
+  bool skipLineFeed = false;         // the last line ended in CR: drop a following LF
+  bool ctrlZEnds = false;            // a Ctrl-Z byte ends the input
+};
+
+// Read from a descriptor / from memory (the block must outlive the reader).
+void SetLineReaderFd(LineReader& reader, int fd);
+void SetLineReaderMemory(LineReader& reader, std::string_view text);
+// Make unread bytes available, waiting for them if the descriptor blocks.
+// False at the end. A read error is "Runtime error 100"; a signal that asks
+// the program to end ends it here.
+bool FillLineReader(LineReader& reader);
+// True when no byte is left (it may wait for one, see FillLineReader).
+bool LineReaderAtEnd(LineReader& reader);
+// Read one line into out (at most capacity bytes, the rest of the line
+// skipped); returns its length, or -1 at the end of the input.
+int ReadLine(LineReader& reader, char* out, int capacity);
+
+struct TextFile {
+  char name[256] = {};
+  int nameLength = -1;  // -1: no name assigned
+  bool open = false;
+  LineReader reader;
+};
+
+// Give the file its name (code page 852 bytes, cut at 255).
+void Assign(TextFile& file, std::string_view name);
+// Open for reading; 0 or the I/O error number, never fatal.
+int Reset(TextFile& file);
+bool Eof(TextFile& file);
+void Close(TextFile& file);
+// Read one line into line, cut at its capacity, the rest of the line skipped.
+// At the end of the file line becomes empty.
+template <int Capacity>
+void Readln(TextFile& file, ShortString<Capacity>& line);
+
+int ReadTextFileLine(TextFile& file, char* out, int capacity);
+
+template <int Capacity>
+void Readln(TextFile& file, ShortString<Capacity>& line) {
+  int n = ReadTextFileLine(file, line.chars, Capacity);
+  line.length = static_cast<std::uint8_t>(n < 0 ? 0 : n);
+}

@@ -1,0 +1,70 @@
+#include "runcontrol/dialog.h"
+
+#include "platform/line_input.h"
+#include "runcontrol/text_screens.h"
+#include "sim/particle_move.h"
+
+namespace {
+
+// An integer answer is kept in its low 16 bits, as the parameter's type holds it.
+std::int16_t Low16Bits(std::int32_t value) {
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(value & 0xFFFF));
+}
+
+// Ask until the answer lies in lo..hi; prompt writes the question.
+template <typename Prompt>
+std::int16_t AskInteger(Program& p, Prompt&& prompt, std::int32_t lo, std::int32_t hi) {
+  for (;;) {
+    prompt();
+    std::int32_t answer = 0;
+    Readln(*p.platform, answer);
+    const std::int16_t value = Low16Bits(answer);
+    if (value >= lo && value <= hi) return value;
+  }
+}
+
+double AskReal(Program& p, std::string_view prompt) {
+  for (;;) {
+    Write(p.platform->console, prompt);
+    double value = 0.0;
+    Readln(*p.platform, value);
+    if (value >= -StrengthLimit && value <= StrengthLimit) return value;
+  }
+}
+
+}  // namespace
+
+void AskParameters(Program& p) {
+  Console& c = p.platform->console;
+  SimParams& params = p.reactor->params;
+  ShowTitleScreen(p, " Lemvaris ");
+
+  auto boundedPrompt = [&](std::string_view text, std::int32_t bound) {
+    return [&c, text, bound] {
+      Write(c, text);
+      Write(c, bound, 3);
+      Write(c, "]");
+    };
+  };
+  params.N = AskInteger(p, boundedPrompt(CP852("A reakciótér függôleges mérete? [1-"), ReactorLimit),
+                        1, ReactorLimit);
+  params.M = AskInteger(p, boundedPrompt(CP852("A reakciótér vizszintes mérete? [1-"), ReactorLimit),
+                        1, ReactorLimit);
+  const std::int32_t cells = static_cast<std::int32_t>(params.N) * params.M;
+  params.K = AskInteger(p, boundedPrompt(CP852("A részecskék száma? [1-"), cells), 1, cells);
+  params.Ah = AskReal(p, CP852("Adhézió nagysága? [-1..1]"));
+  params.Kh = AskReal(p, CP852("Kohézió nagysága? [-1..1]"));
+  params.G = AskReal(p, CP852("A gravitáció nagysága (lefelé lépés valószinüsége) ? [-1..1]"));
+  params.rSz = AskInteger(p, [&c] { Write(c, CP852("Szomszédsági sugár? [1..10]")); }, 1, 10);
+
+  // The surface is opened only to learn its size; nothing is drawn or shown.
+  InitGraph(*p.graph);
+  ClearViewPort(*p.graph);
+  std::int32_t imageSize = 0;
+  if (!LayOutWindows(*p.screen, *p.graph, params, ModeNames[p.run.runMode], imageSize))
+    ShowHistoryBufferError(p, imageSize);
+  CloseGraph(*p.graph);
+
+  SetUpReactor(*p.reactor);
+  CopyRowCounts(*p.screen, *p.reactor);
+}

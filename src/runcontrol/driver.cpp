@@ -1,0 +1,104 @@
+#include "runcontrol/dialog.h"
+#include "runcontrol/modes.h"
+#include "runcontrol/program.h"
+#include "runcontrol/text_screens.h"
+#include "sim/particle_move.h"
+
+
+namespace {
+
+// Stop moving for good: the console line (why, at which T) and the panel's
+// mode field tell the person; the keys still work and V ends the run.
+void StopMoving(Program& p, std::string_view why) {
+  p.run.frozen = true;
+  Console& c = p.platform->console;
+  Write(c, why);
+  Write(c, " (T=");
+  Write(c, p.run.stepCounter);
+  Writeln(c, CP852("). A V befejezi a futást."));
+  Screen& s = *p.screen;
+  SetField(s.infoPanel, CP852("Üzemmód"), ModeFieldText(p.run));
+  DrawKarAblak(s.infoPanel, *p.graph);
+  DrawTitleCounter(s.infoPanel.header, *p.graph, p.run.stepCounter);
+  PresentNow(*p.platform);
+}
+
+}  // namespace
+
+void SetUpProgram(Program& p, Platform& platform, GraphSurface& graph, Reactor& reactor,
+                  Screen& screen) {
+  p.platform = &platform;
+  p.graph = &graph;
+  p.reactor = &reactor;
+  p.screen = &screen;
+  p.run = RunState{};
+  p.redraw = ReactorRedraw{&screen.reactorView, &graph, &p.run.runMode};
+  reactor.redraw = ReactorRedrawHook(p.redraw);
+  platform.graph = &graph;
+}
+
+void OpenGraphics(Program& p) {
+  InitGraph(*p.graph);
+  NotifyGraphicsOpened(*p.platform);
+}
+
+void CloseGraphics(Program& p) {
+  CloseGraph(*p.graph);
+  NotifyGraphicsClosed(*p.platform);
+}
+
+void ShowInitialScreen(Program& p) {
+  if (p.run.consoleActive != 0) {
+    p.run.consoleActive = 0;
+    OpenGraphics(p);
+    ClearViewPort(*p.graph);
+    SetTextJustify(*p.graph, LeftText, TopText);
+  }
+  DrawInitialScreen(*p.screen, *p.graph, *p.reactor);
+}
+
+void UpdateDisplay(Program& p) {
+  Screen& s = *p.screen;
+  GraphSurface& g = *p.graph;
+  const Reactor& r = *p.reactor;
+  const std::int32_t T = p.run.stepCounter;
+  const RunMode mode = p.run.runMode;
+  DrawStepCounterBox(g, T);
+  const bool refreshStep = T % RefreshInterval == 0;
+  if (refreshStep)
+    AddHistogramSample(s.changeWindow, g, s.historyBuffer, mode,
+                       static_cast<std::uint16_t>(r.observedRowCount), T);
+  if (T > 0) UpdateRowHistogram(s.distributionWindow, g, mode, r.lastMoveToRow, r.lastMoveFromRow, T);
+  if (!refreshStep && mode != Lepesenkenti) return;
+  RefreshAllWindows(s, g, r, ModeFieldText(p.run), T);
+}
+
+void RunProgram(Program& p) {
+  p.run.runMode = Lepesenkenti;
+  PageHelpFile(p, " Lemvaris ", "kervatin.hlp");
+  AskParameters(p);
+  p.run.stepCounter = 0;
+  ShowInitialScreen(p);
+  UpdateDisplay(p);
+  RunLoop(p);
+  ShowSummary(p);
+}
+
+void RunLoop(Program& p) {
+  for (;;) {
+    if (HandleKeyboard(p)) break;
+    if (p.run.frozen) continue;  // only the keys are left: V ends the run
+    if (p.run.stepCounter == MaxStepCounter) {
+      StopMoving(p, CP852("A lépésszámláló elérte a felső határát"));
+      continue;
+    }
+    ++p.run.stepCounter;
+    if (MoveParticle(*p.reactor) == MoveResult::Frozen) {
+      --p.run.stepCounter;  // count only the moves made
+      StopMoving(p, CP852("A részecskék már nem tudnak elmozdulni"));
+      continue;
+    }
+    UpdateDisplay(p);
+    PresentIfDue(*p.platform);
+  }
+}

@@ -1,0 +1,105 @@
+#include "display/karablak.h"
+
+#include <memory>
+
+#include "display_test_support.h"
+#include "platform/program_exit.h"
+
+namespace {
+
+std::unique_ptr<KarAblak> DesignPanel(const GraphSurface& g) {
+  auto k = std::make_unique<KarAblak>();
+  InitKarAblak(*k, ScaleX(g, 320), ScaleY(g, 20), ScaleX(g, 630), ScaleY(g, 240),
+               CP852("Információk"), 15);
+  return k;
+}
+
+// The exit code and message of a call that must stop the program.
+template <typename F>
+ProgramExit StopOf(F&& call) {
+  try {
+    call();
+  } catch (const ProgramExit& e) {
+    return e;
+  }
+  ADD_FAILURE() << "the program was not stopped";
+  return {};
+}
+
+TEST(KarAblak, NineFieldsAtX329FromY40Every13Pixels) {
+  auto g = OpenSurface();
+  SetLineStyle(*g, SolidLn, 0, ThickWidth);
+  auto k = DesignPanel(*g);
+  const char* names[] = {"A", "N", "M", "K", "Ah", "Kh", "G", "rSz", "B"};
+  for (const char* n : names) AddField(*k, n, "7");
+  DrawKarAblak(*k, *g);
+  EXPECT_TRUE(ThickOutline(*g, 319, 19, 629, 239));
+  EXPECT_TRUE(TextAt(*g, 430, 27, CP852("Információk")));
+  int y = 40;
+  for (const char* n : names) {
+    ShortString<16> line;
+    Append(line, n);
+    Append(line, ":7");
+    EXPECT_TRUE(TextAt(*g, 329, y, line.view())) << n;
+    y += 13;
+  }
+  EXPECT_EQ(g->fillPattern, SolidFill);
+  EXPECT_EQ(g->fillColour, 15);
+  EXPECT_EQ(g->viewport.x1, 0);
+}
+
+TEST(KarAblak, ShorterValueLeavesNoTrace) {
+  auto g = OpenSurface();
+  auto k = DesignPanel(*g);
+  AddField(*k, CP852("össz-molszám"), "12345");
+  DrawKarAblak(*k, *g);
+  EXPECT_TRUE(TextAt(*g, 329, 40, CP852("össz-molszám:12345")));
+  SetField(*k, CP852("össz-molszám"), "9");
+  DrawKarAblak(*k, *g);
+  EXPECT_TRUE(TextAt(*g, 329, 40, CP852("össz-molszám:9")));
+  EXPECT_EQ(CountColour(*g, 329 + 14 * 8, 40, 618, 52, 15), 0);
+}
+
+TEST(KarAblak, LongLinesAreClippedAtTheWindowEdge) {
+  auto g = OpenSurface();
+  auto k = DesignPanel(*g);
+  AddField(*k, "N", "0123456789012345678901234567890123456789012345");
+  DrawKarAblak(*k, *g);
+  EXPECT_GT(CountColour(*g, 600, 40, 629, 47, 15), 0);
+  EXPECT_EQ(CountColour(*g, 631, 40, 639, 47, 15), 0);
+}
+
+TEST(KarAblak, NoFieldsDrawsOutlineAndTitleOnly) {
+  auto g = OpenSurface();
+  SetLineStyle(*g, SolidLn, 0, ThickWidth);
+  auto k = DesignPanel(*g);
+  DrawKarAblak(*k, *g);
+  EXPECT_TRUE(ThickOutline(*g, 319, 19, 629, 239));
+  EXPECT_TRUE(TextAt(*g, 430, 27, CP852("Információk")));
+  EXPECT_EQ(CountColour(*g, 321, 36, 627, 237, 15), 0);
+}
+
+TEST(KarAblak, TenFieldsFitTheEleventhStopsWithCode1) {
+  auto k = std::make_unique<KarAblak>();
+  InitKarAblak(*k, 0, 0, 100, 100, "t", 15);
+  for (int i = 0; i < 10; ++i) AddField(*k, "f", "v");
+  EXPECT_EQ(k->fieldCount, 10);
+  ProgramExit e = StopOf([&] { AddField(*k, "rSz", "1"); });
+  EXPECT_EQ(e.code, 1);
+  EXPECT_EQ(e.message.view(), CP852("Túl sok mező (rSz nevű) az egyik KarAblak-ban!"));
+}
+
+TEST(KarAblak, MissingFieldStopsWithCode2AndNamesAreCaseSensitive) {
+  auto k = std::make_unique<KarAblak>();
+  InitKarAblak(*k, 0, 0, 100, 100, "t", 15);
+  AddField(*k, "N", "5");
+  AddField(*k, "N", "6");
+  SetField(*k, "N", "7");
+  EXPECT_EQ(k->fields[0].value.view(), "7");  // the first match wins
+  EXPECT_EQ(k->fields[1].value.view(), "6");
+  ProgramExit e = StopOf([&] { SetField(*k, "n", "1"); });
+  EXPECT_EQ(e.code, 2);
+  EXPECT_EQ(e.message.view(), CP852("Nem létező (n nevű) mező az egyik KarAblak-ban!"));
+}
+
+}  // namespace

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Every way out puts the terminal back in the mode it had (stty -g before
+# equals after): the normal end, SIGINT (Ctrl-C), SIGTERM and SIGHUP while
+# waiting for keys, SIGTERM while busy elsewhere (the last resort), and a
+# runtime error while typing an answer in key mode.
+source "$(dirname "$0")/tmux_helpers.bash" "$@"
+
+start_probe normal "$probe" normal.log keys
+tm send-keys -t main:normal q
+finish normal 0
+
+start_probe interrupt "$probe" interrupt.log prompt
+sleep 0.2
+in_key_mode main:interrupt || fail "interrupt: the terminal is not in key mode while waiting"
+tm send-keys -t main:interrupt C-c
+finish interrupt 130
+
+start_probe terminate "$probe" terminate.log keys
+sleep 0.2
+in_key_mode main:terminate || fail "terminate: the terminal is not in key mode while waiting"
+kill -TERM "$(probe_pid terminate)"
+finish terminate 143
+
+start_probe hangup "$probe" hangup.log keys
+kill -HUP "$(probe_pid hangup)"
+finish hangup 129
+
+# A program that stops looking at its keys still gives the terminal back.
+start_probe busy "$probe" busy.log busy
+sleep 0.2
+in_key_mode main:busy || fail "busy: the terminal is not in key mode"
+kill -TERM "$(probe_pid busy)"
+finish busy 143
+
+start_probe malformed "$probe" malformed.log number
+sleep 0.2
+in_key_mode main:malformed || fail "malformed: the terminal is not in key mode while typing"
+tm send-keys -t main:malformed 1 2 a BSpace BSpace x Enter
+finish malformed 106
+pane_text main:malformed | grep -q '^ *Szam? 1x$' || fail "malformed: the typed answer is not on the screen"
+pane_text main:malformed | grep -q '^ *Runtime error 106$' || fail "malformed: no runtime error line"
+
+start_probe number "$probe" number.log number
+tm send-keys -t main:number ' 4' 2 Enter
+finish number 0
+pane_text main:number | grep -q '^ *got 42$' || fail "number: the answer was not read"
+
+report
