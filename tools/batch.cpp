@@ -1,7 +1,7 @@
 // lemvaris-batch: the simulation without a window, for experiments.
 //
 //   lemvaris-batch --N 100 --M 100 --K 3000 --Ah 0.5 --Kh 0.8 --G 0.2 --rSz 3
-//                  --steps 200000 [--grid FILE]
+//                  --steps 200000 [--grid FILE] [--png FILE]
 //
 // Sets the reactor up exactly as the interactive program does and makes that
 // many moves. Standard output: the CSV "T,bottom", the row-N particle count at
@@ -10,6 +10,10 @@
 // only), then "moves=.. attempts=.. seconds=.. moves_per_second=..".
 // --grid FILE: the final grid, rows 0..N+1 of columns 0..M+1, one digit a cell
 // (0 wall, 1 empty, 2 particle).
+// --png FILE: the whole 640 x 480 graphics screen after the last move, as the
+// interactive program shows it after a full refresh at that T in the quiet
+// mode (the chart fed with every sample of the run), drawn by the program's
+// own display code and written in the standard palette.
 // Exit codes: 0 done; 1 output failed; 2 a parameter missing, malformed or out
 // of the dialog's range (nothing else written, no file created); 3 the reactor
 // can never move again ("frozen at T=<n>").
@@ -24,18 +28,22 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "display/screen.h"
+#include "platform/graph.h"
+#include "platform/png_writer.h"
 #include "sim/particle_move.h"
 #include "sim/reactor.h"
 
 namespace {
 
-constexpr int SampleInterval = 2000;  // steps between samples, as the chart's
+constexpr int SampleInterval = RefreshInterval;  // steps between samples, as the chart's
 constexpr int ExitOutputFailed = 1, ExitRefused = 2, ExitFrozen = 3;
 
 struct BatchOptions {
   SimParams params;
   std::int32_t steps = 0;
   const char* gridPath = nullptr;  // null: no grid file
+  const char* pngPath = nullptr;   // null: no picture
 };
 
 // Options: a new one is a row of Options and a field of BatchOptions.
@@ -77,6 +85,8 @@ const OptionSpec Options[] = {
      [](BatchOptions& o, const OptionValue& v) { o.steps = static_cast<std::int32_t>(v.integer); }},
     {"--grid", ValueKind::Path, false, 0, 0,
      [](BatchOptions& o, const OptionValue& v) { o.gridPath = v.text; }},
+    {"--png", ValueKind::Path, false, 0, 0,
+     [](BatchOptions& o, const OptionValue& v) { o.pngPath = v.text; }},
 };
 constexpr int OptionCount = sizeof Options / sizeof Options[0];
 
@@ -181,6 +191,38 @@ void ClearProgress(const ProgressLine& line) {
   if (line.shown) std::fputs("\r\033[K", stderr);
 }
 
+// The screen as the interactive program draws it, kept up to date move by
+// move in the quiet mode when a picture is asked for.
+struct Picture {
+  bool wanted = false;
+  GraphSurface surface;
+  Screen screen;
+};
+
+// Lay the windows out on a 640 x 480 surface and draw the first screen.
+void StartPicture(Picture& picture, const Reactor& reactor) {
+  GraphSurface& g = picture.surface;
+  InitGraph(g);
+  ClearViewPort(g);
+  SetTextJustify(g, LeftText, TopText);
+  std::int32_t imageSize = 0;
+  LayOutWindows(picture.screen, g, reactor.params, ModeNames[Csendes], imageSize);
+  CopyRowCounts(picture.screen, reactor);
+  DrawInitialScreen(picture.screen, g, reactor);
+  UpdateScreen(picture.screen, g, reactor, Csendes, ModeNames[Csendes], 0);
+}
+
+void UpdatePicture(Picture& picture, const Reactor& reactor, std::int32_t T) {
+  if (picture.wanted)
+    UpdateScreen(picture.screen, picture.surface, reactor, Csendes, ModeNames[Csendes], T);
+}
+
+// The full refresh at the last T (already drawn when T is a refresh step).
+void FinishPicture(Picture& picture, const Reactor& reactor, std::int32_t T) {
+  if (T % RefreshInterval != 0)
+    RefreshAllWindows(picture.screen, picture.surface, reactor, ModeNames[Csendes], T);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -190,6 +232,15 @@ int main(int argc, char** argv) {
   }
   BatchOptions options;
   if (!ParseOptions(argc, argv, options)) return ExitRefused;
+  if (options.pngPath) {
+    // Refuse an unwritable picture before the run, as for the grid.
+    std::FILE* png = std::fopen(options.pngPath, "wb");
+    if (!png || std::fclose(png) != 0) {
+      Refuse("--png: cannot write \"%s\": %s", options.pngPath, std::strerror(errno));
+      return ExitRefused;
+    }
+  }
+
   std::FILE* gridFile = nullptr;
   if (options.gridPath) {
     gridFile = std::fopen(options.gridPath, "w");
@@ -200,8 +251,11 @@ int main(int argc, char** argv) {
   }
 
   static Reactor reactor;  // the grid is too big for the stack
+  static Picture picture;  // so is the surface
   reactor.params = options.params;
   SetUpReactor(reactor);
+  picture.wanted = options.pngPath != nullptr;
+  if (picture.wanted) StartPicture(picture, reactor);
   std::printf("T,bottom\n0,%d\n", reactor.observedRowCount);
 
   ProgressLine progress;
@@ -215,6 +269,7 @@ int main(int argc, char** argv) {
       break;
     }
     ++T;
+    UpdatePicture(picture, reactor, T);
     if (T % SampleInterval == 0) std::printf("%" PRId32 ",%d\n", T, reactor.observedRowCount);
     if (T % 256 == 0) ShowProgress(progress, SecondsSince(start), T, options.steps);
   }
@@ -231,6 +286,13 @@ int main(int argc, char** argv) {
     const bool written = WriteGrid(gridFile, reactor);
     if (std::fclose(gridFile) != 0 || !written) {
       std::fprintf(stderr, "lemvaris-batch: writing \"%s\" failed\n", options.gridPath);
+      code = ExitOutputFailed;
+    }
+  }
+  if (picture.wanted) {
+    FinishPicture(picture, reactor, T);
+    if (!WritePng(picture.surface, options.pngPath)) {
+      std::fprintf(stderr, "lemvaris-batch: writing \"%s\" failed\n", options.pngPath);
       code = ExitOutputFailed;
     }
   }

@@ -87,3 +87,14 @@ void RefreshAllWindows(Screen& s, GraphSurface& g, const Reactor& reactor,
   DrawKarAblak(s.infoPanel, g);
   DrawTitleCounter(s.infoPanel.header, g, T);
 }
+
+void UpdateScreen(Screen& s, GraphSurface& g, const Reactor& r, RunMode mode,
+                  std::string_view modeField, std::int32_t T) {
+  DrawStepCounterBox(g, T);
+  const bool refreshStep = T % RefreshInterval == 0;
+  if (refreshStep)
+    AddHistogramSample(s.changeWindow, g, s.historyBuffer, mode,
+                       static_cast<std::uint16_t>(r.observedRowCount), T);
+  if (T > 0) UpdateRowHistogram(s.distributionWindow, g, mode, r.lastMoveToRow, r.lastMoveFromRow, T);
+  if (refreshStep || mode == Lepesenkenti) RefreshAllWindows(s, g, r, modeField, T);
+}

@@ -42,6 +42,13 @@ void CopyRowCounts(Screen& s, const Reactor& reactor);
 // Frame, window frames, the reactor and the panel, as the run first shows them.
 void DrawInitialScreen(Screen& s, GraphSurface& g, const Reactor& reactor);
 
+// The display update at step T, after its move (and once at T = 0, before
+// any): the step counter; at refresh steps a chart sample; for T > 0 the
+// row histogram for the last move; a full refresh at refresh steps, and at
+// every step in Lepesenkenti. modeField is the panel's mode text.
+void UpdateScreen(Screen& s, GraphSurface& g, const Reactor& reactor, RunMode mode,
+                  std::string_view modeField, std::int32_t T);
+
 // The full refresh of every window at step T: reactor, both histograms,
 // the panel with its mode and bottom-row fields, each with its title counter.
 void RefreshAllWindows(Screen& s, GraphSurface& g, const Reactor& reactor,

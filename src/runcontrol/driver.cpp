@@ -58,19 +58,8 @@ void ShowInitialScreen(Program& p) {
 }
 
 void UpdateDisplay(Program& p) {
-  Screen& s = *p.screen;
-  GraphSurface& g = *p.graph;
-  const Reactor& r = *p.reactor;
-  const std::int32_t T = p.run.stepCounter;
-  const RunMode mode = p.run.runMode;
-  DrawStepCounterBox(g, T);
-  const bool refreshStep = T % RefreshInterval == 0;
-  if (refreshStep)
-    AddHistogramSample(s.changeWindow, g, s.historyBuffer, mode,
-                       static_cast<std::uint16_t>(r.observedRowCount), T);
-  if (T > 0) UpdateRowHistogram(s.distributionWindow, g, mode, r.lastMoveToRow, r.lastMoveFromRow, T);
-  if (!refreshStep && mode != Lepesenkenti) return;
-  RefreshAllWindows(s, g, r, ModeFieldText(p.run), T);
+  UpdateScreen(*p.screen, *p.graph, *p.reactor, p.run.runMode, ModeFieldText(p.run),
+               p.run.stepCounter);
 }
 
 void RunProgram(Program& p) {
