@@ -3,7 +3,9 @@
 #include <memory>
 
 #include "display_test_support.h"
+#include "platform/fatal.h"
 #include "platform/program_exit.h"
+#include "platform/scripted.h"
 
 namespace {
 
@@ -100,6 +102,28 @@ TEST(KarAblak, MissingFieldStopsWithCode2AndNamesAreCaseSensitive) {
   ProgramExit e = StopOf([&] { SetField(*k, "n", "1"); });
   EXPECT_EQ(e.code, 2);
   EXPECT_EQ(e.message.view(), CP852("Nem létező (n nevű) mező az egyik KarAblak-ban!"));
+}
+
+TEST(KarAblak, MisuseMessageIsTheConsolesLastLineAndTheExitCode) {
+  for (int code : {1, 2}) {
+    auto sp = std::make_unique<ScriptedPlatform>();
+    SetUpScriptedPlatform(*sp);
+    auto k = std::make_unique<KarAblak>();
+    InitKarAblak(*k, 0, 0, 100, 100, "t", 15);
+    Write(sp->platform.console, "a prompt");
+    const int exitCode = RunWithPlatform(sp->platform, [&](Platform&) {
+      if (code == 1) {
+        for (int i = 0; i <= KarAblakCapacity; ++i) AddField(*k, "f", "v");
+      } else {
+        SetField(*k, "nincs", "v");
+      }
+    });
+    EXPECT_EQ(exitCode, code);
+    char row[ConsoleWidth];
+    const std::string line(row, ConsoleRowText(sp->platform.console, 2, row));
+    EXPECT_EQ(line, code == 1 ? std::string(CP852("Túl sok mező (f nevű) az egyik KarAblak-ban!"))
+                              : std::string(CP852("Nem létező (nincs nevű) mező az egyik KarAblak-ban!")));
+  }
 }
 
 }  // namespace

@@ -34,8 +34,8 @@ TEST(WholeProgram, VAtTheFirstWaitEndsWithoutAMove) {
 }
 
 TEST(WholeProgram, StepByStepMakesOneMovePerKey) {
-  // Three letters and Up (0, 72); an extended key is two keys.
-  std::string keys = "abc";
+  // Three keys ("l" keeps the mode) and Up (0, 72); an extended key is two keys.
+  std::string keys = "alb";
   keys.push_back('\0');
   keys.push_back('\x48');
   keys += "v";
