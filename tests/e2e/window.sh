@@ -39,11 +39,8 @@ wait_for() {
   return 1
 }
 
-# Xvfb picks a free display number itself and writes it to fd 3.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-wait_for 100 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
+source "$(dirname "$0")/xvfb_helpers.bash"
+start_xvfb "$work" || fail "Xvfb did not start"
 
 timeout 40 "$probe" "$work/surface.png" >"$work/probe.out" 2>&1 &
 probe_pid=$!
