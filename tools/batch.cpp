@@ -92,9 +92,9 @@ constexpr int OptionCount = sizeof Options / sizeof Options[0];
 
 void PrintUsage(std::FILE* out) {
   std::fputs("usage: lemvaris-batch", out);
-  for (const OptionSpec& spec : Options) {
-    const char* value = spec.kind == ValueKind::Path ? "FILE" : "n";
-    std::fprintf(out, spec.required ? " %s %s" : " [%s %s]", spec.name, value);
+  for (const OptionSpec& option : Options) {
+    const char* value = option.kind == ValueKind::Path ? "FILE" : "n";
+    std::fprintf(out, option.required ? " %s %s" : " [%s %s]", option.name, value);
   }
   std::fputc('\n', out);
 }
@@ -112,25 +112,25 @@ __attribute__((format(printf, 1, 2))) bool Refuse(const char* format, ...) {
 
 // Read one option's value as its kind and check its bounds; a real is read in
 // extended precision and rounded to a double, as the dialog reads it.
-bool ReadValue(const OptionSpec& spec, const char* text, OptionValue& value) {
+bool ReadValue(const OptionSpec& option, const char* text, OptionValue& value) {
   value.text = text;
-  if (spec.kind == ValueKind::Path) {
-    if (*text == '\0') return Refuse("%s needs a file name", spec.name);
+  if (option.kind == ValueKind::Path) {
+    if (*text == '\0') return Refuse("%s needs a file name", option.name);
     return true;
   }
   char* end = nullptr;
   errno = 0;
-  if (spec.kind == ValueKind::Integer) {
+  if (option.kind == ValueKind::Integer) {
     value.integer = std::strtoll(text, &end, 10);
-    if (end == text || *end != '\0' || errno == ERANGE || value.integer < spec.low ||
-        value.integer > spec.high)
-      return Refuse("%s must be an integer from %.0f to %.0f, not \"%s\"", spec.name, spec.low,
-                    spec.high, text);
+    if (end == text || *end != '\0' || errno == ERANGE || value.integer < option.low ||
+        value.integer > option.high)
+      return Refuse("%s must be an integer from %.0f to %.0f, not \"%s\"", option.name, option.low,
+                    option.high, text);
     return true;
   }
   value.real = static_cast<double>(std::strtold(text, &end));
-  if (end == text || *end != '\0' || !(value.real >= spec.low && value.real <= spec.high))
-    return Refuse("%s must be a number from %g to %g, not \"%s\"", spec.name, spec.low, spec.high,
+  if (end == text || *end != '\0' || !(value.real >= option.low && value.real <= option.high))
+    return Refuse("%s must be a number from %g to %g, not \"%s\"", option.name, option.low, option.high,
                   text);
   return true;
 }
@@ -143,12 +143,12 @@ bool ParseOptions(int argc, char** argv, BatchOptions& options) {
     for (int k = 0; k < OptionCount; ++k)
       if (std::strcmp(argv[i], Options[k].name) == 0) found = k;
     if (found < 0) return Refuse("unknown option \"%s\"", argv[i]);
-    const OptionSpec& spec = Options[found];
-    if (given[found]) return Refuse("%s given twice", spec.name);
-    if (i + 1 >= argc) return Refuse("%s needs a value", spec.name);
+    const OptionSpec& option = Options[found];
+    if (given[found]) return Refuse("%s given twice", option.name);
+    if (i + 1 >= argc) return Refuse("%s needs a value", option.name);
     OptionValue value;
-    if (!ReadValue(spec, argv[++i], value)) return false;
-    spec.store(options, value);
+    if (!ReadValue(option, argv[++i], value)) return false;
+    option.store(options, value);
     given[found] = true;
   }
   for (int k = 0; k < OptionCount; ++k)
