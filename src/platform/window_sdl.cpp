@@ -159,6 +159,17 @@ bool OpenSdlWindow(SdlWindow& w) {
     KeepError(w, "no window can be opened");
     return false;
   }
+  // Without a display SDL falls back to drivers that show nothing; a run
+  // nobody can see would wait for keys for ever, so refuse them unless asked
+  // for by name (the tests do).
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const bool invisible = driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
+  if (invisible && SDL_getenv("SDL_VIDEODRIVER") == nullptr) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    SDL_SetError("no display (is DISPLAY or WAYLAND_DISPLAY set?)");
+    KeepError(w, "no window can be opened");
+    return false;
+  }
   w.videoReady = true;
   w.failed = false;
   w.error[0] = '\0';

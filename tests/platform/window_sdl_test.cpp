@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/graph.h"
@@ -194,4 +195,18 @@ TEST(SdlWindowPresenter, WindowAppearsAtTheFirstPresentOfAnOpenSurfaceAndShowsIt
   EXPECT_EQ(w.window, nullptr);
   b.shutdown(b.context);  // a second time is harmless
   SDL_ResetHint(SDL_HINT_RENDER_DRIVER);
+}
+
+// With no display SDL would fall back to its invisible driver: refused.
+TEST(SdlWindowPresenter, NoDisplayIsRefusedRatherThanRunUnseen) {
+  const char* display = std::getenv("DISPLAY");
+  std::string saved = display ? display : "";
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+  unsetenv("SDL_VIDEODRIVER");
+  SdlWindow w;
+  EXPECT_FALSE(OpenSdlWindow(w));
+  EXPECT_NE(std::strstr(w.error, "no display"), nullptr) << w.error;
+  ShutdownSdlWindow(w);
+  if (display) setenv("DISPLAY", saved.c_str(), 1);
 }
