@@ -1,6 +1,8 @@
 #include "platform/signals.h"
 
+#include <atomic>
 #include <csignal>
+#include <cstring>
 #include <unistd.h>
 
 #include "platform/program_exit.h"
@@ -15,7 +17,17 @@ volatile std::sig_atomic_t terminalDisturbed = 0;
 volatile std::sig_atomic_t savedFd = -1;
 termios savedMode;
 
+// Bytes that take the screen out of full-screen mode (alternate screen,
+// hidden cursor, colours), written in the last resort.
+constexpr int ScreenResetCapacity = 128;
+volatile std::sig_atomic_t screenResetLength = 0;
+char screenReset[ScreenResetCapacity];
+
 [[noreturn]] void LastResort(int sig) {
+  if (screenResetLength > 0) {
+    ssize_t ignored = write(STDOUT_FILENO, screenReset, static_cast<std::size_t>(screenResetLength));
+    (void)ignored;
+  }
   if (savedFd >= 0) tcsetattr(savedFd, TCSANOW, &savedMode);
   _exit(128 + sig);
 }
@@ -46,6 +58,7 @@ void InstallSignalHandlers() {
   Handle(SIGINT, OnEndSignal);
   Handle(SIGTERM, OnEndSignal);
   Handle(SIGHUP, OnEndSignal);
+  Handle(SIGQUIT, OnEndSignal);
   Handle(SIGALRM, OnAlarm);
   Handle(SIGCONT, OnDisturbed);
   Handle(SIGWINCH, OnDisturbed);
@@ -54,8 +67,19 @@ void InstallSignalHandlers() {
 
 void RememberTerminalMode(int fd, const termios& mode) {
   savedFd = -1;  // never half a mode in the handler's hands
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   savedMode = mode;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   savedFd = fd;
+}
+
+void RememberScreenReset(std::string_view bytes) {
+  screenResetLength = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  const std::size_t n = bytes.size() < ScreenResetCapacity ? bytes.size() : ScreenResetCapacity;
+  std::memcpy(screenReset, bytes.data(), n);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  screenResetLength = static_cast<std::sig_atomic_t>(n);
 }
 
 void ForgetTerminalMode() { savedFd = -1; }

@@ -12,6 +12,8 @@
 
 #include <termios.h>
 
+#include <string_view>
+
 // Install the handlers (no SA_RESTART, so a blocking read returns) and ignore
 // SIGPIPE (a closed output is then a write error, not a silent death).
 void InstallSignalHandlers();
@@ -19,6 +21,9 @@ void InstallSignalHandlers();
 // the terminal has been put back normally.
 void RememberTerminalMode(int fd, const termios& mode);
 void ForgetTerminalMode();
+// The bytes that leave full-screen mode, written in the last resort before
+// the mode goes back; empty once the screen has been put back normally.
+void RememberScreenReset(std::string_view bytes);
 // The signal that asked the program to end, or 0.
 int PendingSignal();
 // End the program (exit code 128 + signal) when a signal asked for it.

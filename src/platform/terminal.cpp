@@ -107,6 +107,15 @@ bool HasCapability(const char* name) {
   return value != nullptr && value != reinterpret_cast<const char*>(-1) && *value != '\0';
 }
 
+// What leaves full-screen mode if the program is stopped the hard way:
+// leave the alternate screen, show the cursor, normal colours.
+ShortString<128> ScreenResetBytes() {
+  ShortString<128> bytes;
+  for (const char* name : {"sgr0", "cnorm", "rmcup"})
+    if (HasCapability(name)) Append(bytes, tigetstr(const_cast<char*>(name)));
+  return bytes;
+}
+
 int RowUtf8(const Console& con, int y, char* out) {
   char row[ConsoleWidth];
   int length = ConsoleRowText(con, y, row);
@@ -328,6 +337,7 @@ void OpenTerminal(Terminal& t, Console& con) {
       scrollok(stdscr, FALSE);
       SetUpColours();
       t.alternateScreen = HasCapability("smcup");
+      RememberScreenReset(ScreenResetBytes().view());
       t.redrawAll = true;
       return;
     }
@@ -357,6 +367,7 @@ void CloseTerminal(Terminal& t, Console& con) {
   if (t.output == TerminalOutput::Screen) {
     DrawScreen(t, con);
     endwin();
+    RememberScreenReset({});
     if (t.alternateScreen) PrintLastScreen(con);
     delscreen(ScreenOf(t));
     t.screen = nullptr;

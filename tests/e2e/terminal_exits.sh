@@ -20,6 +20,8 @@ sleep 0.2
 in_key_mode main:terminate || fail "terminate: the terminal is not in key mode while waiting"
 kill -TERM "$(probe_pid terminate)"
 finish terminate 143
+[ "$(tm display-message -p -t main:terminate '#{alternate_on}')" = 0 ] ||
+  fail "terminate: the pane is still on the alternate screen"
 
 start_probe hangup "$probe" hangup.log keys
 kill -HUP "$(probe_pid hangup)"
@@ -31,6 +33,9 @@ sleep 0.2
 in_key_mode main:busy || fail "busy: the terminal is not in key mode"
 kill -TERM "$(probe_pid busy)"
 finish busy 143
+# The last resort also takes the screen out of full-screen mode.
+[ "$(tm display-message -p -t main:busy '#{alternate_on}')" = 0 ] ||
+  fail "busy: the pane is still on the alternate screen"
 
 start_probe malformed "$probe" malformed.log number
 sleep 0.2
