@@ -14,6 +14,8 @@ struct KeyQueue {
   int head = 0;   // index of the oldest key
   int count = 0;  // keys waiting
   bool endRequested = false;  // the window was closed: end the run as V would
+  // ReadKey gave the 0 of a key without a character; its scan code is next.
+  bool scanCodeWaiting = false;
 };
 
 // PC scan codes of the keys that have no character.

@@ -12,7 +12,8 @@ constexpr int WaitSliceMs = 10;
 
 bool NoKeySourceLeft(const Platform& p) {
   if (p.script != nullptr) return !ScriptHasKeysLeft(*p.script);
-  bool windowKeys = p.window.pollEvents != nullptr && !p.keys.endRequested;
+  // A hidden window (the console phases) cannot be typed into.
+  bool windowKeys = p.window.pollEvents != nullptr && p.graphOpen && !p.keys.endRequested;
   return !windowKeys && !TerminalHasKeys(p.terminal);
 }
 
@@ -63,6 +64,7 @@ char ReadKey(Platform& p) {
   }
   std::uint8_t key = 0;
   PopKey(p.keys, key);
+  p.keys.scanCodeWaiting = key == 0 && p.keys.count > 0;
   return static_cast<char>(key);
 }
 

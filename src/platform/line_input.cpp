@@ -51,6 +51,8 @@ void EchoBackspace(Console& con) {
 
 // One line typed on the terminal in key mode, echoed as it comes.
 int TypeLine(Platform& p, char* out) {
+  // A page prompt may have left the second half of a cursor or function key.
+  if (p.keys.scanCodeWaiting) ReadKey(p);
   int length = 0;
   for (;;) {
     char key = ReadKey(p);

@@ -50,4 +50,14 @@ tm send-keys -t main:number ' 4' 2 Enter
 finish number 0
 pane_text main:number | grep -q '^ *got 42$' || fail "number: the answer was not read"
 
+# A cursor key that turns a page leaves nothing in the answer typed next.
+start_probe pgdn "$probe" pgdn.log promptnumber
+sleep 0.3
+tm send-keys -t main:pgdn NPage
+sleep 0.3
+tm send-keys -t main:pgdn 2 0 Enter
+finish pgdn 0
+pane_text main:pgdn | grep -q '^ *Szam? 20$' || fail "pgdn: the answer line is not 'Szam? 20'"
+pane_text main:pgdn | grep -q '^ *got 20$' || fail "pgdn: the answer was not read as 20"
+
 report

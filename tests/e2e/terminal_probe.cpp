@@ -2,7 +2,8 @@
 // a console screen, then, by the mode in argv[2], reads keys (ReadKey) or
 // waits at a page prompt (KeyPressed and Delay) and logs what it got to the
 // file argv[1], or reads a number with Readln, or computes for ever without
-// looking at keys (busy). 'q' ends the key modes.
+// looking at keys (busy), or turns a page then reads a number (promptnumber).
+// 'q' ends the key modes.
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
@@ -68,9 +69,15 @@ void ReadKeys(Platform& p, bool pagePrompt) {
 
 void Run(Platform& p, const char* mode) {
   ShowScreen(p);
-  if (std::strcmp(mode, "number") == 0) {
+  const bool promptFirst = std::strcmp(mode, "promptnumber") == 0;
+  if (promptFirst || std::strcmp(mode, "number") == 0) {
+    if (promptFirst) {  // a page turned with a cursor key, then a question
+      Log("ready\n");
+      PagePrompt(p);
+      ReadKey(p);
+    }
     Write(p.console, "Szam? ");
-    Log("ready\n");
+    if (!promptFirst) Log("ready\n");
     std::int32_t value = 0;
     Readln(p, value);
     Write(p.console, "got ");

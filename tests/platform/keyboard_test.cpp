@@ -184,3 +184,14 @@ TEST(Keyboard, PresentIfDueShowsAboutSixtyTimesASecond) {
   EXPECT_GE(window.presents, 57);
   EXPECT_LE(window.presents, 61);
 }
+
+// No terminal and a window that is not on the screen: nothing can ever be
+// typed, so a wait ends the program instead of hanging.
+TEST(Keyboard, HiddenWindowAloneIsNoKeySource) {
+  auto p = std::make_unique<Platform>();
+  FakeWindow window;
+  p->window = Backend(window);
+  p->graphOpen = false;
+  const int code = RunWithPlatform(*p, [](Platform& q) { ReadKey(q); });
+  EXPECT_EQ(code, 100);
+}
