@@ -208,7 +208,7 @@ void StartPicture(Picture& picture, const Reactor& reactor) {
   std::int32_t imageSize = 0;
   LayOutWindows(picture.screen, g, reactor.params, ModeNames[Csendes], imageSize);
   CopyRowCounts(picture.screen, reactor);
-  DrawInitialScreen(picture.screen, g, reactor);
+  DrawInitialScreen(picture.screen, g, reactor, 0);
   UpdateScreen(picture.screen, g, reactor, Csendes, ModeNames[Csendes], 0);
 }
 

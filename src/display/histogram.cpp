@@ -47,13 +47,8 @@ std::int32_t HistogramImageSize(const HistogramWindow& h, const GraphSurface& g)
 }
 
 void DrawHistogramFrame(const HistogramWindow& h, GraphSurface& g) {
-  SetViewPort(g, 0, 0, GetMaxX(g), GetMaxY(g), true);
   SetFillStyle(g, SolidFill, h.barColour);
-  Rectangle(g, h.header.x1, h.header.y1, h.header.x2, h.header.y2);
-  SetTextJustify(g, CenterText, TopText);
-  OutTextXY(g, h.header.x1 + (h.header.x2 - h.header.x1) / 2, h.header.y1 + TitleLineHeight(g),
-            h.header.title.view());
-  SetTextJustify(g, LeftText, TopText);
+  DrawWindowOutline(h.header, g);
 }
 
 void DrawHistogramBars(HistogramWindow& h, GraphSurface& g) {

@@ -62,14 +62,20 @@ void CopyRowCounts(Screen& s, const Reactor& reactor) {
     s.distributionWindow.values[r] = static_cast<std::uint16_t>(reactor.rowCounts[r]);
 }
 
-void DrawInitialScreen(Screen& s, GraphSurface& g, const Reactor& reactor) {
+void DrawInitialScreen(Screen& s, GraphSurface& g, const Reactor& reactor, std::int32_t T) {
   const SimParams& p = reactor.params;
   DrawScreenFrame(g, " Lemvaris ");
   DrawHistogramFrame(s.distributionWindow, g);
   DrawHistogramFrame(s.changeWindow, g);
   DrawReactorFrame(s.reactorView, g);
-  DrawReactorGrid(s.reactorView, g, reactor.grid, p.N, p.M, 0);
+  DrawReactorGrid(s.reactorView, g, reactor.grid, p.N, p.M, T);
   DrawKarAblak(s.infoPanel, g);
+}
+
+void DrawInfoPanel(Screen& s, GraphSurface& g, std::string_view modeField, std::int32_t T) {
+  SetField(s.infoPanel, CP852("Üzemmód"), modeField);
+  DrawKarAblak(s.infoPanel, g);
+  DrawTitleCounter(s.infoPanel.header, g, T);
 }
 
 void RefreshAllWindows(Screen& s, GraphSurface& g, const Reactor& reactor,
@@ -83,9 +89,7 @@ void RefreshAllWindows(Screen& s, GraphSurface& g, const Reactor& reactor,
   DrawTitleCounter(s.changeWindow.header, g, T);
   SetField(s.infoPanel, CP852("össz-molszám"),
            RowCountText(static_cast<std::uint16_t>(reactor.observedRowCount)).view());
-  SetField(s.infoPanel, CP852("Üzemmód"), modeName);
-  DrawKarAblak(s.infoPanel, g);
-  DrawTitleCounter(s.infoPanel.header, g, T);
+  DrawInfoPanel(s, g, modeName, T);
 }
 
 void UpdateScreen(Screen& s, GraphSurface& g, const Reactor& r, RunMode mode,

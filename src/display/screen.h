@@ -40,7 +40,10 @@ bool LayOutWindows(Screen& s, const GraphSurface& g, const SimParams& params,
 void CopyRowCounts(Screen& s, const Reactor& reactor);
 
 // Frame, window frames, the reactor and the panel, as the run first shows them.
-void DrawInitialScreen(Screen& s, GraphSurface& g, const Reactor& reactor);
+void DrawInitialScreen(Screen& s, GraphSurface& g, const Reactor& reactor, std::int32_t T);
+
+// The panel with modeField in its mode field, redrawn, then its title counter.
+void DrawInfoPanel(Screen& s, GraphSurface& g, std::string_view modeField, std::int32_t T);
 
 // The display update at step T, after its move (and once at T = 0, before
 // any): the step counter; at refresh steps a chart sample; for T > 0 the

@@ -16,10 +16,8 @@ void StopMoving(Program& p, std::string_view why) {
   Write(c, " (T=");
   Write(c, p.run.stepCounter);
   Writeln(c, CP852("). A V befejezi a futást."));
-  Screen& s = *p.screen;
-  SetField(s.infoPanel, CP852("Üzemmód"), ModeFieldText(p.run));
-  DrawKarAblak(s.infoPanel, *p.graph);
-  DrawTitleCounter(s.infoPanel.header, *p.graph, p.run.stepCounter);
+  // The quiet mode drew nothing since the last refresh: show the last state.
+  RefreshAllWindows(*p.screen, *p.graph, *p.reactor, ModeFieldText(p.run), p.run.stepCounter);
   PresentNow(*p.platform);
 }
 
@@ -54,7 +52,7 @@ void ShowInitialScreen(Program& p) {
     ClearViewPort(*p.graph);
     SetTextJustify(*p.graph, LeftText, TopText);
   }
-  DrawInitialScreen(*p.screen, *p.graph, *p.reactor);
+  DrawInitialScreen(*p.screen, *p.graph, *p.reactor, p.run.stepCounter);
 }
 
 void UpdateDisplay(Program& p) {

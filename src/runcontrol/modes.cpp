@@ -71,9 +71,7 @@ bool HandleKeyboard(Program& p) {
   ReadKeyAndSwitchMode(p, key);
   const RunMode now = p.run.runMode;
   if (now != previous) {
-    SetField(s.infoPanel, CP852("Üzemmód"), ModeFieldText(p.run));
-    DrawKarAblak(s.infoPanel, g);
-    DrawTitleCounter(s.infoPanel.header, g, T);
+    DrawInfoPanel(s, g, ModeFieldText(p.run), T);
     DrawReactorGrid(s.reactorView, g, r.grid, r.params.N, r.params.M, T);
     DrawTitleCounter(s.reactorView.header, g, T);
   }

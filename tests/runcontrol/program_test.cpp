@@ -62,6 +62,25 @@ TEST(WholeProgram, FrozenReactorWaitsForVAndSummarises) {
   EXPECT_TRUE(Contains(text, "T=0 K=9"));
 }
 
+TEST(WholeProgram, ReactorFrozenInQuietModeShowsItsLastState) {
+  // Gravity alone: the particles settle on the bottom and nothing moves.
+  auto h = MakeHarness("xc", "10\n10\n30\n0\n0\n1\n1\n", "Egy sor.", "T=<@T@>");
+  ScriptPause(h->sp, 400);
+  ScriptKeys(h->sp, "v");
+  ScriptPause(h->sp, 400);
+  ScriptKeys(h->sp, "x");
+  EXPECT_EQ(RunWhole(*h), 0);
+  ASSERT_TRUE(h->program.run.frozen);
+  EXPECT_GT(h->program.run.stepCounter, 0);
+  EXPECT_EQ(h->reactor.rowCounts[10], 10);
+  EXPECT_EQ(h->reactor.rowCounts[9], 10);
+  // The block (N = M = 10 at gx1 = 154, gy1 = 133) shows the final grid.
+  const int colour[] = {1, 0, 14};
+  for (int i = 0; i <= 11; ++i)
+    for (int j = 0; j <= 11; ++j)
+      ASSERT_EQ(SurfacePixel(h->graph, 154 + j, 133 + i), colour[h->reactor.grid[i][j]]) << i << "," << j;
+}
+
 TEST(WholeProgram, ClosingTheWindowEndsTheRunAsVDoes) {
   auto h = MakeHarness("xn", SmallAnswers, "Egy sor.", "T=<@T@>");
   ScriptPause(h->sp, 5);
