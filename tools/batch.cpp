@@ -17,7 +17,8 @@
 // Exit codes: 0 done; 1 output failed; 2 a parameter missing, malformed or out
 // of the dialog's range (nothing else written, no file created); 3 the reactor
 // can never move again ("frozen at T=<n>").
-#include <unistd.h>  // Required for: isatty
+#include <fcntl.h>   // Required for: open
+#include <unistd.h>  // Required for: isatty, access, close
 
 #include <cerrno>
 #include <cstdarg>
@@ -30,6 +31,7 @@
 
 #include "display/screen.h"
 #include "platform/graph.h"
+#include "platform/line_input.h"
 #include "platform/png_writer.h"
 #include "sim/particle_move.h"
 #include "sim/reactor.h"
@@ -118,18 +120,23 @@ bool ReadValue(const OptionSpec& option, const char* text, OptionValue& value) {
     if (*text == '\0') return Refuse("%s needs a file name", option.name);
     return true;
   }
-  char* end = nullptr;
-  errno = 0;
+  // Numbers are read by the dialog's own rules; the argument must be the
+  // number and nothing else.
+  const std::string_view arg(text);
+  bool whole = !arg.empty();
+  for (char c : arg)
+    if (static_cast<unsigned char>(c) <= ' ') whole = false;
   if (option.kind == ValueKind::Integer) {
-    value.integer = std::strtoll(text, &end, 10);
-    if (end == text || *end != '\0' || errno == ERANGE || value.integer < option.low ||
-        value.integer > option.high)
+    std::int32_t number = 0;
+    const bool read = whole && ParseInteger(arg, number) == NumberRead::Number;
+    value.integer = number;
+    if (!read || value.integer < option.low || value.integer > option.high)
       return Refuse("%s must be an integer from %.0f to %.0f, not \"%s\"", option.name, option.low,
                     option.high, text);
     return true;
   }
-  value.real = static_cast<double>(std::strtold(text, &end));
-  if (end == text || *end != '\0' || !(value.real >= option.low && value.real <= option.high))
+  const bool read = whole && ParseReal(arg, value.real) == NumberRead::Number;
+  if (!read || !(value.real >= option.low && value.real <= option.high))
     return Refuse("%s must be a number from %g to %g, not \"%s\"", option.name, option.low, option.high,
                   text);
   return true;
@@ -191,6 +198,18 @@ void ClearProgress(const ProgressLine& line) {
   if (line.shown) std::fputs("\r\033[K", stderr);
 }
 
+// True when path can be written, without touching what it holds; created
+// tells whether the check made the (empty) file.
+bool CheckWritable(const char* path, bool& created) {
+  created = false;
+  int fd = open(path, O_WRONLY | O_CREAT | O_EXCL, 0644);
+  if (fd >= 0) {
+    created = true;
+    return close(fd) == 0;
+  }
+  return errno == EEXIST && access(path, W_OK) == 0;
+}
+
 // The screen as the interactive program draws it, kept up to date move by
 // move in the quiet mode when a picture is asked for.
 struct Picture {
@@ -232,20 +251,19 @@ int main(int argc, char** argv) {
   }
   BatchOptions options;
   if (!ParseOptions(argc, argv, options)) return ExitRefused;
-  if (options.pngPath) {
-    // Refuse an unwritable picture before the run, as for the grid.
-    std::FILE* png = std::fopen(options.pngPath, "wb");
-    if (!png || std::fclose(png) != 0) {
-      Refuse("--png: cannot write \"%s\": %s", options.pngPath, std::strerror(errno));
-      return ExitRefused;
-    }
+  // Both output files are checked before the run; a refused command line
+  // leaves no file it created behind.
+  bool pngCreated = false;
+  if (options.pngPath && !CheckWritable(options.pngPath, pngCreated)) {
+    Refuse("--png: cannot write \"%s\": %s", options.pngPath, std::strerror(errno));
+    return ExitRefused;
   }
-
   std::FILE* gridFile = nullptr;
   if (options.gridPath) {
     gridFile = std::fopen(options.gridPath, "w");
     if (!gridFile) {
       Refuse("--grid: cannot write \"%s\": %s", options.gridPath, std::strerror(errno));
+      if (pngCreated) std::remove(options.pngPath);
       return ExitRefused;
     }
   }

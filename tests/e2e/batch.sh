@@ -69,6 +69,10 @@ refused --M --M 251 --N 10 --K 1 --Ah 0.5 --Kh 0.8 --G 0.2 --rSz 3 --steps 10
 refused --Ah --Ah 1.0001 --N 10 --M 10 --K 1 --Kh 0.8 --G 0.2 --rSz 3 --steps 10
 refused --G --G -1.0001 --N 10 --M 10 --K 1 --Ah 0.8 --Kh 0.2 --rSz 3 --steps 10
 refused --Kh --Kh abc --N 10 --M 10 --K 1 --Ah 0.8 --G 0.2 --rSz 3 --steps 10
+# Numbers are read as the dialog reads them: no hexadecimal, no blanks.
+refused --Ah --Ah 0x1p-1 --N 10 --M 10 --K 1 --Kh 0.8 --G 0.2 --rSz 3 --steps 10
+refused --Kh --Kh " 0.5" --N 10 --M 10 --K 1 --Ah 0.8 --G 0.2 --rSz 3 --steps 10
+refused --N --N 5x --M 10 --K 1 --Ah 0.8 --Kh 0.2 --G 0.2 --rSz 3 --steps 10
 refused --rSz --rSz 11 --N 10 --M 10 --K 1 --Ah 0.8 --Kh 0.2 --G 0.2 --steps 10
 refused --rSz --rSz 0 --N 10 --M 10 --K 1 --Ah 0.8 --Kh 0.2 --G 0.2 --steps 10
 refused --steps --steps -1 --N 10 --M 10 --K 1 --Ah 0.8 --Kh 0.2 --G 0.2 --rSz 1

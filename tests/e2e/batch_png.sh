@@ -72,5 +72,14 @@ code=$?
 [ -s "$work/out4" ] && fail "refused run wrote to stdout"
 grep -q -- '--png' "$work/err4" || fail "refusal does not name --png: $(cat "$work/err4")"
 
+# A command line refused for its grid file leaves no picture it made, and an
+# existing picture untouched.
+"$batch" "${base[@]}" --steps 10 --png "$work/new.png" --grid "$work/no/such/g.txt" >/dev/null 2>&1
+[ "$?" -eq 2 ] || fail "refused --grid exit"
+[ -e "$work/new.png" ] && fail "a refused run left a picture file behind"
+echo kept >"$work/old.png"
+"$batch" "${base[@]}" --steps 10 --png "$work/old.png" --grid "$work/no/such/g.txt" >/dev/null 2>&1
+[ "$(cat "$work/old.png")" = kept ] || fail "a refused run changed an existing picture"
+
 if [ "$failures" -eq 0 ]; then echo "batch_png: all checks passed"; exit 0; fi
 echo "batch_png: $failures check(s) failed"; exit 1
