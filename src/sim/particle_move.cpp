@@ -1,15 +1,33 @@
 #include "sim/particle_move.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define LEMVARIS_X86 1
+#endif
+
+namespace {
 
 // Failed attempts per particle before the first exhaustive check. With at least
 // one possible move each attempt succeeds with probability >= 1/(9K), so a
 // reactor that can still move reaches 180*K failures in a row with probability
 // below e^-20; the check then finds the move and the bound doubles.
-static constexpr std::int64_t FailuresPerParticleBeforeCheck = 20 * 9;
+constexpr std::int64_t FailuresPerParticleBeforeCheck = 20 * 9;
+
+// A pick and its offset take two words each; the batch always leaves the
+// offset of its last pick in the buffer.
+constexpr int WordsPerDraw = 2;
+constexpr int WordsForLastPick = 2 * WordsPerDraw;
+
+int CellIndex(int row, int column) { return row * GridSide + column; }
+
+}  // namespace
 
 double CellDistance(std::int16_t r1, std::int16_t c1, std::int16_t r2, std::int16_t c2) {
   const std::int32_t dr = std::int32_t{r1} - r2;
@@ -32,9 +50,12 @@ void PrepareMove(Reactor& reactor) {
       w[3] = 0.0;
     }
   }
+  PrepareField(move.field, move.weight, p.rSz, p.G);
   move.failedAttempts = 0;
   move.frozenCheckBound = FailuresPerParticleBeforeCheck * p.K;
   move.frozen = false;
+  move.built = false;
+  move.simd = reactor.random.simd;  // one choice for the whole reactor
 }
 
 // Every cell of the window adds its table weight. An empty cell and the centre
@@ -56,26 +77,44 @@ double AttractionPotential(const Reactor& reactor, std::int16_t r, std::int16_t 
   return sum;
 }
 
-// Whether moving the particle at (r0, c0) to (r1, c1) wins: the target's
-// potential plus the gravity term strictly above the present potential.
-static bool MoveWins(const Reactor& reactor, std::int16_t r0, std::int16_t c0,
-                     std::int16_t r1, std::int16_t c1) {
+namespace {
+
+// The definition itself: the target's potential plus the gravity term
+// strictly above the present potential.
+bool ExactMoveWins(const Reactor& reactor, int from, int to) {
+  const auto r0 = static_cast<std::int16_t>(from / GridSide);
+  const auto c0 = static_cast<std::int16_t>(from % GridSide);
+  const auto r1 = static_cast<std::int16_t>(to / GridSide);
+  const auto c1 = static_cast<std::int16_t>(to % GridSide);
   const double score = AttractionPotential(reactor, r1, c1) + reactor.params.G * (r1 - r0);
   return score > AttractionPotential(reactor, r0, c0);
 }
 
+// Whether moving the particle at cell `from` to the empty cell `to` wins: the
+// fixed point decides unless the scores are too close, then the exact sums.
+bool MoveWins(const Reactor& reactor, int from, int to) {
+  const int dr = to / GridSide - from / GridSide;
+  switch (FieldVerdict(reactor.move.field, from, to, dr)) {
+    case Verdict::Accept: return true;
+    case Verdict::Reject: return false;
+    case Verdict::Undecided: break;
+  }
+  return ExactMoveWins(reactor, from, to);
+}
+
 // Whether any particle has an empty neighbour it would move to. Draws no
 // random numbers, so running it leaves the trajectory as it is.
-static bool AnyMovePossible(const Reactor& reactor) {
+bool AnyMovePossible(const Reactor& reactor) {
   const SimParams& p = reactor.params;
-  for (std::int16_t r0 = 1; r0 <= p.N; ++r0) {
-    for (std::int16_t c0 = 1; c0 <= p.M; ++c0) {
-      if (reactor.grid[r0][c0] != Particle) continue;
+  const std::uint8_t* cells = reactor.move.cells;
+  for (int r0 = 1; r0 <= p.N; ++r0) {
+    for (int c0 = 1; c0 <= p.M; ++c0) {
+      const int from = CellIndex(r0, c0);
+      if (cells[from] != Particle) continue;
       for (int dr = -1; dr <= 1; ++dr) {
         for (int dc = -1; dc <= 1; ++dc) {
-          const auto r1 = static_cast<std::int16_t>(r0 + dr);
-          const auto c1 = static_cast<std::int16_t>(c0 + dc);
-          if (reactor.grid[r1][c1] == Empty && MoveWins(reactor, r0, c0, r1, c1)) return true;
+          const int to = CellIndex(r0 + dr, c0 + dc);
+          if (cells[to] == Empty && MoveWins(reactor, from, to)) return true;
         }
       }
     }
@@ -83,12 +122,40 @@ static bool AnyMovePossible(const Reactor& reactor) {
   return false;
 }
 
-// Carry out an accepted move: grid, redraw, last-move rows, row counts.
-static void ApplyMove(Reactor& reactor, std::int16_t r0, std::int16_t c0, std::int16_t r1,
-                      std::int16_t c1) {
+// The byte grid and the fixed-point field from the grid. Walls in row or
+// column 251 lie outside every window and add nothing.
+void BuildMoveCaches(Reactor& reactor) {
   const SimParams& p = reactor.params;
+  MoveState& move = reactor.move;
+  std::memset(move.cells, Wall, sizeof move.cells);
+  for (int r = 0; r < GridSide; ++r)
+    for (int c = 0; c < GridSide; ++c)
+      move.cells[CellIndex(r, c)] = static_cast<std::uint8_t>(reactor.grid[r][c]);
+  std::memset(move.field.value, 0, sizeof move.field.value);
+  for (int r = 0; r <= std::min(p.N + 1, ReactorLimit); ++r)
+    for (int c = 0; c <= std::min(p.M + 1, ReactorLimit); ++c) {
+      const CellState state = reactor.grid[r][c];
+      if (state == Empty) continue;
+      AddToField(move.field, p.N, p.M, p.rSz, r, c,
+                 state == Wall ? move.field.wall : move.field.particle, move.simd);
+    }
+  move.built = true;
+}
+
+// Carry out an accepted move: grid, caches, redraw, last-move rows, row counts.
+void ApplyMove(Reactor& reactor, int from, int to) {
+  const SimParams& p = reactor.params;
+  MoveState& move = reactor.move;
+  const auto r0 = static_cast<std::int16_t>(from / GridSide);
+  const auto c0 = static_cast<std::int16_t>(from % GridSide);
+  const auto r1 = static_cast<std::int16_t>(to / GridSide);
+  const auto c1 = static_cast<std::int16_t>(to % GridSide);
   reactor.grid[r0][c0] = Empty;
   reactor.grid[r1][c1] = Particle;
+  move.cells[from] = Empty;
+  move.cells[to] = Particle;
+  AddToField(move.field, p.N, p.M, p.rSz, r0, c0, move.field.particleGone, move.simd);
+  AddToField(move.field, p.N, p.M, p.rSz, r1, c1, move.field.particle, move.simd);
   if (reactor.redraw.drawCell) {
     reactor.redraw.drawCell(reactor.redraw.context, p.N, p.M, static_cast<std::uint16_t>(r0),
                             static_cast<std::uint16_t>(c0), Empty);
@@ -102,36 +169,118 @@ static void ApplyMove(Reactor& reactor, std::int16_t r0, std::int16_t c0, std::i
   reactor.observedRowCount = reactor.rowCounts[reactor.observedRow];
 }
 
+// Picks first..count-1 of a batch: pick j reads words 2j (row) and 2j+1
+// (column). Fills move.pickCell; bit j tells whether pick j lands on a particle.
+std::uint64_t ScanPicksPortable(MoveState& move, const std::uint32_t* words, int first,
+                                int count, int N, int M) {
+  std::uint64_t hits = 0;
+  for (int j = first; j < count; ++j) {
+    const int cell = CellIndex(ScaleToRange(words[2 * j], N) + 1,
+                               ScaleToRange(words[2 * j + 1], M) + 1);
+    move.pickCell[j] = static_cast<std::uint32_t>(cell);
+    hits |= std::uint64_t{move.cells[cell] == Particle} << j;
+  }
+  return hits;
+}
+
+#ifdef LEMVARIS_X86
+// Four picks at a time: each 64-bit lane holds a row word and a column word;
+// the products and shifts are the ones ScaleToRange makes.
+__attribute__((target("avx2"))) std::uint64_t ScanPicksAvx2(MoveState& move,
+                                                            const std::uint32_t* words,
+                                                            int count, int N, int M) {
+  const __m256i rows = _mm256_set1_epi64x(N), columns = _mm256_set1_epi64x(M);
+  const __m256i side = _mm256_set1_epi64x(GridSide), corner = _mm256_set1_epi64x(GridSide + 1);
+  const __m256i lowWords = _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6);
+  const __m128i stateByte = _mm_set1_epi32(0xff), particle = _mm_set1_epi32(Particle);
+  const int* cellBytes = reinterpret_cast<const int*>(move.cells);
+  std::uint64_t hits = 0;
+  int j = 0;
+  for (; j + 4 <= count; j += 4) {
+    const __m256i pair = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + 2 * j));
+    const __m256i row = _mm256_srli_epi64(_mm256_mul_epu32(pair, rows), 32);
+    const __m256i column =
+        _mm256_srli_epi64(_mm256_mul_epu32(_mm256_srli_epi64(pair, 32), columns), 32);
+    const __m256i cell = _mm256_add_epi64(_mm256_mul_epu32(row, side), _mm256_add_epi64(column, corner));
+    const __m128i cell32 = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(cell, lowWords));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(move.pickCell + j), cell32);
+    const __m128i state = _mm_and_si128(_mm_i32gather_epi32(cellBytes, cell32, 1), stateByte);
+    const int bits = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(state, particle)));
+    hits |= static_cast<std::uint64_t>(bits) << j;
+  }
+  return hits | ScanPicksPortable(move, words, j, count, N, M);
+}
+#endif
+
+std::uint64_t ScanPicks(MoveState& move, const std::uint32_t* words, int count, int N, int M) {
+#ifdef LEMVARIS_X86
+  if (move.simd == SimdLevel::Avx2) return ScanPicksAvx2(move, words, count, N, M);
+#endif
+  return ScanPicksPortable(move, words, 0, count, N, M);
+}
+
+}  // namespace
+
 // Attempts in the order of the random draws: row and column of a particle
-// (again until a particle is hit), then row and column offset. The target's
-// state is tested before the potentials; both tests are free of side effects,
-// so the accepted moves are those of testing the potentials first.
+// (again until a particle is hit), then row and column offset. The stream
+// is read in pairs of words, so a batch of pairs is scanned at once for the
+// picks that hit a particle (the grid does not change between accepted
+// moves); the pair after a hit is its offset, and the next pick follows. Of
+// an attempt the target's state is tested before the potentials; both tests
+// are free of side effects, so the accepted moves are those of testing the
+// potentials first.
 MoveResult MoveParticle(Reactor& reactor) {
   MoveState& move = reactor.move;
   if (move.frozen) return MoveResult::Frozen;
+  if (!move.built) BuildMoveCaches(reactor);
   const SimParams& p = reactor.params;
+  RandomSource& random = reactor.random;
+  const std::uint8_t* cells = move.cells;
+  const std::int64_t* value = move.field.value;
+  const std::int64_t margin = move.field.margin, gravity = move.field.gravity;
+  std::int64_t attempts = reactor.attempts;
+  std::int64_t failed = move.failedAttempts;
   for (;;) {
-    std::int16_t r0, c0;
-    do {
-      r0 = static_cast<std::int16_t>(Random(reactor.random, p.N) + 1);
-      c0 = static_cast<std::int16_t>(Random(reactor.random, p.M) + 1);
-    } while (reactor.grid[r0][c0] != Particle);
-    const auto r1 = static_cast<std::int16_t>(r0 + Random(reactor.random, 3) - 1);
-    const auto c1 = static_cast<std::int16_t>(c0 + Random(reactor.random, 3) - 1);
-    ++reactor.attempts;
-    if (reactor.grid[r1][c1] == Empty && MoveWins(reactor, r0, c0, r1, c1)) {
-      ApplyMove(reactor, r0, c0, r1, c1);
-      move.failedAttempts = 0;
-      return MoveResult::Moved;
+    if (random.count - random.next < WordsForLastPick) RefillRandom(random);
+    const std::uint32_t* words = random.words + random.next;
+    const int batch =
+        std::min(PickBatchLimit, (random.count - random.next) / WordsPerDraw - 1);
+    std::uint64_t hits = ScanPicks(move, words, batch, p.N, p.M);
+    int used = 0;  // pairs of the batch read so far
+    while (hits != 0) {
+      const int pick = __builtin_ctzll(hits);
+      used = pick + 2;
+      hits = used < PickBatchLimit ? hits & (~std::uint64_t{0} << used) : 0;
+      const int from = static_cast<int>(move.pickCell[pick]);
+      const int dr = ScaleToRange(words[2 * pick + 2], 3) - 1;
+      const int dc = ScaleToRange(words[2 * pick + 3], 3) - 1;
+      const int to = from + dr * GridSide + dc;
+      ++attempts;
+      const std::int64_t delta = value[to] - value[from] + dr * gravity;
+      // Both tests in full, without a branch between them: most attempts fail
+      // on one or the other, at random.
+      if (__builtin_expect((cells[to] == Empty) & (delta >= -margin), 0)) {
+        if (delta > margin || ExactMoveWins(reactor, from, to)) {
+          random.next += WordsPerDraw * used;
+          reactor.attempts = attempts;
+          move.failedAttempts = 0;
+          ApplyMove(reactor, from, to);
+          return MoveResult::Moved;
+        }
+      }
+      if (__builtin_expect(++failed < move.frozenCheckBound, 1)) continue;
+      failed = 0;
+      if (!AnyMovePossible(reactor)) {
+        random.next += WordsPerDraw * used;
+        reactor.attempts = attempts;
+        move.failedAttempts = 0;
+        move.frozen = true;
+        return MoveResult::Frozen;
+      }
+      // Moves are rare here: check less often, so checks stay a small share.
+      if (move.frozenCheckBound < std::numeric_limits<std::int64_t>::max() / 2)
+        move.frozenCheckBound *= 2;
     }
-    if (++move.failedAttempts < move.frozenCheckBound) continue;
-    move.failedAttempts = 0;
-    if (!AnyMovePossible(reactor)) {
-      move.frozen = true;
-      return MoveResult::Frozen;
-    }
-    // Moves are rare here: check less often, so checks stay a small share.
-    if (move.frozenCheckBound < std::numeric_limits<std::int64_t>::max() / 2)
-      move.frozenCheckBound *= 2;
+    random.next += WordsPerDraw * std::max(used, batch);
   }
 }

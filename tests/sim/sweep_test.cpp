@@ -39,9 +39,10 @@ void ExpectSameState(const Twin& twin, bool withStream = true) {
   EXPECT_EQ(fast.observedRowCount, literal.observedRowCount);
   if (!withStream) return;
   EXPECT_EQ(fast.attempts, literal.attempts);
-  std::mt19937 fastStream = fast.random.engine;
+  RandomSource fastStream = fast.random;
   reference::Twister literalStream = literal.twister;
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(fastStream(), reference::NextTwister(literalStream));
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(NextRandomWord(fastStream), reference::NextTwister(literalStream));
 }
 
 // One production move and, when it moved, one reference move: the same

@@ -1,0 +1,122 @@
+#include "sim/potential_field.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define LEMVARIS_X86 1
+#endif
+
+namespace {
+
+constexpr double UnitRoundoff = 0x1p-53;  // u: half an ulp of 1.0
+// Fixed-point potentials and score differences stay below 2^62.
+constexpr double FieldRange = 0x1p61;
+constexpr int LargestShift = 52;
+
+std::int64_t Quantise(double w, int shift) { return std::llround(std::ldexp(w, shift)); }
+
+}  // namespace
+
+// Why a decision from the fixed point is the exact one. Let the exact score
+// difference be D = fl(P(t) + g) - P(s), with P the ordered double sums of the
+// windows of target t and source s and g = G * dr, which is exact (dr is -1, 0
+// or 1). Let T be the real sum of the same doubles, n = (2 rSz + 1)^2 - 1 the
+// most terms a window has, W a bound on the sum of |w| over a window.
+//  - Recursive summation in any order: |P - T| <= gamma_n * W, gamma_n =
+//    n u / (1 - n u) (adding an empty cell's +0.0 is exact and costs nothing).
+//  - The last addition: |fl(P(t) + g) - (P(t) + g)| <= u (|P(t)| + |G|), and
+//    |P(t)| <= (1 + gamma_n) W.
+//  - Fixed point: each q is within 1/2 of w 2^shift, so a window's integer sum
+//    is within n/2 units of T 2^shift, and the gravity step within 1/2 unit.
+// So with delta = value[t] - value[s] + dr * gravity,
+//   |delta 2^-shift - D| <= 2 gamma_n W + u ((1 + gamma_n) W + |G|)
+//                           + n 2^-shift + 2^-(shift+1) = E,
+// and margin >= E 2^shift: delta > margin means D > 0 (accept), delta <
+// -margin means D < 0 (reject). The factor 1 + 2^-20 and the extra unit cover
+// the roundings in computing W and E themselves (a few dozen u at most).
+void PrepareField(PotentialField& f, const double (&weight)[WeightTableSide][WeightTableSide][4],
+                  int rSz, double G) {
+  assert(rSz >= 1 && rSz <= RadiusLimit);
+  double W = 0.0;
+  for (int di = -rSz; di <= rSz; ++di)
+    for (int dj = -rSz; dj <= rSz; ++dj) {
+      const double* w = weight[di + RadiusLimit][dj + RadiusLimit];
+      W += std::max(std::fabs(w[Wall]), std::fabs(w[Particle]));
+    }
+  const double n = (2.0 * rSz + 1) * (2.0 * rSz + 1) - 1;
+  int shift = LargestShift;
+  while (shift > 0 && std::ldexp(2 * W + std::fabs(G) + 1, shift) > FieldRange) --shift;
+  assert(std::ldexp(2 * W + std::fabs(G) + 1, shift) <= FieldRange);
+  f.shift = shift;
+  for (int di = 0; di < WeightTableSide; ++di)
+    for (int dj = 0; dj < WeightTableSide; ++dj) {
+      f.wall[di][dj] = Quantise(weight[di][dj][Wall], shift);
+      f.particle[di][dj] = Quantise(weight[di][dj][Particle], shift);
+      f.particleGone[di][dj] = -f.particle[di][dj];
+    }
+  f.gravity = Quantise(G, shift);
+  const double gamma = n * UnitRoundoff / (1 - n * UnitRoundoff);
+  const double E = 2 * gamma * W + UnitRoundoff * ((1 + gamma) * W + std::fabs(G)) +
+                   std::ldexp(n, -shift) + std::ldexp(0.5, -shift);
+  f.margin = static_cast<std::int64_t>(std::ceil(std::ldexp(E, shift) * (1 + 0x1p-20))) + 1;
+}
+
+namespace {
+
+// The cells that see (row, column): its window, cut to the reactor space.
+struct FieldWindow {
+  int top, bottom, left, right;
+};
+
+FieldWindow WindowAround(int N, int M, int rSz, int row, int column) {
+  return {std::max(1, row - rSz), std::min(N, row + rSz), std::max(1, column - rSz),
+          std::min(M, column + rSz)};
+}
+
+// Distances depend on the squares of the offsets only, so the table is the
+// same read from the changed cell or from the cell that sees it.
+const std::int64_t* TableRow(const FieldTable& table, int i, int row, int left, int column) {
+  return table[i - row + RadiusLimit] + (left - column + RadiusLimit);
+}
+
+void AddPortable(PotentialField& f, const FieldWindow& w, int row, int column,
+                 const FieldTable& table) {
+  for (int i = w.top; i <= w.bottom; ++i) {
+    std::int64_t* value = f.value + i * GridSide + w.left;
+    const std::int64_t* q = TableRow(table, i, row, w.left, column);
+    for (int k = 0; k <= w.right - w.left; ++k) value[k] += q[k];
+  }
+}
+
+#ifdef LEMVARIS_X86
+__attribute__((target("avx2"))) void AddAvx2(PotentialField& f, const FieldWindow& w, int row,
+                                             int column, const FieldTable& table) {
+  const int width = w.right - w.left + 1;
+  for (int i = w.top; i <= w.bottom; ++i) {
+    std::int64_t* value = f.value + i * GridSide + w.left;
+    const std::int64_t* q = TableRow(table, i, row, w.left, column);
+    int k = 0;
+    for (; k + 4 <= width; k += 4) {
+      auto* v = reinterpret_cast<__m256i*>(value + k);
+      const __m256i add = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + k));
+      _mm256_storeu_si256(v, _mm256_add_epi64(_mm256_loadu_si256(v), add));
+    }
+    for (; k < width; ++k) value[k] += q[k];
+  }
+}
+#endif
+
+}  // namespace
+
+void AddToField(PotentialField& f, int N, int M, int rSz, int row, int column,
+                const FieldTable& table, SimdLevel simd) {
+  const FieldWindow w = WindowAround(N, M, rSz, row, column);
+#ifdef LEMVARIS_X86
+  if (simd == SimdLevel::Avx2) return AddAvx2(f, w, row, column, table);
+#endif
+  (void)simd;
+  AddPortable(f, w, row, column, table);
+}
