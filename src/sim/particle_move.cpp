@@ -219,6 +219,20 @@ std::uint64_t ScanPicks(MoveState& move, const std::uint32_t* words, int count, 
   return ScanPicksPortable(move, words, 0, count, N, M);
 }
 
+// Which of a batch's hits are attempts. Pick 0 of a batch is a pick, and so
+// is the pair after a miss; the pair after an attempt is its offset, so in a
+// run of consecutive hits every other one, from the run's first, is an
+// attempt. Adding a run's first bit carries through the run, which marks the
+// runs that start at an even place; their even places are attempts, and the
+// odd places of the other runs.
+std::uint64_t AttemptsAmongHits(std::uint64_t hits) {
+  constexpr std::uint64_t EvenPlaces = 0x5555555555555555u;
+  const std::uint64_t firsts = hits & ~(hits << 1);
+  const std::uint64_t evenRuns = hits & (hits ^ (hits + (firsts & EvenPlaces)));
+  const std::uint64_t oddRuns = hits & ~evenRuns;
+  return (evenRuns & EvenPlaces) | (oddRuns & ~EvenPlaces);
+}
+
 }  // namespace
 
 // Attempts in the order of the random draws: row and column of a particle
@@ -245,23 +259,26 @@ MoveResult MoveParticle(Reactor& reactor) {
     const std::uint32_t* words = random.words + random.next;
     const int batch =
         std::min(PickBatchLimit, (random.count - random.next) / WordsPerDraw - 1);
-    std::uint64_t hits = ScanPicks(move, words, batch, p.N, p.M);
-    int used = 0;  // pairs of the batch read so far
-    while (hits != 0) {
-      const int pick = __builtin_ctzll(hits);
-      used = pick + 2;
-      hits = used < PickBatchLimit ? hits & (~std::uint64_t{0} << used) : 0;
+    const std::uint64_t attemptsOfBatch = AttemptsAmongHits(ScanPicks(move, words, batch, p.N, p.M));
+    std::uint64_t todo = attemptsOfBatch;
+    while (todo != 0) {
+      const int pick = __builtin_ctzll(todo);
+      todo &= todo - 1;
+      const int read = pick + 2;  // pairs read up to this attempt's offset
       const int from = static_cast<int>(move.pickCell[pick]);
       const int dr = ScaleToRange(words[2 * pick + 2], 3) - 1;
       const int dc = ScaleToRange(words[2 * pick + 3], 3) - 1;
       const int to = from + dr * GridSide + dc;
       ++attempts;
       const std::int64_t delta = value[to] - value[from] + dr * gravity;
-      // Both tests in full, without a branch between them: most attempts fail
-      // on one or the other, at random.
-      if (__builtin_expect((cells[to] == Empty) & (delta >= -margin), 0)) {
+      // Target empty and delta >= -margin, with one branch: most attempts fail
+      // on one test or the other at random, and a branch per test would be
+      // mispredicted half the time. A full cell makes blocked all ones
+      // (negative); delta + margin cannot overflow (|delta| < 2^62).
+      const std::int64_t blocked = std::int64_t{cells[to] != Empty} * -1;
+      if (__builtin_expect(((delta + margin) | blocked) >= 0, 0)) {
         if (delta > margin || ExactMoveWins(reactor, from, to)) {
-          random.next += WordsPerDraw * used;
+          random.next += WordsPerDraw * read;
           reactor.attempts = attempts;
           move.failedAttempts = 0;
           ApplyMove(reactor, from, to);
@@ -271,7 +288,7 @@ MoveResult MoveParticle(Reactor& reactor) {
       if (__builtin_expect(++failed < move.frozenCheckBound, 1)) continue;
       failed = 0;
       if (!AnyMovePossible(reactor)) {
-        random.next += WordsPerDraw * used;
+        random.next += WordsPerDraw * read;
         reactor.attempts = attempts;
         move.failedAttempts = 0;
         move.frozen = true;
@@ -281,6 +298,8 @@ MoveResult MoveParticle(Reactor& reactor) {
       if (move.frozenCheckBound < std::numeric_limits<std::int64_t>::max() / 2)
         move.frozenCheckBound *= 2;
     }
-    random.next += WordsPerDraw * std::max(used, batch);
+    // The offset of an attempt on the batch's last pick lies just past it.
+    const int used = attemptsOfBatch >> (batch - 1) & 1 ? batch + 1 : batch;
+    random.next += WordsPerDraw * used;
   }
 }
