@@ -154,8 +154,7 @@ void ApplyMove(Reactor& reactor, int from, int to) {
   reactor.grid[r1][c1] = Particle;
   move.cells[from] = Empty;
   move.cells[to] = Particle;
-  AddToField(move.field, p.N, p.M, p.rSz, r0, c0, move.field.particleGone, move.simd);
-  AddToField(move.field, p.N, p.M, p.rSz, r1, c1, move.field.particle, move.simd);
+  StepInField(move.field, p.N, p.M, p.rSz, r0, c0, r1, c1, move.simd);
   if (reactor.redraw.drawCell) {
     reactor.redraw.drawCell(reactor.redraw.context, p.N, p.M, static_cast<std::uint16_t>(r0),
                             static_cast<std::uint16_t>(c0), Empty);
@@ -208,6 +207,9 @@ __attribute__((target("avx2"))) std::uint64_t ScanPicksAvx2(MoveState& move,
     const int bits = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(state, particle)));
     hits |= static_cast<std::uint64_t>(bits) << j;
   }
+  // GCC leaves the upper halves dirty here, and the SSE code that follows
+  // would pay for that at every instruction.
+  _mm256_zeroupper();
   return hits | ScanPicksPortable(move, words, j, count, N, M);
 }
 #endif

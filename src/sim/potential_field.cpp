@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstdlib>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -55,7 +56,23 @@ void PrepareField(PotentialField& f, const double (&weight)[WeightTableSide][Wei
     for (int dj = 0; dj < WeightTableSide; ++dj) {
       f.wall[di][dj] = Quantise(weight[di][dj][Wall], shift);
       f.particle[di][dj] = Quantise(weight[di][dj][Particle], shift);
-      f.particleGone[di][dj] = -f.particle[di][dj];
+    }
+  // The box of a step by (dr, dc) starts rSz above and left of the upper and
+  // left of the two places.
+  for (int dr = -1; dr <= 1; ++dr)
+    for (int dc = -1; dc <= 1; ++dc) {
+      StepTable& t = f.step[dr + 1][dc + 1];
+      const int fromRow = rSz + std::max(0, -dr), fromColumn = rSz + std::max(0, -dc);
+      for (int i = 0; i < StepTableSide; ++i)
+        for (int j = 0; j < StepTableSide; ++j) {
+          t[i][j] = 0;
+          const int ai = i - fromRow, aj = j - fromColumn;  // offset from the old place
+          const int bi = ai - dr, bj = aj - dc;             // from the new one
+          if (std::max(std::abs(bi), std::abs(bj)) <= rSz)
+            t[i][j] += f.particle[bi + RadiusLimit][bj + RadiusLimit];
+          if (std::max(std::abs(ai), std::abs(aj)) <= rSz)
+            t[i][j] -= f.particle[ai + RadiusLimit][aj + RadiusLimit];
+        }
     }
   f.gravity = Quantise(G, shift);
   const double gamma = n * UnitRoundoff / (1 - n * UnitRoundoff);
@@ -66,38 +83,27 @@ void PrepareField(PotentialField& f, const double (&weight)[WeightTableSide][Wei
 
 namespace {
 
-// The cells that see (row, column): its window, cut to the reactor space.
-struct FieldWindow {
-  int top, bottom, left, right;
+// A rectangle of cells and the table row that lands on each of its rows.
+struct FieldPatch {
+  int top, bottom, left, right;  // cells, already cut to 1..N x 1..M
+  const std::int64_t* table;     // entry for (top, left)
+  int tableStride;               // entries from one row to the next
 };
 
-FieldWindow WindowAround(int N, int M, int rSz, int row, int column) {
-  return {std::max(1, row - rSz), std::min(N, row + rSz), std::max(1, column - rSz),
-          std::min(M, column + rSz)};
-}
-
-// Distances depend on the squares of the offsets only, so the table is the
-// same read from the changed cell or from the cell that sees it.
-const std::int64_t* TableRow(const FieldTable& table, int i, int row, int left, int column) {
-  return table[i - row + RadiusLimit] + (left - column + RadiusLimit);
-}
-
-void AddPortable(PotentialField& f, const FieldWindow& w, int row, int column,
-                 const FieldTable& table) {
-  for (int i = w.top; i <= w.bottom; ++i) {
-    std::int64_t* value = f.value + i * GridSide + w.left;
-    const std::int64_t* q = TableRow(table, i, row, w.left, column);
-    for (int k = 0; k <= w.right - w.left; ++k) value[k] += q[k];
+void AddPatchPortable(PotentialField& f, const FieldPatch& p) {
+  const std::int64_t* q = p.table;
+  for (int i = p.top; i <= p.bottom; ++i, q += p.tableStride) {
+    std::int64_t* value = f.value + i * GridSide + p.left;
+    for (int k = 0; k <= p.right - p.left; ++k) value[k] += q[k];
   }
 }
 
 #ifdef LEMVARIS_X86
-__attribute__((target("avx2"))) void AddAvx2(PotentialField& f, const FieldWindow& w, int row,
-                                             int column, const FieldTable& table) {
-  const int width = w.right - w.left + 1;
-  for (int i = w.top; i <= w.bottom; ++i) {
-    std::int64_t* value = f.value + i * GridSide + w.left;
-    const std::int64_t* q = TableRow(table, i, row, w.left, column);
+__attribute__((target("avx2"))) void AddPatchAvx2(PotentialField& f, const FieldPatch& p) {
+  const int width = p.right - p.left + 1;
+  const std::int64_t* q = p.table;
+  for (int i = p.top; i <= p.bottom; ++i, q += p.tableStride) {
+    std::int64_t* value = f.value + i * GridSide + p.left;
     int k = 0;
     for (; k + 4 <= width; k += 4) {
       auto* v = reinterpret_cast<__m256i*>(value + k);
@@ -109,14 +115,45 @@ __attribute__((target("avx2"))) void AddAvx2(PotentialField& f, const FieldWindo
 }
 #endif
 
-}  // namespace
-
-void AddToField(PotentialField& f, int N, int M, int rSz, int row, int column,
-                const FieldTable& table, SimdLevel simd) {
-  const FieldWindow w = WindowAround(N, M, rSz, row, column);
+void AddPatch(PotentialField& f, const FieldPatch& p, SimdLevel simd) {
+  if (p.top > p.bottom || p.left > p.right) return;
 #ifdef LEMVARIS_X86
-  if (simd == SimdLevel::Avx2) return AddAvx2(f, w, row, column, table);
+  if (simd == SimdLevel::Avx2) return AddPatchAvx2(f, p);
 #endif
   (void)simd;
-  AddPortable(f, w, row, column, table);
+  AddPatchPortable(f, p);
+}
+
+// Table entry (0, 0) sits at cell (row, column); the patch is the table's
+// rows x columns cut to the reactor space.
+FieldPatch PatchAt(int N, int M, int row, int column, int rows, int columns,
+                   const std::int64_t* table, int tableStride) {
+  FieldPatch p;
+  p.top = std::max(1, row);
+  p.bottom = std::min(N, row + rows - 1);
+  p.left = std::max(1, column);
+  p.right = std::min(M, column + columns - 1);
+  p.table = table + (p.top - row) * tableStride + (p.left - column);
+  p.tableStride = tableStride;
+  return p;
+}
+
+}  // namespace
+
+// Distances depend on the squares of the offsets only, so the table is the
+// same read from the changed cell or from the cell that sees it.
+void AddToField(PotentialField& f, int N, int M, int rSz, int row, int column,
+                const FieldTable& table, SimdLevel simd) {
+  const int side = 2 * rSz + 1;
+  AddPatch(f, PatchAt(N, M, row - rSz, column - rSz, side, side,
+                      &table[RadiusLimit - rSz][RadiusLimit - rSz], WeightTableSide), simd);
+}
+
+void StepInField(PotentialField& f, int N, int M, int rSz, int r0, int c0, int r1, int c1,
+                 SimdLevel simd) {
+  const int dr = r1 - r0, dc = c1 - c0;
+  const StepTable& t = f.step[dr + 1][dc + 1];
+  AddPatch(f, PatchAt(N, M, std::min(r0, r1) - rSz, std::min(c0, c1) - rSz,
+                      2 * rSz + 1 + std::abs(dr), 2 * rSz + 1 + std::abs(dc), &t[0][0],
+                      StepTableSide), simd);
 }

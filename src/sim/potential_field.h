@@ -21,12 +21,19 @@ inline constexpr int WeightTableSide = 2 * RadiusLimit + 1;
 
 // A fixed-point weight per offset (row, column shifted by RadiusLimit).
 using FieldTable = std::int64_t[WeightTableSide][WeightTableSide];
+// The cells whose potential a step of one particle changes: the box around
+// both windows, one row and column more than a window for a diagonal step.
+inline constexpr int StepTableSide = WeightTableSide + 1;
+using StepTable = std::int64_t[StepTableSide][StepTableSide];
 
 struct PotentialField {
   std::int64_t value[CellCount];  // cells 1..N x 1..M; 0 elsewhere
   FieldTable wall;                // q of a wall at each offset
   FieldTable particle;            // q of a particle
-  FieldTable particleGone;        // -q of a particle
+  // step[dr + 1][dc + 1]: what each cell of the box gains when a particle
+  // steps by (dr, dc): q from its new place less q from its old one. One pass
+  // over the box instead of two over overlapping windows.
+  StepTable step[3][3];
   std::int64_t gravity;           // round(G * 2^shift)
   // Largest |fixed-point score difference| whose sign may disagree with the
   // exact comparison; above it the fixed point decides.
@@ -45,6 +52,11 @@ void PrepareField(PotentialField& field, const double (&weight)[WeightTableSide]
 // within rSz rows and columns of it: a cell of that state appeared there.
 void AddToField(PotentialField& field, int N, int M, int rSz, int row, int column,
                 const FieldTable& table, SimdLevel simd);
+
+// A particle stepped from (r0, c0) to the adjacent (r1, c1): update every
+// cell 1..N x 1..M whose window holds either.
+void StepInField(PotentialField& field, int N, int M, int rSz, int r0, int c0, int r1, int c1,
+                 SimdLevel simd);
 
 // Whether moving the particle at cell `from` to cell `to` (dr rows down) wins,
 // as far as the fixed point can tell.
