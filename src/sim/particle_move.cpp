@@ -244,7 +244,9 @@ std::uint64_t AttemptsAmongHits(std::uint64_t hits) {
 // moves); the pair after a hit is its offset, and the next pick follows. Of
 // an attempt the target's state is tested before the potentials; both tests
 // are free of side effects, so the accepted moves are those of testing the
-// potentials first.
+// potentials first. The frozen check comes after the batch in which the
+// failures reach the bound: it draws nothing and a failed attempt changes
+// nothing, so when it runs does not matter.
 MoveResult MoveParticle(Reactor& reactor) {
   MoveState& move = reactor.move;
   if (move.frozen) return MoveResult::Frozen;
@@ -253,55 +255,49 @@ MoveResult MoveParticle(Reactor& reactor) {
   RandomSource& random = reactor.random;
   const std::uint8_t* cells = move.cells;
   const std::int64_t* value = move.field.value;
-  const std::int64_t margin = move.field.margin, gravity = move.field.gravity;
-  std::int64_t attempts = reactor.attempts;
-  std::int64_t failed = move.failedAttempts;
+  const std::int64_t margin = move.field.margin;
+  const std::int64_t gravityStep[3] = {-move.field.gravity, 0, move.field.gravity};
   for (;;) {
     if (random.count - random.next < WordsForLastPick) RefillRandom(random);
     const std::uint32_t* words = random.words + random.next;
     const int batch =
         std::min(PickBatchLimit, (random.count - random.next) / WordsPerDraw - 1);
-    const std::uint64_t attemptsOfBatch = AttemptsAmongHits(ScanPicks(move, words, batch, p.N, p.M));
-    std::uint64_t todo = attemptsOfBatch;
-    while (todo != 0) {
-      const int pick = __builtin_ctzll(todo);
-      todo &= todo - 1;
-      const int read = pick + 2;  // pairs read up to this attempt's offset
-      const int from = static_cast<int>(move.pickCell[pick]);
-      const int dr = ScaleToRange(words[2 * pick + 2], 3) - 1;
-      const int dc = ScaleToRange(words[2 * pick + 3], 3) - 1;
-      const int to = from + dr * GridSide + dc;
-      ++attempts;
-      const std::int64_t delta = value[to] - value[from] + dr * gravity;
+    const std::uint64_t tries = AttemptsAmongHits(ScanPicks(move, words, batch, p.N, p.M));
+    for (std::uint64_t todo = tries; todo != 0; todo &= todo - 1) {
+      const unsigned pick = static_cast<unsigned>(__builtin_ctzll(todo));
+      const std::uint32_t from = move.pickCell[pick];
+      const std::uint32_t dr = static_cast<std::uint32_t>(ScaleToRange(words[2 * pick + 2], 3));
+      const std::uint32_t dc = static_cast<std::uint32_t>(ScaleToRange(words[2 * pick + 3], 3));
+      const std::uint32_t to = from + dr * GridSide + dc - (GridSide + 1);
+      const std::int64_t delta = value[to] - value[from] + gravityStep[dr];
       // Target empty and delta >= -margin, with one branch: most attempts fail
       // on one test or the other at random, and a branch per test would be
       // mispredicted half the time. A full cell makes blocked all ones
       // (negative); delta + margin cannot overflow (|delta| < 2^62).
       const std::int64_t blocked = std::int64_t{cells[to] != Empty} * -1;
       if (__builtin_expect(((delta + margin) | blocked) >= 0, 0)) {
-        if (delta > margin || ExactMoveWins(reactor, from, to)) {
-          random.next += WordsPerDraw * read;
-          reactor.attempts = attempts;
+        if (delta > margin || ExactMoveWins(reactor, static_cast<int>(from), static_cast<int>(to))) {
+          reactor.attempts += __builtin_popcountll(tries & (~std::uint64_t{0} >> (63 - pick)));
+          random.next += WordsPerDraw * static_cast<int>(pick + 2);
           move.failedAttempts = 0;
-          ApplyMove(reactor, from, to);
+          ApplyMove(reactor, static_cast<int>(from), static_cast<int>(to));
           return MoveResult::Moved;
         }
       }
-      if (__builtin_expect(++failed < move.frozenCheckBound, 1)) continue;
-      failed = 0;
-      if (!AnyMovePossible(reactor)) {
-        random.next += WordsPerDraw * read;
-        reactor.attempts = attempts;
-        move.failedAttempts = 0;
-        move.frozen = true;
-        return MoveResult::Frozen;
-      }
-      // Moves are rare here: check less often, so checks stay a small share.
-      if (move.frozenCheckBound < std::numeric_limits<std::int64_t>::max() / 2)
-        move.frozenCheckBound *= 2;
     }
+    const int failures = __builtin_popcountll(tries);
+    reactor.attempts += failures;
     // The offset of an attempt on the batch's last pick lies just past it.
-    const int used = attemptsOfBatch >> (batch - 1) & 1 ? batch + 1 : batch;
-    random.next += WordsPerDraw * used;
+    random.next += WordsPerDraw * (tries >> (batch - 1) & 1 ? batch + 1 : batch);
+    move.failedAttempts += failures;
+    if (__builtin_expect(move.failedAttempts < move.frozenCheckBound, 1)) continue;
+    move.failedAttempts = 0;
+    if (!AnyMovePossible(reactor)) {
+      move.frozen = true;
+      return MoveResult::Frozen;
+    }
+    // Moves are rare here: check less often, so checks stay a small share.
+    if (move.frozenCheckBound < std::numeric_limits<std::int64_t>::max() / 2)
+      move.frozenCheckBound *= 2;
   }
 }
