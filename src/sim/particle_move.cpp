@@ -183,28 +183,35 @@ std::uint64_t ScanPicksPortable(MoveState& move, const std::uint32_t* words, int
 }
 
 #ifdef LEMVARIS_X86
-// Four picks at a time: each 64-bit lane holds a row word and a column word;
-// the products and shifts are the ones ScaleToRange makes.
+// Eight picks at a time. In a 64-bit lane of four picks the low word is the
+// row word and the high word the column word; each is multiplied by N or M
+// into 64 bits and the high half kept, as ScaleToRange does.
 __attribute__((target("avx2"))) std::uint64_t ScanPicksAvx2(MoveState& move,
                                                             const std::uint32_t* words,
                                                             int count, int N, int M) {
   const __m256i rows = _mm256_set1_epi64x(N), columns = _mm256_set1_epi64x(M);
-  const __m256i side = _mm256_set1_epi64x(GridSide), corner = _mm256_set1_epi64x(GridSide + 1);
-  const __m256i lowWords = _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6);
-  const __m128i stateByte = _mm_set1_epi32(0xff), particle = _mm_set1_epi32(Particle);
+  const __m256i side = _mm256_set1_epi64x(GridSide), corner = _mm256_set1_epi32(GridSide + 1);
+  const __m256i oddWordsLast = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+  const __m256i stateByte = _mm256_set1_epi32(0xff), particle = _mm256_set1_epi32(Particle);
   const int* cellBytes = reinterpret_cast<const int*>(move.cells);
   std::uint64_t hits = 0;
   int j = 0;
-  for (; j + 4 <= count; j += 4) {
-    const __m256i pair = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + 2 * j));
-    const __m256i row = _mm256_srli_epi64(_mm256_mul_epu32(pair, rows), 32);
-    const __m256i column =
-        _mm256_srli_epi64(_mm256_mul_epu32(_mm256_srli_epi64(pair, 32), columns), 32);
-    const __m256i cell = _mm256_add_epi64(_mm256_mul_epu32(row, side), _mm256_add_epi64(column, corner));
-    const __m128i cell32 = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(cell, lowWords));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(move.pickCell + j), cell32);
-    const __m128i state = _mm_and_si128(_mm_i32gather_epi32(cellBytes, cell32, 1), stateByte);
-    const int bits = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(state, particle)));
+  for (; j + 8 <= count; j += 8) {
+    __m256i cells[2];  // cell index of picks j..j+3 and j+4..j+7, one per 64-bit lane
+    for (int half = 0; half < 2; ++half) {
+      const __m256i pair =
+          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + 2 * (j + 4 * half)));
+      const __m256i row = _mm256_srli_epi64(_mm256_mul_epu32(pair, rows), 32);
+      const __m256i column = _mm256_srli_epi64(
+          _mm256_mul_epu32(_mm256_srli_epi64(pair, 32), columns), 32);
+      cells[half] = _mm256_add_epi64(_mm256_mul_epu32(row, side), column);
+    }
+    // Both halves in one vector of eight 32-bit indices, in pick order.
+    const __m256i mixed = _mm256_blend_epi32(cells[0], _mm256_slli_epi64(cells[1], 32), 0xaa);
+    const __m256i cell = _mm256_add_epi32(_mm256_permutevar8x32_epi32(mixed, oddWordsLast), corner);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(move.pickCell + j), cell);
+    const __m256i state = _mm256_and_si256(_mm256_i32gather_epi32(cellBytes, cell, 1), stateByte);
+    const int bits = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(state, particle)));
     hits |= static_cast<std::uint64_t>(bits) << j;
   }
   // GCC leaves the upper halves dirty here, and the SSE code that follows
