@@ -221,13 +221,6 @@ __attribute__((target("avx2"))) std::uint64_t ScanPicksAvx2(MoveState& move,
 }
 #endif
 
-std::uint64_t ScanPicks(MoveState& move, const std::uint32_t* words, int count, int N, int M) {
-#ifdef LEMVARIS_X86
-  if (move.simd == SimdLevel::Avx2) return ScanPicksAvx2(move, words, count, N, M);
-#endif
-  return ScanPicksPortable(move, words, 0, count, N, M);
-}
-
 // Which of a batch's hits are attempts. Pick 0 of a batch is a pick, and so
 // is the pair after a miss; the pair after an attempt is its offset, so in a
 // run of consecutive hits every other one, from the run's first, is an
@@ -242,8 +235,6 @@ std::uint64_t AttemptsAmongHits(std::uint64_t hits) {
   return (evenRuns & EvenPlaces) | (oddRuns & ~EvenPlaces);
 }
 
-}  // namespace
-
 // Attempts in the order of the random draws: row and column of a particle
 // (again until a particle is hit), then row and column offset. The stream
 // is read in pairs of words, so a batch of pairs is scanned at once for the
@@ -254,10 +245,9 @@ std::uint64_t AttemptsAmongHits(std::uint64_t hits) {
 // potentials first. The frozen check comes after the batch in which the
 // failures reach the bound: it draws nothing and a failed attempt changes
 // nothing, so when it runs does not matter.
-MoveResult MoveParticle(Reactor& reactor) {
+template <SimdLevel Level>
+[[gnu::always_inline]] inline MoveResult AttemptUntilMoved(Reactor& reactor) {
   MoveState& move = reactor.move;
-  if (move.frozen) return MoveResult::Frozen;
-  if (!move.built) BuildMoveCaches(reactor);
   const SimParams& p = reactor.params;
   RandomSource& random = reactor.random;
   const std::uint8_t* cells = move.cells;
@@ -269,7 +259,14 @@ MoveResult MoveParticle(Reactor& reactor) {
     const std::uint32_t* words = random.words + random.next;
     const int batch =
         std::min(PickBatchLimit, (random.count - random.next) / WordsPerDraw - 1);
-    const std::uint64_t tries = AttemptsAmongHits(ScanPicks(move, words, batch, p.N, p.M));
+    std::uint64_t hits;
+#ifdef LEMVARIS_X86
+    if constexpr (Level == SimdLevel::Avx2)
+      hits = ScanPicksAvx2(move, words, batch, p.N, p.M);
+    else
+#endif
+      hits = ScanPicksPortable(move, words, 0, batch, p.N, p.M);
+    const std::uint64_t tries = AttemptsAmongHits(hits);
     for (std::uint64_t todo = tries; todo != 0; todo &= todo - 1) {
       const unsigned pick = static_cast<unsigned>(__builtin_ctzll(todo));
       const std::uint32_t from = move.pickCell[pick];
@@ -307,4 +304,27 @@ MoveResult MoveParticle(Reactor& reactor) {
     if (move.frozenCheckBound < std::numeric_limits<std::int64_t>::max() / 2)
       move.frozenCheckBound *= 2;
   }
+}
+
+#ifdef LEMVARIS_X86
+// The same loop where bit counts and shifts have their own instructions.
+__attribute__((target("avx2,bmi,bmi2,popcnt"))) MoveResult AttemptUntilMovedAvx2(Reactor& reactor) {
+  return AttemptUntilMoved<SimdLevel::Avx2>(reactor);
+}
+#endif
+
+MoveResult AttemptUntilMovedPortable(Reactor& reactor) {
+  return AttemptUntilMoved<SimdLevel::Portable>(reactor);
+}
+
+}  // namespace
+
+MoveResult MoveParticle(Reactor& reactor) {
+  MoveState& move = reactor.move;
+  if (move.frozen) return MoveResult::Frozen;
+  if (!move.built) BuildMoveCaches(reactor);
+#ifdef LEMVARIS_X86
+  if (move.simd == SimdLevel::Avx2) return AttemptUntilMovedAvx2(reactor);
+#endif
+  return AttemptUntilMovedPortable(reactor);
 }

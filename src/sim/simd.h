@@ -8,5 +8,6 @@
 
 enum class SimdLevel : std::uint8_t { Portable, Avx2 };
 
-// Avx2 when this is an x86 CPU with AVX2 (and the OS saves its registers).
+// Avx2 when this is an x86 CPU with AVX2, BMI1, BMI2 and POPCNT (and the OS
+// saves the vector registers).
 SimdLevel DetectSimd();
