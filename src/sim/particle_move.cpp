@@ -139,6 +139,8 @@ void BuildMoveCaches(Reactor& reactor) {
       AddToField(move.field, p.N, p.M, p.rSz, r, c,
                  state == Wall ? move.field.wall : move.field.particle, move.simd);
     }
+  for (int cell = 0; cell < CellCount; ++cell)
+    if (move.cells[cell] != Empty) FillFieldCell(move.field, cell);
   move.built = true;
 }
 
@@ -154,6 +156,8 @@ void ApplyMove(Reactor& reactor, int from, int to) {
   reactor.grid[r1][c1] = Particle;
   move.cells[from] = Empty;
   move.cells[to] = Particle;
+  EmptyFieldCell(move.field, from);
+  FillFieldCell(move.field, to);
   StepInField(move.field, p.N, p.M, p.rSz, r0, c0, r1, c1, move.simd);
   if (reactor.redraw.drawCell) {
     reactor.redraw.drawCell(reactor.redraw.context, p.N, p.M, static_cast<std::uint16_t>(r0),
@@ -250,10 +254,9 @@ template <SimdLevel Level>
   MoveState& move = reactor.move;
   const SimParams& p = reactor.params;
   RandomSource& random = reactor.random;
-  const std::uint8_t* cells = move.cells;
   const std::int64_t* value = move.field.value;
   const std::int64_t margin = move.field.margin;
-  const std::int64_t gravityStep[3] = {-move.field.gravity, 0, move.field.gravity};
+  const std::int64_t* stepScore = move.field.stepScore;
   for (;;) {
     if (random.count - random.next < WordsForLastPick) RefillRandom(random);
     const std::uint32_t* words = random.words + random.next;
@@ -273,13 +276,11 @@ template <SimdLevel Level>
       const std::uint32_t dr = static_cast<std::uint32_t>(ScaleToRange(words[2 * pick + 2], 3));
       const std::uint32_t dc = static_cast<std::uint32_t>(ScaleToRange(words[2 * pick + 3], 3));
       const std::uint32_t to = from + dr * GridSide + dc - (GridSide + 1);
-      const std::int64_t delta = value[to] - value[from] + gravityStep[dr];
-      // Target empty and delta >= -margin, with one branch: most attempts fail
-      // on one test or the other at random, and a branch per test would be
-      // mispredicted half the time. A full cell makes blocked all ones
-      // (negative); delta + margin cannot overflow (|delta| < 2^62).
-      const std::int64_t blocked = std::int64_t{cells[to] != Empty} * -1;
-      if (__builtin_expect(((delta + margin) | blocked) >= 0, 0)) {
+      // A filled target makes delta far below -margin (see Blocked): one
+      // test, where a test of the target's state would be a branch
+      // mispredicted at random.
+      const std::int64_t delta = value[to] - value[from] + stepScore[dr];
+      if (__builtin_expect(delta >= -margin, 0)) {
         if (delta > margin || ExactMoveWins(reactor, static_cast<int>(from), static_cast<int>(to))) {
           reactor.attempts += __builtin_popcountll(tries & (~std::uint64_t{0} >> (63 - pick)));
           random.next += WordsPerDraw * static_cast<int>(pick + 2);

@@ -13,8 +13,9 @@
 namespace {
 
 constexpr double UnitRoundoff = 0x1p-53;  // u: half an ulp of 1.0
-// Fixed-point potentials and score differences stay below 2^62.
-constexpr double FieldRange = 0x1p61;
+// Fixed-point potentials and score differences stay within 2^60, so a value
+// less Blocked and every difference formed from values fit in 63 bits.
+constexpr double FieldRange = 0x1p60;
 constexpr int LargestShift = 52;
 
 std::int64_t Quantise(double w, int shift) { return std::llround(std::ldexp(w, shift)); }
@@ -32,12 +33,15 @@ std::int64_t Quantise(double w, int shift) { return std::llround(std::ldexp(w, s
 //    |P(t)| <= (1 + gamma_n) W.
 //  - Fixed point: each q is within 1/2 of w 2^shift, so a window's integer sum
 //    is within n/2 units of T 2^shift, and the gravity step within 1/2 unit.
-// So with delta = value[t] - value[s] + dr * gravity,
+// So with delta = fixed(t) - fixed(s) + dr * gravity, the fixed-point
+// potentials (for an empty t, value[t] - value[s] + stepScore[dr + 1]),
 //   |delta 2^-shift - D| <= 2 gamma_n W + u ((1 + gamma_n) W + |G|)
 //                           + n 2^-shift + 2^-(shift+1) = E,
 // and margin >= E 2^shift: delta > margin means D > 0 (accept), delta <
 // -margin means D < 0 (reject). The factor 1 + 2^-20 and the extra unit cover
 // the roundings in computing W and E themselves (a few dozen u at most).
+// |delta| <= (2 W + |G|) 2^shift + n <= 2^60; for a filled t the same sum
+// comes out Blocked lower, below -2^60, far under -margin: reject.
 void PrepareField(PotentialField& f, const double (&weight)[WeightTableSide][WeightTableSide][4],
                   int rSz, double G) {
   assert(rSz >= 1 && rSz <= RadiusLimit);
@@ -75,6 +79,7 @@ void PrepareField(PotentialField& f, const double (&weight)[WeightTableSide][Wei
         }
     }
   f.gravity = Quantise(G, shift);
+  for (int dr = -1; dr <= 1; ++dr) f.stepScore[dr + 1] = dr * f.gravity - Blocked;
   const double gamma = n * UnitRoundoff / (1 - n * UnitRoundoff);
   const double E = 2 * gamma * W + UnitRoundoff * ((1 + gamma) * W + std::fabs(G)) +
                    std::ldexp(n, -shift) + std::ldexp(0.5, -shift);

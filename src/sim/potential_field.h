@@ -8,6 +8,9 @@
 // never drifts. It differs from the ordered double sum only by the rounding
 // of each q and the rounding of the double additions; FieldVerdict decides a
 // comparison from it only when the difference is beyond both (see margin).
+//
+// A cell that is not empty carries Blocked less in its value, so that the one
+// comparison also rejects a step onto a wall or a particle.
 #pragma once
 
 #include <cstdint>
@@ -26,8 +29,14 @@ using FieldTable = std::int64_t[WeightTableSide][WeightTableSide];
 inline constexpr int StepTableSide = WeightTableSide + 1;
 using StepTable = std::int64_t[StepTableSide][StepTableSide];
 
+// Far below any score difference: fixed-point potentials and their
+// differences stay within 2^60 (see PrepareField).
+inline constexpr std::int64_t Blocked = std::int64_t{1} << 61;
+
 struct PotentialField {
-  std::int64_t value[CellCount];  // cells 1..N x 1..M; 0 elsewhere
+  // The fixed-point potential of cells 1..N x 1..M (0 elsewhere), less
+  // Blocked for every cell that is not empty.
+  std::int64_t value[CellCount];
   FieldTable wall;                // q of a wall at each offset
   FieldTable particle;            // q of a particle
   // step[dr + 1][dc + 1]: what each cell of the box gains when a particle
@@ -35,6 +44,10 @@ struct PotentialField {
   // over the box instead of two over overlapping windows.
   StepTable step[3][3];
   std::int64_t gravity;           // round(G * 2^shift)
+  // stepScore[dr + 1] = dr * gravity - Blocked: added to value[to] -
+  // value[from] (from a particle, so Blocked below its potential) it gives
+  // the fixed-point score difference of an empty target.
+  std::int64_t stepScore[3];
   // Largest |fixed-point score difference| whose sign may disagree with the
   // exact comparison; above it the fixed point decides.
   std::int64_t margin;
@@ -58,10 +71,14 @@ void AddToField(PotentialField& field, int N, int M, int rSz, int row, int colum
 void StepInField(PotentialField& field, int N, int M, int rSz, int r0, int c0, int r1, int c1,
                  SimdLevel simd);
 
+// Mark a cell as filled (a wall or a particle) or emptied.
+inline void FillFieldCell(PotentialField& field, int cell) { field.value[cell] -= Blocked; }
+inline void EmptyFieldCell(PotentialField& field, int cell) { field.value[cell] += Blocked; }
+
 // Whether moving the particle at cell `from` to cell `to` (dr rows down) wins,
-// as far as the fixed point can tell.
+// as far as the fixed point can tell; Reject when `to` is not empty.
 inline Verdict FieldVerdict(const PotentialField& field, int from, int to, int dr) {
-  const std::int64_t delta = field.value[to] - field.value[from] + dr * field.gravity;
+  const std::int64_t delta = field.value[to] - field.value[from] + field.stepScore[dr + 1];
   if (delta > field.margin) return Verdict::Accept;
   if (delta < -field.margin) return Verdict::Reject;
   return Verdict::Undecided;
