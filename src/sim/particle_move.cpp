@@ -325,7 +325,7 @@ MoveResult MoveParticle(Reactor& reactor) {
   if (move.frozen) return MoveResult::Frozen;
   if (!move.built) BuildMoveCaches(reactor);
 #ifdef LEMVARIS_X86
-  if (move.simd == SimdLevel::Avx2) return AttemptUntilMovedAvx2(reactor);
+  if (move.simd >= SimdLevel::Avx2) return AttemptUntilMovedAvx2(reactor);
 #endif
   return AttemptUntilMovedPortable(reactor);
 }

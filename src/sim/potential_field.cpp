@@ -123,7 +123,7 @@ __attribute__((target("avx2"))) void AddPatchAvx2(PotentialField& f, const Field
 void AddPatch(PotentialField& f, const FieldPatch& p, SimdLevel simd) {
   if (p.top > p.bottom || p.left > p.right) return;
 #ifdef LEMVARIS_X86
-  if (simd == SimdLevel::Avx2) return AddPatchAvx2(f, p);
+  if (simd >= SimdLevel::Avx2) return AddPatchAvx2(f, p);
 #endif
   (void)simd;
   AddPatchPortable(f, p);

@@ -5,7 +5,7 @@ SimdLevel DetectSimd() {
   __builtin_cpu_init();  // may run before the library's own constructors
   if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
       __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt"))
-    return SimdLevel::Avx2;
+    return __builtin_cpu_supports("avx512f") ? SimdLevel::Avx512 : SimdLevel::Avx2;
 #endif
   return SimdLevel::Portable;
 }

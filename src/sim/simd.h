@@ -6,8 +6,11 @@
 
 #include <cstdint>
 
-enum class SimdLevel : std::uint8_t { Portable, Avx2 };
+// Each level includes the ones below it; a loop without a version for a
+// level uses the next lower one.
+enum class SimdLevel : std::uint8_t { Portable, Avx2, Avx512 };
 
-// Avx2 when this is an x86 CPU with AVX2, BMI1, BMI2 and POPCNT (and the OS
-// saves the vector registers).
+// The highest level this CPU (and its OS, which must save the vector
+// registers) offers: Avx2 needs AVX2, BMI1, BMI2 and POPCNT; Avx512 needs
+// AVX-512F besides.
 SimdLevel DetectSimd();
