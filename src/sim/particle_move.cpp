@@ -7,8 +7,9 @@
 #include <cstring>
 #include <limits>
 
+#include "sim/pick_batch.h"
+
 #if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
 #define LEMVARIS_X86 1
 #endif
 
@@ -122,28 +123,6 @@ bool AnyMovePossible(const Reactor& reactor) {
   return false;
 }
 
-// The byte grid and the fixed-point field from the grid. Walls in row or
-// column 251 lie outside every window and add nothing.
-void BuildMoveCaches(Reactor& reactor) {
-  const SimParams& p = reactor.params;
-  MoveState& move = reactor.move;
-  std::memset(move.cells, Wall, sizeof move.cells);
-  for (int r = 0; r < GridSide; ++r)
-    for (int c = 0; c < GridSide; ++c)
-      move.cells[CellIndex(r, c)] = static_cast<std::uint8_t>(reactor.grid[r][c]);
-  std::memset(move.field.value, 0, sizeof move.field.value);
-  for (int r = 0; r <= std::min(p.N + 1, ReactorLimit); ++r)
-    for (int c = 0; c <= std::min(p.M + 1, ReactorLimit); ++c) {
-      const CellState state = reactor.grid[r][c];
-      if (state == Empty) continue;
-      AddToField(move.field, p.N, p.M, p.rSz, r, c,
-                 state == Wall ? move.field.wall : move.field.particle, move.simd);
-    }
-  for (int cell = 0; cell < CellCount; ++cell)
-    if (move.cells[cell] != Empty) FillFieldCell(move.field, cell);
-  move.built = true;
-}
-
 // Carry out an accepted move: grid, caches, redraw, last-move rows, row counts.
 void ApplyMove(Reactor& reactor, int from, int to) {
   const SimParams& p = reactor.params;
@@ -172,73 +151,6 @@ void ApplyMove(Reactor& reactor, int from, int to) {
   reactor.observedRowCount = reactor.rowCounts[reactor.observedRow];
 }
 
-// Picks first..count-1 of a batch: pick j reads words 2j (row) and 2j+1
-// (column). Fills move.pickCell; bit j tells whether pick j lands on a particle.
-std::uint64_t ScanPicksPortable(MoveState& move, const std::uint32_t* words, int first,
-                                int count, int N, int M) {
-  std::uint64_t hits = 0;
-  for (int j = first; j < count; ++j) {
-    const int cell = CellIndex(ScaleToRange(words[2 * j], N) + 1,
-                               ScaleToRange(words[2 * j + 1], M) + 1);
-    move.pickCell[j] = static_cast<std::uint32_t>(cell);
-    hits |= std::uint64_t{move.cells[cell] == Particle} << j;
-  }
-  return hits;
-}
-
-#ifdef LEMVARIS_X86
-// Eight picks at a time. In a 64-bit lane of four picks the low word is the
-// row word and the high word the column word; each is multiplied by N or M
-// into 64 bits and the high half kept, as ScaleToRange does.
-__attribute__((target("avx2"))) std::uint64_t ScanPicksAvx2(MoveState& move,
-                                                            const std::uint32_t* words,
-                                                            int count, int N, int M) {
-  const __m256i rows = _mm256_set1_epi64x(N), columns = _mm256_set1_epi64x(M);
-  const __m256i side = _mm256_set1_epi64x(GridSide), corner = _mm256_set1_epi32(GridSide + 1);
-  const __m256i oddWordsLast = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
-  const __m256i stateByte = _mm256_set1_epi32(0xff), particle = _mm256_set1_epi32(Particle);
-  const int* cellBytes = reinterpret_cast<const int*>(move.cells);
-  std::uint64_t hits = 0;
-  int j = 0;
-  for (; j + 8 <= count; j += 8) {
-    __m256i cells[2];  // cell index of picks j..j+3 and j+4..j+7, one per 64-bit lane
-    for (int half = 0; half < 2; ++half) {
-      const __m256i pair =
-          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + 2 * (j + 4 * half)));
-      const __m256i row = _mm256_srli_epi64(_mm256_mul_epu32(pair, rows), 32);
-      const __m256i column = _mm256_srli_epi64(
-          _mm256_mul_epu32(_mm256_srli_epi64(pair, 32), columns), 32);
-      cells[half] = _mm256_add_epi64(_mm256_mul_epu32(row, side), column);
-    }
-    // Both halves in one vector of eight 32-bit indices, in pick order.
-    const __m256i mixed = _mm256_blend_epi32(cells[0], _mm256_slli_epi64(cells[1], 32), 0xaa);
-    const __m256i cell = _mm256_add_epi32(_mm256_permutevar8x32_epi32(mixed, oddWordsLast), corner);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(move.pickCell + j), cell);
-    const __m256i state = _mm256_and_si256(_mm256_i32gather_epi32(cellBytes, cell, 1), stateByte);
-    const int bits = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(state, particle)));
-    hits |= static_cast<std::uint64_t>(bits) << j;
-  }
-  // GCC leaves the upper halves dirty here, and the SSE code that follows
-  // would pay for that at every instruction.
-  _mm256_zeroupper();
-  return hits | ScanPicksPortable(move, words, j, count, N, M);
-}
-#endif
-
-// Which of a batch's hits are attempts. Pick 0 of a batch is a pick, and so
-// is the pair after a miss; the pair after an attempt is its offset, so in a
-// run of consecutive hits every other one, from the run's first, is an
-// attempt. Adding a run's first bit carries through the run, which marks the
-// runs that start at an even place; their even places are attempts, and the
-// odd places of the other runs.
-std::uint64_t AttemptsAmongHits(std::uint64_t hits) {
-  constexpr std::uint64_t EvenPlaces = 0x5555555555555555u;
-  const std::uint64_t firsts = hits & ~(hits << 1);
-  const std::uint64_t evenRuns = hits & (hits ^ (hits + (firsts & EvenPlaces)));
-  const std::uint64_t oddRuns = hits & ~evenRuns;
-  return (evenRuns & EvenPlaces) | (oddRuns & ~EvenPlaces);
-}
-
 // Attempts in the order of the random draws: row and column of a particle
 // (again until a particle is hit), then row and column offset. The stream
 // is read in pairs of words, so a batch of pairs is scanned at once for the
@@ -265,10 +177,10 @@ template <SimdLevel Level>
     std::uint64_t hits;
 #ifdef LEMVARIS_X86
     if constexpr (Level == SimdLevel::Avx2)
-      hits = ScanPicksAvx2(move, words, batch, p.N, p.M);
+      hits = ScanPicksAvx2(move.cells, words, batch, p.N, p.M, move.pickCell);
     else
 #endif
-      hits = ScanPicksPortable(move, words, 0, batch, p.N, p.M);
+      hits = ScanPicksPortable(move.cells, words, batch, p.N, p.M, move.pickCell);
     const std::uint64_t tries = AttemptsAmongHits(hits);
     for (std::uint64_t todo = tries; todo != 0; todo &= todo - 1) {
       const unsigned pick = static_cast<unsigned>(__builtin_ctzll(todo));
@@ -319,6 +231,28 @@ MoveResult AttemptUntilMovedPortable(Reactor& reactor) {
 }
 
 }  // namespace
+
+// The byte grid and the fixed-point field from the grid. Walls in row or
+// column 251 lie outside every window and add nothing.
+void BuildMoveCaches(Reactor& reactor) {
+  const SimParams& p = reactor.params;
+  MoveState& move = reactor.move;
+  std::memset(move.cells, Wall, sizeof move.cells);
+  for (int r = 0; r < GridSide; ++r)
+    for (int c = 0; c < GridSide; ++c)
+      move.cells[CellIndex(r, c)] = static_cast<std::uint8_t>(reactor.grid[r][c]);
+  std::memset(move.field.value, 0, sizeof move.field.value);
+  for (int r = 0; r <= std::min(p.N + 1, ReactorLimit); ++r)
+    for (int c = 0; c <= std::min(p.M + 1, ReactorLimit); ++c) {
+      const CellState state = reactor.grid[r][c];
+      if (state == Empty) continue;
+      AddToField(move.field, p.N, p.M, p.rSz, r, c,
+                 state == Wall ? move.field.wall : move.field.particle, move.simd);
+    }
+  for (int cell = 0; cell < CellCount; ++cell)
+    if (move.cells[cell] != Empty) FillFieldCell(move.field, cell);
+  move.built = true;
+}
 
 MoveResult MoveParticle(Reactor& reactor) {
   MoveState& move = reactor.move;

@@ -23,6 +23,10 @@ double AttractionPotential(const Reactor& reactor, std::int16_t r, std::int16_t 
 // first move after this: a caller that edits the grid itself calls it again.
 void PrepareMove(Reactor& reactor);
 
+// Build the move's copy of the grid and its potentials now, as the first
+// move after PrepareMove does.
+void BuildMoveCaches(Reactor& reactor);
+
 // Make one accepted move, redrawing its two cells through reactor.redraw, or
 // return Frozen (grid untouched) when no particle can ever move again.
 MoveResult MoveParticle(Reactor& reactor);
