@@ -32,6 +32,12 @@ Box ClipBox(const GraphSurface& g) {
 void FillClipped(GraphSurface& g, const Box& clip, int x1, int y1, int x2, int y2, std::uint8_t colour) {
   Box r = Intersection({x1, y1, x2, y2}, clip);
   if (r.x1 > r.x2) return;
+  // A frame's side is one pixel wide: a fill call per row would cost more
+  // than the pixel.
+  if (r.x1 == r.x2) {
+    for (int y = r.y1; y <= r.y2; ++y) g.pixels[static_cast<long>(y) * g.width + r.x1] = colour;
+    return;
+  }
   for (int y = r.y1; y <= r.y2; ++y) {
     std::uint8_t* row = g.pixels + static_cast<long>(y) * g.width;
     std::fill(row + r.x1, row + r.x2 + 1, colour);
@@ -137,12 +143,21 @@ void OutTextXY(GraphSurface& g, int x, int y, std::string_view text) {
   int left = x + g.viewport.x1;
   int top = y + g.viewport.y1;
   Box clip = ClipBox(g);
+  // The glyph rows and columns inside the clip box, then only the set bits:
+  // the step counter is drawn at every step.
+  const int firstRow = std::max(0, clip.y1 - top);
+  const int lastRow = std::min(FontGlyphSize - 1, clip.y2 - top);
   for (std::size_t i = 0; i < text.size(); ++i) {
     const std::uint8_t* glyph = Font8x8[static_cast<unsigned char>(text[i])];
     int gx = left + static_cast<int>(i) * FontGlyphSize;
-    for (int row = 0; row < FontGlyphSize; ++row)
-      for (int col = 0; col < FontGlyphSize; ++col)
-        if (glyph[row] & (0x80 >> col)) PlotClipped(g, clip, gx + col, top + row, g.colour);
+    const int firstCol = std::max(0, clip.x1 - gx), lastCol = std::min(FontGlyphSize - 1, clip.x2 - gx);
+    if (firstCol > lastCol) continue;
+    const unsigned inside = (0xffu >> firstCol) & (0xffu << (FontGlyphSize - 1 - lastCol));
+    for (int row = firstRow; row <= lastRow; ++row) {
+      std::uint8_t* line = g.pixels + static_cast<long>(top + row) * g.width + gx;
+      for (unsigned bits = glyph[row] & inside; bits != 0; bits &= bits - 1)
+        line[FontGlyphSize - 1 - __builtin_ctz(bits)] = g.colour;  // bit 0x80 >> col
+    }
   }
 }
 

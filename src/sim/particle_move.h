@@ -18,8 +18,14 @@ double CellDistance(std::int16_t r1, std::int16_t c1, std::int16_t r2, std::int1
 // summed row by row, left to right.
 double AttractionPotential(const Reactor& reactor, std::int16_t r, std::int16_t c);
 
-// Fill the move's tables from reactor.params; SetUpReactor calls it.
+// Fill the move's tables from reactor.params; SetUpReactor calls it. The
+// move keeps its own copy of the grid and of the potentials, built at the
+// first move after this: a caller that edits the grid itself calls it again.
 void PrepareMove(Reactor& reactor);
+
+// Build the move's copy of the grid and its potentials now, as the first
+// move after PrepareMove does.
+void BuildMoveCaches(Reactor& reactor);
 
 // Make one accepted move, redrawing its two cells through reactor.redraw, or
 // return Frozen (grid untouched) when no particle can ever move again.

@@ -1,6 +1,7 @@
 #include "sim/reactor.h"
 
 #include <cassert>
+#include <cmath>
 
 #include "sim/particle_move.h"
 
@@ -9,6 +10,8 @@ void SetUpReactor(Reactor& reactor) {
   assert(p.N >= 1 && p.N <= ReactorLimit && p.M >= 1 && p.M <= ReactorLimit);
   assert(p.K >= 1 && p.K <= p.N * p.M);
   assert(p.rSz >= 1 && p.rSz <= RadiusLimit);
+  assert(std::fabs(p.Ah) <= StrengthLimit && std::fabs(p.Kh) <= StrengthLimit &&
+         std::fabs(p.G) <= StrengthLimit);
 
   for (std::int16_t& count : reactor.rowCounts) count = 0;
   for (auto& row : reactor.grid)

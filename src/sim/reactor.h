@@ -5,26 +5,10 @@
 #pragma once
 
 #include <cstdint>
-#include <random>
 
+#include "sim/lattice.h"
 #include "sim/move_state.h"
-
-// Largest N and M; the grid always has room for the largest reactor.
-inline constexpr int ReactorLimit = 250;
-// Rows and columns of the grid: the reactor space plus its wall frame.
-inline constexpr int GridSide = ReactorLimit + 2;
-// Entries of RowCounts: rows 0..250 (the histogram copies it whole).
-inline constexpr int RowCountLength = ReactorLimit + 1;
-// K is a signed 16-bit count.
-inline constexpr int ParticleLimit = 32767;
-// Ah, Kh and G lie in -StrengthLimit..StrengthLimit.
-inline constexpr double StrengthLimit = 1.0;
-
-// The numeric values are what the reactor view colours by.
-enum CellState : std::int32_t { Wall = 0, Empty = 1, Particle = 2 };
-
-using ReactorGrid = CellState[GridSide][GridSide];  // [row][column]
-using RowCounts = std::int16_t[RowCountLength];
+#include "sim/random_source.h"
 
 // The run parameters; ranges: N, M 1..250, K 1..N*M, Ah, Kh, G -1..1, rSz 1..10.
 struct SimParams {
@@ -32,23 +16,6 @@ struct SimParams {
   double Ah = 0.0, Kh = 0.0, G = 0.0;
   std::int16_t rSz = 1;
 };
-
-// MT19937 seeded once with 0 and never again: every run with the same
-// parameters is the same run.
-struct RandomSource {
-  std::mt19937 engine{0};
-};
-
-// A generator output x in 0..2^32-1 mapped to 0..n-1 as (x * n) >> 32.
-inline std::int32_t ScaleToRange(std::uint32_t x, std::int32_t n) {
-  return static_cast<std::int32_t>((static_cast<std::uint64_t>(x) *
-                                    static_cast<std::uint64_t>(n)) >> 32);
-}
-
-// The next random integer in 0..n-1 (n > 0).
-inline std::int32_t Random(RandomSource& source, std::int32_t n) {
-  return ScaleToRange(static_cast<std::uint32_t>(source.engine()), n);
-}
 
 // Where a move reports the two cells it changed; drawCell null draws nothing.
 struct CellRedrawHook {

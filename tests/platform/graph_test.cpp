@@ -233,6 +233,41 @@ TEST(GraphSurface, DrawingIsClippedAtTheViewportEdges) {
   EXPECT_EQ(CountColour(*g, 15), left);
 }
 
+// Text across each side of a viewport, and across the surface's own edge
+// with clipping off: exactly the glyph pixels inside are drawn.
+TEST(GraphSurface, TextIsClippedOnEverySide) {
+  auto g = OpenSurface();
+  struct Case {
+    int vx1, vy1, vx2, vy2;
+    bool clip;
+    int x, y;  // text position, viewport-relative
+  };
+  const Case cases[] = {
+      {100, 100, 199, 149, true, -13, 20},  {100, 100, 199, 149, true, 40, -5},
+      {100, 100, 199, 149, true, 40, 45},   {100, 100, 199, 149, true, -20, -3},
+      {100, 100, 199, 149, true, 90, 46},   {600, 470, 639, 479, false, 20, 5},
+      {0, 0, 639, 479, false, -9, -7},
+  };
+  constexpr std::string_view text = "W@#";
+  for (const Case& c : cases) {
+    Flood(*g, 0);
+    SetViewPort(*g, c.vx1, c.vy1, c.vx2, c.vy2, c.clip);
+    OutTextXY(*g, c.x, c.y, text);
+    const int cx1 = c.clip ? c.vx1 : 0, cy1 = c.clip ? c.vy1 : 0;
+    const int cx2 = c.clip ? c.vx2 : 639, cy2 = c.clip ? c.vy2 : 479;
+    int wrong = 0;
+    for (int y = 0; y < 480; ++y)
+      for (int x = 0; x < 640; ++x) {
+        const int col = x - (c.vx1 + c.x), row = y - (c.vy1 + c.y);
+        bool on = col >= 0 && col < 8 * static_cast<int>(text.size()) && row >= 0 && row < 8 &&
+                  (Font8x8[static_cast<unsigned char>(text[col / 8])][row] & (0x80 >> (col % 8)));
+        on = on && x >= cx1 && x <= cx2 && y >= cy1 && y <= cy2;
+        wrong += (SurfacePixel(*g, x, y) == 15) != on;
+      }
+    EXPECT_EQ(wrong, 0) << "text at " << c.x << "," << c.y << " in " << c.vx1 << "," << c.vy1;
+  }
+}
+
 TEST(GraphSurface, ViewPortOutsideTheSurfaceIsRefused) {
   auto g = OpenSurface();
   SetViewPort(*g, 10, 20, 30, 40, true);

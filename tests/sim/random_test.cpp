@@ -1,19 +1,56 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
+#include <random>
 
 #include "reference_sim.h"
 #include "sim/reactor.h"
+#include "sim_helpers.h"
 
 TEST(Random, GeneratorIsMersenneTwisterSeededWithZero) {
   RandomSource source;
   const std::uint32_t first[] = {2357136044u, 2546248239u, 3071714933u, 3626093760u};
-  for (std::uint32_t x : first) EXPECT_EQ(source.engine(), x);
+  for (std::uint32_t x : first) EXPECT_EQ(NextRandomWord(source), x);
 
   // Past the first twists, against the recurrence written out by hand.
   RandomSource library;
   reference::Twister literal;
-  for (int i = 0; i < 3000; ++i) ASSERT_EQ(library.engine(), reference::NextTwister(literal)) << i;
+  for (int i = 0; i < 3000; ++i) ASSERT_EQ(NextRandomWord(library), reference::NextTwister(literal)) << i;
+}
+
+// Several million words, so every block position and the wrap-around word
+// of many twists are compared, at each vector level the CPU has.
+TEST(Random, EveryLevelGivesTheLibrarysStream) {
+  for (SimdLevel level : LevelsHere()) {
+    auto source = std::make_unique<RandomSource>();
+    source->simd = level;
+    std::mt19937 library(0);
+    for (int i = 0; i < 4'000'000; ++i)
+      ASSERT_EQ(NextRandomWord(*source), library()) << "level " << int(level) << " word " << i;
+  }
+}
+
+// The move refills while up to three words are left; they must come first,
+// then the next block, at every carry and wherever the block boundary falls.
+TEST(Random, EarlyRefillsKeepTheStream) {
+  for (SimdLevel level : LevelsHere()) {
+    auto source = std::make_unique<RandomSource>();
+    source->simd = level;
+    std::mt19937 library(0);
+    int refills = 0;
+    for (int i = 0; i < 300'000; ++i) {
+      const int left = source->count - source->next;
+      if (left <= RandomCarryLimit && left == refills % (RandomCarryLimit + 1) && i > 0) {
+        RefillRandom(*source);
+        EXPECT_EQ(source->next, 0);
+        EXPECT_EQ(source->count, left + TwisterWords);
+        ++refills;
+      }
+      ASSERT_EQ(NextRandomWord(*source), library()) << "level " << int(level) << " word " << i;
+    }
+    EXPECT_GT(refills, 400);  // every carry, 0 to 3, many times
+  }
 }
 
 TEST(Random, MapsByMultiplyingAndKeepingTheHighWord) {

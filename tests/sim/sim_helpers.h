@@ -23,9 +23,18 @@ inline SimParams Params(int N, int M, int K, double Ah, double Kh, double G, int
   return p;
 }
 
-inline std::unique_ptr<Reactor> MakeReactor(const SimParams& p) {
+// Every vector level this CPU has, the portable code first.
+inline std::vector<SimdLevel> LevelsHere() {
+  std::vector<SimdLevel> levels;
+  for (int l = 0; l <= static_cast<int>(DetectSimd()); ++l) levels.push_back(SimdLevel(l));
+  return levels;
+}
+
+// Set up with the random source and the move at this vector level.
+inline std::unique_ptr<Reactor> MakeReactor(const SimParams& p, SimdLevel simd = DetectSimd()) {
   auto reactor = std::make_unique<Reactor>();
   reactor->params = p;
+  reactor->random.simd = simd;
   SetUpReactor(*reactor);
   return reactor;
 }

@@ -6,22 +6,30 @@
 #include <cstdint>
 #include <memory>
 #include <ostream>
+#include <vector>
 
 #include "reference_sim.h"
 #include "sim_helpers.h"
 
 namespace {
 
+// The production move at the CPU's vector level and on the portable code,
+// and the literal reference.
 struct Twin {
-  std::unique_ptr<Reactor> fast;
+  std::vector<std::unique_ptr<Reactor>> fast;
+  std::vector<RedrawLog> logs;
   std::unique_ptr<reference::Model> literal = std::make_unique<reference::Model>();
-  RedrawLog log;
 };
 
 std::unique_ptr<Twin> MakeTwin(const SimParams& p) {
   auto twin = std::make_unique<Twin>();
-  twin->fast = MakeReactor(p);
-  AttachLog(*twin->fast, twin->log);
+  std::vector<SimdLevel> levels = {DetectSimd()};
+  if (DetectSimd() != SimdLevel::Portable) levels.push_back(SimdLevel::Portable);
+  twin->logs.resize(levels.size());
+  for (std::size_t i = 0; i < levels.size(); ++i) {
+    twin->fast.push_back(MakeReactor(p, levels[i]));
+    AttachLog(*twin->fast[i], twin->logs[i]);
+  }
   twin->literal->params = p;
   reference::SetUp(*twin->literal);
   return twin;
@@ -30,40 +38,52 @@ std::unique_ptr<Twin> MakeTwin(const SimParams& p) {
 // Grids and counts; with withStream also the attempts and the position in the
 // random stream (a frozen production reactor has made extra failed attempts).
 void ExpectSameState(const Twin& twin, bool withStream = true) {
-  const Reactor& fast = *twin.fast;
   const reference::Model& literal = *twin.literal;
-  for (int r = 0; r < GridSide; ++r)
-    for (int c = 0; c < GridSide; ++c)
-      ASSERT_EQ(fast.grid[r][c], literal.grid[r][c]) << "cell " << r << "," << c;
-  for (int r = 0; r < RowCountLength; ++r) ASSERT_EQ(fast.rowCounts[r], literal.rowCounts[r]);
-  EXPECT_EQ(fast.observedRowCount, literal.observedRowCount);
-  if (!withStream) return;
-  EXPECT_EQ(fast.attempts, literal.attempts);
-  std::mt19937 fastStream = fast.random.engine;
-  reference::Twister literalStream = literal.twister;
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(fastStream(), reference::NextTwister(literalStream));
+  for (const auto& reactor : twin.fast) {
+    const Reactor& fast = *reactor;
+    const int level = static_cast<int>(fast.move.simd);
+    for (int r = 0; r < GridSide; ++r)
+      for (int c = 0; c < GridSide; ++c)
+        ASSERT_EQ(fast.grid[r][c], literal.grid[r][c]) << "cell " << r << "," << c << " level " << level;
+    for (int r = 0; r < RowCountLength; ++r) ASSERT_EQ(fast.rowCounts[r], literal.rowCounts[r]);
+    EXPECT_EQ(fast.observedRowCount, literal.observedRowCount);
+    if (!withStream) continue;
+    EXPECT_EQ(fast.attempts, literal.attempts) << "level " << level;
+    RandomSource fastStream = fast.random;
+    reference::Twister literalStream = literal.twister;
+    for (int i = 0; i < 4; ++i)
+      EXPECT_EQ(NextRandomWord(fastStream), reference::NextTwister(literalStream)) << "level " << level;
+  }
 }
 
-// One production move and, when it moved, one reference move: the same
-// particle must go to the same cell. Returns the production result.
+// One production move on each reactor and, when they moved, one reference
+// move: the same particle must go to the same cell. Returns the result of
+// the production moves, which must agree.
 MoveResult StepBoth(Twin& twin, int move) {
-  twin.log.cells.clear();
-  const MoveResult result = MoveParticle(*twin.fast);
-  if (result == MoveResult::Frozen) {
-    EXPECT_TRUE(twin.log.cells.empty());
+  std::vector<MoveResult> results;
+  for (std::size_t i = 0; i < twin.fast.size(); ++i) {
+    twin.logs[i].cells.clear();
+    results.push_back(MoveParticle(*twin.fast[i]));
+    EXPECT_EQ(results[i], results[0]) << "move " << move;
+  }
+  if (results[0] == MoveResult::Frozen) {
+    for (const RedrawLog& log : twin.logs) EXPECT_TRUE(log.cells.empty());
     EXPECT_FALSE(reference::AnyMovePossible(*twin.literal)) << "frozen at move " << move;
-    return result;
+    return results[0];
   }
   const reference::Move expected = reference::MoveParticle(*twin.literal);
-  EXPECT_EQ(twin.log.cells.size(), 2u);
-  if (twin.log.cells.size() != 2u) return result;
-  EXPECT_EQ(twin.log.cells[0].row, expected.r0) << "move " << move;
-  EXPECT_EQ(twin.log.cells[0].column, expected.c0) << "move " << move;
-  EXPECT_EQ(twin.log.cells[1].row, expected.r1) << "move " << move;
-  EXPECT_EQ(twin.log.cells[1].column, expected.c1) << "move " << move;
-  EXPECT_EQ(twin.fast->lastMoveFromRow, twin.literal->lastMoveFromRow);
-  EXPECT_EQ(twin.fast->lastMoveToRow, twin.literal->lastMoveToRow);
-  return result;
+  for (std::size_t i = 0; i < twin.fast.size(); ++i) {
+    const RedrawLog& log = twin.logs[i];
+    EXPECT_EQ(log.cells.size(), 2u);
+    if (log.cells.size() != 2u) return results[0];
+    EXPECT_EQ(log.cells[0].row, expected.r0) << "move " << move;
+    EXPECT_EQ(log.cells[0].column, expected.c0) << "move " << move;
+    EXPECT_EQ(log.cells[1].row, expected.r1) << "move " << move;
+    EXPECT_EQ(log.cells[1].column, expected.c1) << "move " << move;
+    EXPECT_EQ(twin.fast[i]->lastMoveFromRow, twin.literal->lastMoveFromRow);
+    EXPECT_EQ(twin.fast[i]->lastMoveToRow, twin.literal->lastMoveToRow);
+  }
+  return results[0];
 }
 
 struct SweepCase {
@@ -116,7 +136,17 @@ INSTANTIATE_TEST_SUITE_P(
         SweepCase{"Mid", Params(100, 100, 3000, 0.5, 0.8, 0.2, 3), 35000},
         SweepCase{"StrongCohesion", Params(100, 100, 5000, 0.2, 1.0, 0.5, 5), 15000},
         SweepCase{"Repulsion", Params(50, 70, 1000, 1.0, -1.0, -1.0, 2), 100000, 2000},
-        SweepCase{"NearestOnly", Params(30, 30, 450, -1.0, 1.0, 0.0, 1), 10000}),
+        SweepCase{"NearestOnly", Params(30, 30, 450, -1.0, 1.0, 0.0, 1), 10000},
+        // Windows wider than the reactor: every sum is cut at the frame.
+        SweepCase{"WindowsPastTheFrame", Params(12, 15, 90, 0.6, 0.5, 0.2, 10), 5000, 400},
+        SweepCase{"TallNarrow", Params(250, 4, 500, 0.5, 0.5, 0.5, 10), 5000},
+        SweepCase{"WideFlat", Params(5, 250, 600, -0.5, 0.8, -0.3, 10), 5000},
+        // -0.0 weights: the sums must stay +0.0 where they add nothing.
+        SweepCase{"NegativeZeroWallsAndGravity", Params(60, 60, 900, -0.0, 0.7, -0.0, 10), 5000},
+        SweepCase{"NegativeZeroCohesion", Params(50, 250, 2000, 0.8, -0.0, 0.3, 6), 5000},
+        // Walls and gravity alone: every sideways step far from the walls is an
+        // exact tie. Both cases settle until nothing can move.
+        SweepCase{"WallsOnlyTies", Params(30, 30, 100, 1.0, 0.0, 0.3, 2), 5000, 1000}),
     [](const ::testing::TestParamInfo<SweepCase>& info) { return info.param.name; });
 
 // One hole under gravity alone: it rises a row per move, each move about one
@@ -126,13 +156,13 @@ TEST(RareMoves, FollowTheReferenceUntilFrozen) {
   int holeRow = 0;
   for (int r = 1; r <= 40; ++r)
     for (int c = 1; c <= 40; ++c)
-      if (twin->fast->grid[r][c] == Empty) holeRow = r;
+      if (twin->fast[0]->grid[r][c] == Empty) holeRow = r;
   ASSERT_GT(holeRow, 1);
   for (int move = 1; move < holeRow; ++move)
     ASSERT_EQ(StepBoth(*twin, move), MoveResult::Moved) << "move " << move;
   ExpectSameState(*twin);
   EXPECT_EQ(StepBoth(*twin, holeRow), MoveResult::Frozen);
-  EXPECT_EQ(twin->fast->rowCounts[1], 39);  // the hole reached the top row
+  EXPECT_EQ(twin->fast[0]->rowCounts[1], 39);  // the hole reached the top row
 }
 
 // Full checks between attempts draw nothing, so they cannot change a move;
@@ -143,11 +173,11 @@ TEST(RareMoves, FullChecksBetweenAttemptsKeepTheTrajectory) {
                              Params(200, 1, 60, 0.4, 0.9, 0.3, 4)}) {
     auto twin = MakeTwin(p);
     for (int move = 1; move <= 300; ++move) {
-      twin->fast->move.frozenCheckBound = 1;
+      for (auto& reactor : twin->fast) reactor->move.frozenCheckBound = 1;
       ASSERT_EQ(StepBoth(*twin, move), MoveResult::Moved) << p.N << "x" << p.M << " move " << move;
       if (HasFailure()) return;
     }
     ExpectSameState(*twin);
-    EXPECT_GT(twin->fast->attempts, 2 * 300);  // failures, each followed by a check
+    EXPECT_GT(twin->fast[0]->attempts, 2 * 300);  // failures, each followed by a check
   }
 }
