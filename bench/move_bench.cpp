@@ -24,22 +24,10 @@ struct Workload {
   int moves;
 };
 
-SimParams Params(int N, int M, int K, double Ah, double Kh, double G, int rSz) {
-  SimParams p;
-  p.N = static_cast<std::int16_t>(N);
-  p.M = static_cast<std::int16_t>(M);
-  p.K = static_cast<std::int16_t>(K);
-  p.Ah = Ah;
-  p.Kh = Kh;
-  p.G = G;
-  p.rSz = static_cast<std::int16_t>(rSz);
-  return p;
-}
-
 const Workload Workloads[] = {
-    {Params(100, 100, 3000, 0.5, 0.8, 0.2, 3), 100000},
-    {Params(250, 250, 20000, 0.3, 0.6, 0.1, 10), 200000},
-    {Params(100, 100, 5000, 0.2, 1.0, 0.5, 5), 50000},
+    {SimParams{100, 100, 3000, 0.5, 0.8, 0.2, 3}, 100000},
+    {SimParams{250, 250, 20000, 0.3, 0.6, 0.1, 10}, 200000},
+    {SimParams{100, 100, 5000, 0.2, 1.0, 0.5, 5}, 50000},
 };
 constexpr int WorkloadCount = sizeof Workloads / sizeof Workloads[0];
 
