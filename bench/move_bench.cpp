@@ -4,15 +4,14 @@
 // attempt (from CPU time), and whether both made the same number of attempts
 // and ended with the same bottom-row count (the same run).
 #include <benchmark/benchmark.h>
-#include <unistd.h>  // Required for: isatty
 
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench_table.h"
 #include "sim/reference_sim.h"
 #include "sim/particle_move.h"
 #include "sim/reactor.h"
@@ -73,31 +72,6 @@ BENCHMARK(ReferenceMoves)->DenseRange(0, WorkloadCount - 1)->Iterations(1)
 BENCHMARK(ProductionMoves)->DenseRange(0, WorkloadCount - 1)->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 
-struct Measured {
-  double seconds = 0, moves = 0, attempts = 0, bottom = 0;
-};
-
-// The console report, keeping each run's figures for the comparison table.
-class TableReporter : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, Measured> runs;
-
-  explicit TableReporter(OutputOptions options) : ConsoleReporter(options) {}
-
-  void ReportRuns(const std::vector<Run>& report) override {
-    ConsoleReporter::ReportRuns(report);
-    for (const Run& run : report) {
-      Measured m;
-      // CPU time: the machine may be shared, and the move is single-threaded.
-      m.seconds = run.GetAdjustedCPUTime() / 1000.0;  // milliseconds per iteration
-      m.moves = run.counters.at("moves");
-      m.attempts = run.counters.at("attempts");
-      m.bottom = run.counters.at("bottom");
-      runs[run.benchmark_name()] = m;
-    }
-  }
-};
-
 void PrintTable(const TableReporter& reporter) {
   std::printf("\n%-44s %12s %12s %7s %9s %9s %s\n", "workload (N,M,K,Ah,Kh,G,rSz,moves)",
               "ref mv/s", "prod mv/s", "ratio", "ref ns/at", "prod ns/at", "same run");
@@ -106,29 +80,24 @@ void PrintTable(const TableReporter& reporter) {
     const auto ref = reporter.runs.find("ReferenceMoves" + arg);
     const auto prod = reporter.runs.find("ProductionMoves" + arg);
     if (ref == reporter.runs.end() || prod == reporter.runs.end()) continue;
+    // CPU time: the machine may be shared, and the move is single-threaded.
     const Measured& r = ref->second;
     const Measured& p = prod->second;
+    const double rSeconds = r.cpuSeconds, pSeconds = p.cpuSeconds;
+    const double rMoves = r.counters.at("moves"), pMoves = p.counters.at("moves");
+    const double rAttempts = r.counters.at("attempts"), pAttempts = p.counters.at("attempts");
+    const bool same = rAttempts == pAttempts && r.counters.at("bottom") == p.counters.at("bottom");
     const SimParams& w = Workloads[i].params;
     char name[96];
     std::snprintf(name, sizeof name, "(%d,%d,%d,%g,%g,%g,%d,%d)", w.N, w.M, w.K, w.Ah, w.Kh, w.G,
                   w.rSz, Workloads[i].moves);
-    const double refRate = r.moves / r.seconds, prodRate = p.moves / p.seconds;
+    const double refRate = rMoves / rSeconds, prodRate = pMoves / pSeconds;
     std::printf("%-44s %12.0f %12.0f %7.2f %9.1f %9.1f %s\n", name, refRate, prodRate,
-                prodRate / refRate, 1e9 * r.seconds / r.attempts, 1e9 * p.seconds / p.attempts,
-                r.attempts == p.attempts && r.bottom == p.bottom ? "yes" : "NO");
+                prodRate / refRate, 1e9 * rSeconds / rAttempts, 1e9 * pSeconds / pAttempts,
+                same ? "yes" : "NO");
   }
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  // Colours only on a terminal, so that a saved report stays plain text.
-  TableReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_ColorTabular
-                                               : benchmark::ConsoleReporter::OO_Tabular);
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  PrintTable(reporter);
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return RunWithTable(argc, argv, PrintTable); }

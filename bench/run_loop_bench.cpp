@@ -7,15 +7,14 @@
 // the moves and types V after the last one. The table after the usual
 // benchmark lines gives moves per second of each and Normal's share of quiet.
 #include <benchmark/benchmark.h>
-#include <unistd.h>  // Required for: isatty
 
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench_table.h"
 #include "platform/fatal.h"
 #include "platform/graph.h"
 #include "platform/palette.h"
@@ -146,29 +145,6 @@ BENCHMARK(BareMoves)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(QuietMode)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(NormalMode)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-struct Measured {
-  double seconds = 0, moves = 0, frames = 0;
-};
-
-class TableReporter : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, Measured> runs;
-
-  explicit TableReporter(OutputOptions options) : ConsoleReporter(options) {}
-
-  void ReportRuns(const std::vector<Run>& report) override {
-    ConsoleReporter::ReportRuns(report);
-    for (const Run& run : report) {
-      Measured m;
-      // Real time: the present throttle runs on the real clock.
-      m.seconds = run.GetAdjustedRealTime() / 1000.0;
-      m.moves = run.counters.at("moves");
-      m.frames = run.counters.at("frames");
-      runs[run.benchmark_name()] = m;
-    }
-  }
-};
-
 void PrintTable(const TableReporter& reporter) {
   std::printf("\n%-40s %12s %10s %10s\n", "W1 (100,100,3000,0.5,0.8,0.2,3), 100000 moves",
               "moves/s", "frames/s", "of quiet");
@@ -176,24 +152,16 @@ void PrintTable(const TableReporter& reporter) {
   for (const char* name : {"BareMoves", "QuietMode", "NormalMode"}) {
     const auto run = reporter.runs.find(std::string(name) + "/iterations:1");
     if (run == reporter.runs.end()) continue;
+    // Real time: the present throttle runs on the real clock.
+    auto rate = [](const Measured& m, const char* counter) {
+      return m.counters.at(counter) / m.realSeconds;
+    };
     const Measured& m = run->second;
-    const double rate = m.moves / m.seconds;
-    const double share = quiet == reporter.runs.end()
-                             ? 0
-                             : rate / (quiet->second.moves / quiet->second.seconds);
-    std::printf("%-40s %12.0f %10.1f %10.2f\n", name, rate, m.frames / m.seconds, share);
+    const double share = quiet == reporter.runs.end() ? 0 : rate(m, "moves") / rate(quiet->second, "moves");
+    std::printf("%-40s %12.0f %10.1f %10.2f\n", name, rate(m, "moves"), rate(m, "frames"), share);
   }
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  TableReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_ColorTabular
-                                               : benchmark::ConsoleReporter::OO_Tabular);
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  PrintTable(reporter);
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return RunWithTable(argc, argv, PrintTable); }
