@@ -4,8 +4,9 @@
 //                  --steps 200000 [--grid FILE] [--png FILE]
 //
 // Sets the reactor up exactly as the interactive program does and makes that
-// many moves. Standard output: the CSV "T,bottom", the row-N particle count at
-// T = 0, 2000, 4000, ... (the chart's cadence) and at the final T. Standard
+// many moves. Standard output: the CSV "T,bottom,wall_contacts,interface,
+// mean_row", the measures (sim/measures.h) at T = 0, 2000, 4000, ... (the
+// chart's cadence) and at the final T, mean_row with 6 decimals. Standard
 // error: a progress line while a run longer than a second goes on (terminal
 // only), then "moves=.. attempts=.. seconds=.. moves_per_second=..".
 // --grid FILE: the final grid, rows 0..N+1 of columns 0..M+1, one digit a cell
@@ -29,10 +30,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "display/screen.h"
+#include "display/picture.h"
 #include "platform/graph.h"
 #include "platform/line_input.h"
 #include "platform/png_writer.h"
+#include "sim/measures.h"
 #include "sim/particle_move.h"
 #include "sim/reactor.h"
 
@@ -210,36 +212,11 @@ bool CheckWritable(const char* path, bool& created) {
   return errno == EEXIST && access(path, W_OK) == 0;
 }
 
-// The screen as the interactive program draws it, kept up to date move by
-// move in the quiet mode when a picture is asked for.
-struct Picture {
-  bool wanted = false;
-  GraphSurface surface;
-  Screen screen;
-};
-
-// Lay the windows out on a 640 x 480 surface and draw the first screen.
-void StartPicture(Picture& picture, const Reactor& reactor) {
-  GraphSurface& g = picture.surface;
-  InitGraph(g);
-  ClearViewPort(g);
-  SetTextJustify(g, LeftText, TopText);
-  std::int32_t imageSize = 0;
-  LayOutWindows(picture.screen, g, reactor.params, ModeNames[Csendes], imageSize);
-  CopyRowCounts(picture.screen, reactor);
-  DrawInitialScreen(picture.screen, g, reactor, 0);
-  UpdateScreen(picture.screen, g, reactor, Csendes, ModeNames[Csendes], 0);
-}
-
-void UpdatePicture(Picture& picture, const Reactor& reactor, std::int32_t T) {
-  if (picture.wanted)
-    UpdateScreen(picture.screen, picture.surface, reactor, Csendes, ModeNames[Csendes], T);
-}
-
-// The full refresh at the last T (already drawn when T is a refresh step).
-void FinishPicture(Picture& picture, const Reactor& reactor, std::int32_t T) {
-  if (T % RefreshInterval != 0)
-    RefreshAllWindows(picture.screen, picture.surface, reactor, ModeNames[Csendes], T);
+// One CSV line: T, then the measures.
+void PrintSample(std::int32_t T, const Reactor& reactor) {
+  const Measures m = MeasureReactor(reactor);
+  std::printf("%" PRId32 ",%" PRId32 ",%" PRId32 ",%" PRId32 ",%.6f\n", T, m.bottom, m.wallContacts,
+              m.interface, m.meanRow);
 }
 
 }  // namespace
@@ -272,9 +249,10 @@ int main(int argc, char** argv) {
   static Picture picture;  // so is the surface
   reactor.params = options.params;
   SetUpReactor(reactor);
-  picture.wanted = options.pngPath != nullptr;
-  if (picture.wanted) StartPicture(picture, reactor);
-  std::printf("T,bottom\n0,%d\n", reactor.observedRowCount);
+  const bool pictureWanted = options.pngPath != nullptr;
+  if (pictureWanted) StartPicture(picture, reactor);
+  std::printf("T,bottom,wall_contacts,interface,mean_row\n");
+  PrintSample(0, reactor);
 
   ProgressLine progress;
   progress.enabled = isatty(STDERR_FILENO) != 0;
@@ -287,13 +265,13 @@ int main(int argc, char** argv) {
       break;
     }
     ++T;
-    UpdatePicture(picture, reactor, T);
-    if (T % SampleInterval == 0) std::printf("%" PRId32 ",%d\n", T, reactor.observedRowCount);
+    if (pictureWanted) UpdatePicture(picture, reactor, T);
+    if (T % SampleInterval == 0) PrintSample(T, reactor);
     if (T % 256 == 0) ShowProgress(progress, SecondsSince(start), T, options.steps);
   }
   const double seconds = SecondsSince(start);
   ClearProgress(progress);
-  if (T % SampleInterval != 0) std::printf("%" PRId32 ",%d\n", T, reactor.observedRowCount);
+  if (T % SampleInterval != 0) PrintSample(T, reactor);
 
   int code = frozen ? ExitFrozen : 0;
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
@@ -307,7 +285,7 @@ int main(int argc, char** argv) {
       code = ExitOutputFailed;
     }
   }
-  if (picture.wanted) {
+  if (pictureWanted) {
     FinishPicture(picture, reactor, T);
     if (!WritePng(picture.surface, options.pngPath)) {
       std::fprintf(stderr, "lemvaris-batch: writing \"%s\" failed\n", options.pngPath);

@@ -22,8 +22,9 @@ run csv "${base[@]}" --steps 4500 --grid "$work/grid.txt"
 [ "$code" -eq 0 ] || fail "normal run exit $code"
 [ "$(cut -d, -f1 "$work/csv.out" | tr '\n' ' ')" = "T 0 2000 4000 4500 " ] ||
   fail "CSV rows: $(tr '\n' ' ' <"$work/csv.out")"
-grep -Eq '^[0-9]+,[0-9]+$' <(tail -n +2 "$work/csv.out") || fail "CSV values"
-[ "$(grep -Evc '^[0-9]+,[0-9]+$' <(tail -n +2 "$work/csv.out"))" -eq 0 ] || fail "CSV malformed line"
+[ "$(head -n 1 "$work/csv.out")" = "T,bottom,wall_contacts,interface,mean_row" ] || fail "CSV header"
+sample='^[0-9]+,[0-9]+,[0-9]+,[0-9]+,[0-9]+\.[0-9]{6}$'
+[ "$(grep -Evc "$sample" <(tail -n +2 "$work/csv.out"))" -eq 0 ] || fail "CSV malformed line"
 grep -Eq '^moves=4500 attempts=[0-9]+ seconds=[0-9.]+ moves_per_second=[0-9]+$' "$work/csv.err" ||
   fail "stats line: $(cat "$work/csv.err")"
 [ "$(wc -l <"$work/csv.err")" -eq 1 ] || fail "stderr has more than the stats line"
@@ -36,8 +37,26 @@ grep -Eq '^moves=4500 attempts=[0-9]+ seconds=[0-9.]+ moves_per_second=[0-9]+$' 
 [ "$(sed -n '1p;102p' "$work/grid.txt" | tr -d '0\n' | wc -c)" -eq 0 ] || fail "top or bottom wall"
 [ "$(sed -n '2,101p' "$work/grid.txt" | grep -Evc '^0[12]{100}0$')" -eq 0 ] || fail "side walls"
 [ "$(tr -cd '2' <"$work/grid.txt" | wc -c)" -eq 3000 ] || fail "particle count"
-bottom=$(sed -n '101p' "$work/grid.txt" | tr -cd '2' | wc -c)
-[ "$(tail -n 1 "$work/csv.out")" = "4500,$bottom" ] || fail "last sample is not row N of the grid"
+# The last sample's measures, counted from the grid file by awk.
+measures=$(awk -F '' '
+  { for (c = 1; c <= NF; c++) g[NR - 1, c - 1] = $c; rows = NR; cols = NF }
+  END {
+    N = rows - 2; M = cols - 2
+    for (r = 1; r <= N; r++) for (c = 1; c <= M; c++) {
+      if (g[r, c] != 2) continue
+      k++; rowsum += r; if (r == N) bottom++
+      touch = 0
+      for (dr = -1; dr <= 1; dr++) for (dc = -1; dc <= 1; dc++) if (g[r + dr, c + dc] == 0) touch = 1
+      walls += touch
+      if (c < M && g[r, c + 1] == 1) pairs++
+      if (c > 1 && g[r, c - 1] == 1) pairs++
+      if (r < N && g[r + 1, c] == 1) pairs++
+      if (r > 1 && g[r - 1, c] == 1) pairs++
+    }
+    printf "%d,%d,%d,%.6f", bottom, walls, pairs, rowsum / k
+  }' "$work/grid.txt")
+[ "$(tail -n 1 "$work/csv.out")" = "4500,$measures" ] ||
+  fail "last sample $(tail -n 1 "$work/csv.out") is not the grid's 4500,$measures"
 
 # The same parameters give the same run.
 run again "${base[@]}" --steps 4500
@@ -45,7 +64,7 @@ cmp -s "$work/csv.out" "$work/again.out" || fail "second run differs"
 
 # No steps: the set-up only; a multiple of 2000 gives no extra last line.
 run none "${base[@]}" --steps 0
-[ "$code" -eq 0 ] && [ "$(tr '\n' ' ' <"$work/none.out")" = "T,bottom $(sed -n 2p "$work/csv.out") " ] ||
+[ "$code" -eq 0 ] && [ "$(tr '\n' ' ' <"$work/none.out")" = "$(sed -n 1,2p "$work/csv.out" | tr '\n' ' ')" ] ||
   fail "steps 0: $(tr '\n' ' ' <"$work/none.out")"
 run even "${base[@]}" --steps 2000
 [ "$(cut -d, -f1 "$work/even.out" | tr '\n' ' ')" = "T 0 2000 " ] || fail "steps 2000 rows"
@@ -93,7 +112,8 @@ run small --N 1 --M 1 --K 1 --Ah 1 --Kh -1 --G 1 --rSz 1 --steps 0
 run full --N 3 --M 3 --K 9 --Ah 0.5 --Kh 0.8 --G 0.2 --rSz 3 --steps 100 --grid "$work/full.txt"
 [ "$code" -eq 3 ] || fail "full reactor: exit $code"
 grep -qx 'frozen at T=0' "$work/full.err" || fail "full reactor message: $(cat "$work/full.err")"
-[ "$(tr '\n' ' ' <"$work/full.out")" = "T,bottom 0,3 " ] || fail "full reactor CSV"
+[ "$(tr '\n' ' ' <"$work/full.out")" = "T,bottom,wall_contacts,interface,mean_row 0,3,8,0,2.000000 " ] ||
+  fail "full reactor CSV: $(tr '\n' ' ' <"$work/full.out")"
 [ "$(tr '\n' ' ' <"$work/full.txt")" = "00000 02220 02220 02220 00000 " ] || fail "full reactor grid"
 run still --N 100 --M 100 --K 3000 --Ah 0 --Kh 0 --G 0 --rSz 3 --steps 100000
 [ "$code" -eq 3 ] || fail "no forces: exit $code"
