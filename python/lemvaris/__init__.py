@@ -9,6 +9,8 @@ local processes or a Dask cluster, and plots of their tables.
     df = lemvaris.sweep({"N": [50], "M": [50], "K": [600], "Ah": [0, 0.5, 1],
                          "Kh": [0, 0.5, 1], "G": [0.2], "rSz": [3]}, steps=100000)
 """
+import importlib
+
 from ._core import REFRESH_INTERVAL, Reactor, check_parameters
 from .sweep import COLUMNS, MEASURES, PARAMETERS, sweep
 
@@ -19,6 +21,5 @@ __all__ = ["Reactor", "check_parameters", "sweep", "REFRESH_INTERVAL", "PARAMETE
 def __getattr__(name):
     # The plots load matplotlib only when they are asked for.
     if name == "plot":
-        from . import plot
-        return plot
+        return importlib.import_module(".plot", __name__)
     raise AttributeError(f"module 'lemvaris' has no attribute {name!r}")
