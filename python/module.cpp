@@ -154,7 +154,8 @@ py::array_t<std::int64_t> RowCountArray(const ReactorObject& o) {
   const SimParams& p = Idle(o).reactor.params;
   py::array_t<std::int64_t> counts(p.N + 2);
   auto out = counts.mutable_unchecked<1>();
-  for (int r = 0; r <= p.N + 1; ++r) out(r) = o.reactor.rowCounts[r];
+  // RowCounts ends at row 250; the bottom wall row N + 1 holds no particle.
+  for (int r = 0; r <= p.N + 1; ++r) out(r) = r < RowCountLength ? o.reactor.rowCounts[r] : 0;
   return ReadOnly(counts);
 }
 
