@@ -12,7 +12,7 @@ local processes or a Dask cluster, and plots of their tables.
 import importlib
 
 from ._core import REFRESH_INTERVAL, Reactor, check_parameters
-from .sweep import COLUMNS, MEASURES, PARAMETERS, sweep
+from .sweeps import COLUMNS, MEASURES, PARAMETERS, sweep
 
 __all__ = ["Reactor", "check_parameters", "sweep", "REFRESH_INTERVAL", "PARAMETERS", "MEASURES",
            "COLUMNS"]

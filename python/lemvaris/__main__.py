@@ -13,7 +13,7 @@ import os
 import sys
 import tempfile
 
-from .sweep import PARAMETERS, REFRESH_INTERVAL, runs_of, sweep
+from .sweeps import PARAMETERS, REFRESH_INTERVAL, runs_of, sweep
 
 _STEP_LIMIT = 2**31 - 1
 

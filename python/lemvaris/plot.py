@@ -9,7 +9,7 @@ Both draw on `ax` when given, else on a new figure, and return the axes.
 import matplotlib.pyplot as plt
 import numpy as np
 
-from .sweep import MEASURES, PARAMETERS
+from .sweeps import MEASURES, PARAMETERS
 
 
 def _varying(df):

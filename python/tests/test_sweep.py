@@ -1,0 +1,154 @@
+"""Sweeps: the same table whoever runs them, rows that are the runs' real
+samples, refusals before any work, and the command line."""
+import logging
+import subprocess
+import sys
+
+import pandas as pd
+import pytest
+
+import lemvaris
+from lemvaris.__main__ import parse_values
+
+GRID_4x4 = dict(N=[24], M=[30], K=[200], Ah=[-0.5, 0.0, 0.5, 1.0], Kh=[0.0, 0.3, 0.6, 0.9],
+                G=[0.2], rSz=[2])
+STEPS = 5000
+
+
+@pytest.fixture(scope="module")
+def serial_table():
+    return lemvaris.sweep(GRID_4x4, STEPS, sample_every=2000, processes=1)
+
+
+def test_serial_processes_and_dask_give_the_same_table(serial_table):
+    from distributed import Client, LocalCluster
+
+    local = lemvaris.sweep(GRID_4x4, STEPS, sample_every=2000, processes=2)
+    with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None,
+                      silence_logs=logging.ERROR) as cluster, Client(cluster) as client:
+        assert len(client.scheduler_info()["workers"]) == 2
+        on_dask = lemvaris.sweep(GRID_4x4, STEPS, sample_every=2000, client=client)
+    assert len(serial_table) > 16
+    for other in (local, on_dask):
+        pd.testing.assert_frame_equal(serial_table, other, check_exact=True)
+        assert serial_table.equals(other)
+
+
+def test_rows_are_every_runs_samples_at_the_sampling_times(serial_table):
+    assert list(serial_table.columns) == list(lemvaris.COLUMNS)
+    runs = serial_table.groupby(list(lemvaris.PARAMETERS), sort=False)
+    assert runs.ngroups == 16
+    # Every combination once, the last parameter varying fastest.
+    firsts = runs.head(1)
+    assert list(zip(firsts["Ah"], firsts["Kh"])) == [
+        (a, k) for a in GRID_4x4["Ah"] for k in GRID_4x4["Kh"]]
+    for values, run in runs:
+        frozen = run["frozen_at"].iloc[0]
+        if pd.isna(frozen):
+            assert list(run["T"]) == [0, 2000, 4000, 5000]
+            assert run["frozen_at"].isna().all()
+        else:  # a frozen run stops at its frozen T
+            assert list(run["T"]) == [T for T in (0, 2000, 4000) if T < frozen] + [frozen]
+            assert (run["frozen_at"] == frozen).all()
+        reactor = lemvaris.Reactor(*values)
+        for _, row in run.iterrows():
+            reactor.step(row["T"] - reactor.T)
+            assert reactor.measures() == {name: row[name] for name in lemvaris.MEASURES}
+        if not pd.isna(frozen):  # it cannot move on from there
+            assert reactor.step(1) == 0 and reactor.frozen
+
+
+def test_a_frozen_run_has_its_frozen_t_and_a_batch_runners_last_line(batch):
+    parameters = dict(N=40, M=40, K=400, Ah=0.0, Kh=0.0, G=-0.7, rSz=1)
+    table = lemvaris.sweep([parameters], 20000, processes=1)
+    run = batch(parameters, 20000)
+    last = run.stdout.splitlines()[-1].split(",")
+    assert run.returncode == 3
+    assert table["frozen_at"].iloc[-1] == table["T"].iloc[-1] == int(last[0])
+    assert table["bottom"].iloc[-1] == int(last[1])
+
+
+def test_list_of_dicts_and_single_values():
+    runs = [dict(N=20, M=20, K=50, Ah=0.5, Kh=0.5, G=0.0, rSz=2),
+            dict(N=20, M=20, K=50, Ah=0.5, Kh=0.5, G=0.25, rSz=2)]
+    from_list = lemvaris.sweep(runs, 3000, sample_every=1000, processes=1)
+    from_dict = lemvaris.sweep(dict(N=20, M=20, K=50, Ah=0.5, Kh=0.5, G=[0, 0.25], rSz=2), 3000,
+                               sample_every=1000, processes=1)
+    pd.testing.assert_frame_equal(from_list, from_dict, check_exact=True)
+    assert list(from_list["T"]) == [0, 1000, 2000, 3000] * 2
+
+
+@pytest.mark.parametrize("parameters,message", [
+    (dict(GRID_4x4, Kh=[0.5, 1.5]), "Kh must be"),
+    (dict(GRID_4x4, K=[721]), "K must be at most N\\*M = 720"),
+    ({k: v for k, v in GRID_4x4.items() if k != "rSz"}, "missing rSz"),
+    (dict(GRID_4x4, gravity=[1]), "unknown gravity"),
+    ([dict(N=5, M=5, K=5, Ah=0, Kh=0, G=0, rSz=0)], "run 0: rSz must be"),
+])
+def test_bad_runs_are_refused_before_any_work(parameters, message, monkeypatch):
+    monkeypatch.setattr(lemvaris.sweeps, "run_one", None)  # would fail if called
+    with pytest.raises(ValueError, match=message):
+        lemvaris.sweep(parameters, 100, processes=1)
+
+
+def test_bad_steps_and_sampling_are_refused():
+    with pytest.raises(ValueError, match="steps"):
+        lemvaris.sweep(GRID_4x4, -1)
+    with pytest.raises(ValueError, match="sample_every"):
+        lemvaris.sweep(GRID_4x4, 100, sample_every=0)
+    with pytest.raises(TypeError, match="client"):
+        lemvaris.sweep(GRID_4x4, 100, client="tcp://nowhere:8786")
+
+
+def test_ranges_include_their_stop_and_keep_decimal_values():
+    assert parse_values("Ah", "0:1:0.25") == [0.0, 0.25, 0.5, 0.75, 1.0]
+    assert parse_values("Kh", "0:0.3:0.1") == [0.0, 0.1, 0.2, 0.3]
+    assert parse_values("G", "-1:1:0.5") == [-1.0, -0.5, 0.0, 0.5, 1.0]
+    assert parse_values("N", "10:50:20") == [10, 30, 50]
+    assert parse_values("N", "10:55:20") == [10, 30, 50]
+    assert parse_values("K", "300") == [300]
+    for name, text in [("Ah", "0:1"), ("Ah", "1:0:0.5"), ("Ah", "0:1:0"), ("Ah", "x"),
+                       ("N", "1.5"), ("N", "10:20:2.5"), ("G", "nan")]:
+        with pytest.raises(ValueError, match=f"--{name}"):
+            parse_values(name, text)
+
+
+def cli(*arguments):
+    return subprocess.run([sys.executable, "-m", "lemvaris", "sweep", *arguments],
+                          capture_output=True, text=True, timeout=300)
+
+
+def test_command_line_writes_the_sweeps_table(tmp_path):
+    out = tmp_path / "results.csv"
+    run = cli("--N", "20", "--M", "24", "--K", "150", "--Ah", "0:1:0.5", "--Kh", "0.6",
+              "--G=-0.2:0.2:0.4", "--rSz", "2", "--steps", "4500", "--out", str(out),
+              "--processes", "2")
+    assert run.returncode == 0, run.stderr
+    expected = lemvaris.sweep(dict(N=20, M=24, K=150, Ah=[0, 0.5, 1], Kh=0.6, G=[-0.2, 0.2],
+                                   rSz=2), 4500, processes=1)
+    lines = out.read_text().splitlines()
+    assert lines[0] == ",".join(lemvaris.COLUMNS)
+    assert len(lines) == 1 + len(expected)
+    written = pd.read_csv(out)
+    for name in lemvaris.COLUMNS:
+        if name == "mean_row":
+            assert [f"{v:.6f}" for v in expected[name]] == [l.split(",")[11] for l in lines[1:]]
+        elif name != "frozen_at":
+            assert list(written[name]) == list(expected[name]), name
+    assert written["frozen_at"].isna().tolist() == expected["frozen_at"].isna().tolist()
+
+
+@pytest.mark.parametrize("arguments,named", [
+    (["--Ah", "0:2:0.5"], "Ah must be"),
+    (["--Ah", "0:1"], "--Ah"),
+    (["--steps", "-5"], "--steps"),
+])
+def test_command_line_refusals_exit_2_and_write_nothing(arguments, named, tmp_path):
+    out = tmp_path / "results.csv"
+    base = {"--N": "10", "--M": "10", "--K": "20", "--Ah": "0", "--Kh": "0", "--G": "0.2",
+            "--rSz": "1", "--steps": "100"}
+    base.update(dict(zip(arguments[::2], arguments[1::2])))
+    run = cli(*[x for pair in base.items() for x in pair], "--out", str(out))
+    assert run.returncode == 2
+    assert named in run.stderr
+    assert not out.exists() and list(tmp_path.iterdir()) == []
