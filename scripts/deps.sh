@@ -7,12 +7,18 @@ packages=(
   g++ cmake make pkg-config
   libsdl2-dev libpng-dev libncurses-dev     # window, PNG writer, terminal
   googletest libgtest-dev libbenchmark-dev  # tests and benchmarks
+  libgif-dev                                # animated pictures (--gif)
+  # The Python module and its sweeps and plots, for Debian's /usr/bin/python3.
+  pybind11-dev python3-dev python3-numpy python3-pandas python3-distributed
+  python3-matplotlib python3-tqdm
 )
 if [ "${1:-}" = "--test" ]; then
   # End-to-end tests: a virtual X server, a terminal multiplexer, a key
   # sender, a screenshot tool and independent PNG and screenshot decoders
-  # (netpbm: pngtopnm, xwdtopnm).
-  packages+=(xvfb xauth tmux xdotool x11-apps imagemagick libpng-tools python3 netpbm)
+  # (netpbm: pngtopnm, xwdtopnm); the module's tests (pytest, and Pillow to
+  # decode pictures).
+  packages+=(xvfb xauth tmux xdotool x11-apps imagemagick libpng-tools python3 netpbm
+             python3-pytest python3-pil)
 fi
 
 missing=()
