@@ -2,6 +2,7 @@
 //
 //   lemvaris-batch --N 100 --M 100 --K 3000 --Ah 0.5 --Kh 0.8 --G 0.2 --rSz 3
 //                  --steps 200000 [--grid FILE] [--png FILE]
+//                  [--gif FILE --frame-every N]
 //
 // Sets the reactor up exactly as the interactive program does and makes that
 // many moves. Standard output: the CSV "T,bottom,wall_contacts,interface,
@@ -15,11 +16,17 @@
 // interactive program shows it after a full refresh at that T in the quiet
 // mode (the chart fed with every sample of the run), drawn by the program's
 // own display code and written in the standard palette.
+// --gif FILE --frame-every N: an animated GIF, looping, of the whole screen
+// at T = 0, N, 2N, ... up to the last T (the frozen T when the reactor
+// freezes), each frame the picture --png would give at that T. Frames are
+// written as they come; the file is renamed into place only when complete.
 // Exit codes: 0 done; 1 output failed; 2 a parameter missing, malformed or out
 // of the dialog's range (nothing else written, no file created); 3 the reactor
 // can never move again ("frozen at T=<n>").
-#include <fcntl.h>   // Required for: open
-#include <unistd.h>  // Required for: isatty, access, close
+#include <fcntl.h>     // Required for: open
+#include <limits.h>    // Required for: PATH_MAX
+#include <sys/stat.h>  // Required for: lstat
+#include <unistd.h>    // Required for: isatty, access, close
 
 #include <cerrno>
 #include <cstdarg>
@@ -31,6 +38,7 @@
 #include <cstring>
 
 #include "display/picture.h"
+#include "platform/gif_writer.h"
 #include "platform/graph.h"
 #include "platform/line_input.h"
 #include "platform/png_writer.h"
@@ -42,12 +50,15 @@ namespace {
 
 constexpr int SampleInterval = RefreshInterval;  // steps between samples, as the chart's
 constexpr int ExitOutputFailed = 1, ExitRefused = 2, ExitFrozen = 3;
+constexpr int GifFrameDelay = 10;  // hundredths of a second per frame
 
 struct BatchOptions {
   SimParams params;
   std::int32_t steps = 0;
   const char* gridPath = nullptr;  // null: no grid file
   const char* pngPath = nullptr;   // null: no picture
+  const char* gifPath = nullptr;   // null: no animation
+  std::int32_t frameEvery = 0;     // moves between frames; 0: not given
 };
 
 // Options: a new one is a row of Options and a field of BatchOptions.
@@ -91,6 +102,11 @@ const OptionSpec Options[] = {
      [](BatchOptions& o, const OptionValue& v) { o.gridPath = v.text; }},
     {"--png", ValueKind::Path, false, 0, 0,
      [](BatchOptions& o, const OptionValue& v) { o.pngPath = v.text; }},
+    // Both or neither; checked once all are read.
+    {"--gif", ValueKind::Path, false, 0, 0,
+     [](BatchOptions& o, const OptionValue& v) { o.gifPath = v.text; }},
+    {"--frame-every", ValueKind::Integer, false, 1, INT32_MAX,
+     [](BatchOptions& o, const OptionValue& v) { o.frameEvery = static_cast<std::int32_t>(v.integer); }},
 };
 constexpr int OptionCount = sizeof Options / sizeof Options[0];
 
@@ -162,6 +178,8 @@ bool ParseOptions(int argc, char** argv, BatchOptions& options) {
   }
   for (int k = 0; k < OptionCount; ++k)
     if (Options[k].required && !given[k]) return Refuse("missing %s", Options[k].name);
+  if (options.gifPath && options.frameEvery == 0) return Refuse("--gif needs --frame-every");
+  if (!options.gifPath && options.frameEvery != 0) return Refuse("--frame-every needs --gif");
   const int cells = options.params.N * options.params.M;
   if (options.params.K > cells)
     return Refuse("--K must be at most N*M = %d, not %d", cells, options.params.K);
@@ -212,6 +230,60 @@ bool CheckWritable(const char* path, bool& created) {
   return errno == EEXIST && access(path, W_OK) == 0;
 }
 
+// A file written under a temporary name in its target's folder and renamed
+// onto the target only when complete, so that the target is whole or untouched.
+// A target that exists and is not a regular file (or a link) is refused.
+struct PendingFile {
+  const char* target = nullptr;
+  char temporary[PATH_MAX] = {};
+  std::FILE* stream = nullptr;
+};
+
+bool OpenPending(PendingFile& file, const char* target) {
+  file.target = target;
+  struct stat status;
+  if (lstat(target, &status) == 0 && !S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode)) {
+    errno = EISDIR;
+    if (!S_ISDIR(status.st_mode)) errno = EINVAL;
+    return false;
+  }
+  const char* slash = std::strrchr(target, '/');
+  const int folder = slash ? static_cast<int>(slash - target + 1) : 0;
+  const int length = std::snprintf(file.temporary, sizeof file.temporary, "%.*s.lemvaris-XXXXXX",
+                                   folder, target);
+  if (length < 0 || length >= static_cast<int>(sizeof file.temporary)) {
+    errno = ENAMETOOLONG;
+    return false;
+  }
+  const int fd = mkstemp(file.temporary);
+  if (fd < 0) return false;
+  fchmod(fd, 0644);
+  file.stream = fdopen(fd, "wb");
+  if (!file.stream) {
+    close(fd);
+    unlink(file.temporary);
+    return false;
+  }
+  return true;
+}
+
+void DiscardPending(PendingFile& file) {
+  if (!file.stream) return;
+  std::fclose(file.stream);
+  file.stream = nullptr;
+  unlink(file.temporary);
+}
+
+// Close and rename into place; false (the temporary removed) on any failure.
+bool CommitPending(PendingFile& file) {
+  const bool flushed = std::fflush(file.stream) == 0 && std::ferror(file.stream) == 0;
+  const bool closed = std::fclose(file.stream) == 0;
+  file.stream = nullptr;
+  if (flushed && closed && std::rename(file.temporary, file.target) == 0) return true;
+  unlink(file.temporary);
+  return false;
+}
+
 // One CSV line: T, then the measures.
 void PrintSample(std::int32_t T, const Reactor& reactor) {
   const Measures m = MeasureReactor(reactor);
@@ -235,12 +307,19 @@ int main(int argc, char** argv) {
     Refuse("--png: cannot write \"%s\": %s", options.pngPath, std::strerror(errno));
     return ExitRefused;
   }
+  static PendingFile gifFile;
+  if (options.gifPath && !OpenPending(gifFile, options.gifPath)) {
+    Refuse("--gif: cannot write \"%s\": %s", options.gifPath, std::strerror(errno));
+    if (pngCreated) std::remove(options.pngPath);
+    return ExitRefused;
+  }
   std::FILE* gridFile = nullptr;
   if (options.gridPath) {
     gridFile = std::fopen(options.gridPath, "w");
     if (!gridFile) {
       Refuse("--grid: cannot write \"%s\": %s", options.gridPath, std::strerror(errno));
       if (pngCreated) std::remove(options.pngPath);
+      DiscardPending(gifFile);
       return ExitRefused;
     }
   }
@@ -249,8 +328,14 @@ int main(int argc, char** argv) {
   static Picture picture;  // so is the surface
   reactor.params = options.params;
   SetUpReactor(reactor);
-  const bool pictureWanted = options.pngPath != nullptr;
+  const bool pictureWanted = options.pngPath != nullptr || options.gifPath != nullptr;
   if (pictureWanted) StartPicture(picture, reactor);
+  static GifWriter gif;  // a frame after the full refresh at each T = 0, N, 2N, ...
+  bool gifWritten = true;
+  if (options.gifPath)
+    gifWritten = OpenGif(gif, gifFile.stream, picture.surface.width, picture.surface.height,
+                         GifFrameDelay) &&
+                 AddGifFrame(gif, picture.surface);
   std::printf("T,bottom,wall_contacts,interface,mean_row\n");
   PrintSample(0, reactor);
 
@@ -266,6 +351,10 @@ int main(int argc, char** argv) {
     }
     ++T;
     if (pictureWanted) UpdatePicture(picture, reactor, T);
+    if (options.gifPath && gifWritten && T % options.frameEvery == 0) {
+      FinishPicture(picture, reactor, T);
+      gifWritten = AddGifFrame(gif, picture.surface);
+    }
     if (T % SampleInterval == 0) PrintSample(T, reactor);
     if (T % 256 == 0) ShowProgress(progress, SecondsSince(start), T, options.steps);
   }
@@ -285,10 +374,19 @@ int main(int argc, char** argv) {
       code = ExitOutputFailed;
     }
   }
-  if (pictureWanted) {
+  if (options.pngPath) {
     FinishPicture(picture, reactor, T);
     if (!WritePng(picture.surface, options.pngPath)) {
       std::fprintf(stderr, "lemvaris-batch: writing \"%s\" failed\n", options.pngPath);
+      code = ExitOutputFailed;
+    }
+  }
+  if (options.gifPath) {
+    gifWritten = CloseGif(gif) && gifWritten;
+    if (gifWritten) gifWritten = CommitPending(gifFile);
+    else DiscardPending(gifFile);
+    if (!gifWritten) {
+      std::fprintf(stderr, "lemvaris-batch: writing \"%s\" failed\n", options.gifPath);
       code = ExitOutputFailed;
     }
   }
