@@ -300,7 +300,7 @@ int main(int argc, char** argv) {
   }
   BatchOptions options;
   if (!ParseOptions(argc, argv, options)) return ExitRefused;
-  // Both output files are checked before the run; a refused command line
+  // Every output file is checked before the run; a refused command line
   // leaves no file it created behind.
   bool pngCreated = false;
   if (options.pngPath && !CheckWritable(options.pngPath, pngCreated)) {
