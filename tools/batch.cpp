@@ -14,11 +14,13 @@
 // interactive program shows it after a full refresh at that T in the quiet
 // mode (the chart fed with every sample of the run), drawn by the program's
 // own display code and written in the standard palette.
+// Output files are written complete or not at all (platform/output_file.h):
+// each is checked before the run and put in place only when whole.
 // Exit codes: 0 done; 1 output failed; 2 a parameter missing, malformed or out
-// of the dialog's range (nothing else written, no file created); 3 the reactor
-// can never move again ("frozen at T=<n>").
-#include <fcntl.h>   // Required for: open
-#include <unistd.h>  // Required for: isatty, access, close
+// of the dialog's range, or an output file that cannot be written (nothing
+// else written, no file created); 3 the reactor can never move again
+// ("frozen at T=<n>").
+#include <unistd.h>  // Required for: isatty
 
 #include <cerrno>
 #include <cstdarg>
@@ -32,7 +34,9 @@
 #include "display/screen.h"
 #include "platform/graph.h"
 #include "platform/line_input.h"
+#include "platform/output_file.h"
 #include "platform/png_writer.h"
+#include "platform/standard_descriptors.h"
 #include "sim/particle_move.h"
 #include "sim/reactor.h"
 
@@ -117,7 +121,9 @@ __attribute__((format(printf, 1, 2))) bool Refuse(const char* format, ...) {
 bool ReadValue(const OptionSpec& option, const char* text, OptionValue& value) {
   value.text = text;
   if (option.kind == ValueKind::Path) {
-    if (*text == '\0') return Refuse("%s needs a file name", option.name);
+    // "--grid --png" forgot the grid's name; it must not become one.
+    if (*text == '\0' || std::strncmp(text, "--", 2) == 0)
+      return Refuse("%s needs a file name, not \"%s\"", option.name, text);
     return true;
   }
   // Numbers are read by the dialog's own rules; the argument must be the
@@ -198,16 +204,45 @@ void ClearProgress(const ProgressLine& line) {
   if (line.shown) std::fputs("\r\033[K", stderr);
 }
 
-// True when path can be written, without touching what it holds; created
-// tells whether the check made the (empty) file.
-bool CheckWritable(const char* path, bool& created) {
-  created = false;
-  int fd = open(path, O_WRONLY | O_CREAT | O_EXCL, 0644);
-  if (fd >= 0) {
-    created = true;
-    return close(fd) == 0;
+// The output files the command line names, with their options.
+struct NamedOutput {
+  const char* option;
+  const char* path;  // null: not asked for
+};
+
+int OutputsOf(const BatchOptions& o, NamedOutput (&out)[2]) {
+  out[0] = {"--grid", o.gridPath};
+  out[1] = {"--png", o.pngPath};
+  return 2;
+}
+
+// Every output file can be replaced, and no two options name the same one;
+// false after a message otherwise. Nothing is created or changed.
+bool CheckOutputs(const BatchOptions& options) {
+  NamedOutput outputs[2];
+  const int count = OutputsOf(options, outputs);
+  for (int i = 0; i < count; ++i) {
+    if (outputs[i].path == nullptr) continue;
+    for (int k = 0; k < i; ++k)
+      if (outputs[k].path && std::strcmp(outputs[k].path, outputs[i].path) == 0)
+        return Refuse("%s and %s name the same file \"%s\"", outputs[k].option, outputs[i].option,
+                      outputs[i].path);
+    char error[OutputErrorCapacity];
+    if (!CheckOutputTarget(outputs[i].path, error))
+      return Refuse("%s: cannot write \"%s\": %s", outputs[i].option, outputs[i].path, error);
   }
-  return errno == EEXIST && access(path, W_OK) == 0;
+  return true;
+}
+
+// The final grid into its file, complete or not at all.
+bool SaveGrid(const char* path, const Reactor& reactor) {
+  OutputFile file;
+  if (!BeginOutputFile(file, path)) return false;
+  if (!WriteGrid(file.stream, reactor)) {
+    AbandonOutputFile(file);
+    return false;
+  }
+  return CommitOutputFile(file);
 }
 
 // The screen as the interactive program draws it, kept up to date move by
@@ -245,28 +280,15 @@ void FinishPicture(Picture& picture, const Reactor& reactor, std::int32_t T) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  ReserveStandardDescriptors();
   if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
     PrintUsage(stdout);
     return 0;
   }
   BatchOptions options;
-  if (!ParseOptions(argc, argv, options)) return ExitRefused;
-  // Both output files are checked before the run; a refused command line
-  // leaves no file it created behind.
-  bool pngCreated = false;
-  if (options.pngPath && !CheckWritable(options.pngPath, pngCreated)) {
-    Refuse("--png: cannot write \"%s\": %s", options.pngPath, std::strerror(errno));
-    return ExitRefused;
-  }
-  std::FILE* gridFile = nullptr;
-  if (options.gridPath) {
-    gridFile = std::fopen(options.gridPath, "w");
-    if (!gridFile) {
-      Refuse("--grid: cannot write \"%s\": %s", options.gridPath, std::strerror(errno));
-      if (pngCreated) std::remove(options.pngPath);
-      return ExitRefused;
-    }
-  }
+  if (!ParseOptions(argc, argv, options) || !CheckOutputs(options)) return ExitRefused;
+  // An interrupted run leaves no half-written file behind.
+  RemoveOutputFilesOnSignal();
 
   static Reactor reactor;  // the grid is too big for the stack
   static Picture picture;  // so is the surface
@@ -300,17 +322,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "lemvaris-batch: writing standard output failed\n");
     code = ExitOutputFailed;
   }
-  if (gridFile) {
-    const bool written = WriteGrid(gridFile, reactor);
-    if (std::fclose(gridFile) != 0 || !written) {
-      std::fprintf(stderr, "lemvaris-batch: writing \"%s\" failed\n", options.gridPath);
-      code = ExitOutputFailed;
-    }
+  if (options.gridPath && !SaveGrid(options.gridPath, reactor)) {
+    std::fprintf(stderr, "lemvaris-batch: writing \"%s\" failed: %s\n", options.gridPath, std::strerror(errno));
+    code = ExitOutputFailed;
   }
   if (picture.wanted) {
     FinishPicture(picture, reactor, T);
     if (!WritePng(picture.surface, options.pngPath)) {
-      std::fprintf(stderr, "lemvaris-batch: writing \"%s\" failed\n", options.pngPath);
+      std::fprintf(stderr, "lemvaris-batch: writing \"%s\" failed: %s\n", options.pngPath, std::strerror(errno));
       code = ExitOutputFailed;
     }
   }
