@@ -5,7 +5,6 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -14,6 +13,7 @@
 #include <string>
 
 #include "display/picture.h"
+#include "platform/output_file.h"
 #include "platform/png_writer.h"
 #include "sim/measures.h"
 #include "sim/particle_move.h"
@@ -183,15 +183,24 @@ py::array_t<std::uint8_t> ScreenArray(ReactorObject& o) {
   return screen;
 }
 
+[[noreturn]] void RaiseOsError(const std::string& path, const char* reason) {
+  PyErr_SetObject(PyExc_OSError, py::str("cannot write \"" + path + "\": " + reason).ptr());
+  throw py::error_already_set();
+}
+
+// The rules of lemvaris-batch --png: the file whole, or the old one untouched.
 void SavePng(ReactorObject& o, const py::object& path) {
   const std::string name = py::str(py::module_::import("os").attr("fspath")(path));
+  char reason[OutputErrorCapacity];
+  if (!CheckOutputTarget(name.c_str(), reason)) RaiseOsError(name, reason);
   const GraphSurface& g = RefreshedSurface(o);
-  errno = 0;
-  if (!WritePng(g, name.c_str())) {
-    if (errno == 0) errno = EIO;
-    PyErr_SetFromErrnoWithFilename(PyExc_OSError, name.c_str());
-    throw py::error_already_set();
+  OutputFile file;
+  if (!BeginOutputFile(file, name.c_str())) RaiseOsError(name, file.error);
+  if (!WritePngStream(g, file.stream)) {
+    AbandonOutputFile(file);
+    RaiseOsError(name, "the picture could not be written");
   }
+  if (!CommitOutputFile(file)) RaiseOsError(name, file.error);
 }
 
 py::dict Parameters(const ReactorObject& o) {

@@ -6,6 +6,7 @@
 
 #include "platform/fatal.h"
 #include "platform/graph.h"
+#include "platform/standard_descriptors.h"
 #include "platform/window_sdl.h"
 #include "runcontrol/program.h"
 
@@ -36,6 +37,7 @@ void SetDataFolderFromExecutable(Program& p) {
 }  // namespace
 
 int main() {
+  ReserveStandardDescriptors();  // before SDL opens the X connection
   if (!OpenSdlWindow(window)) {
     std::fprintf(stderr, "Lemvaris: a grafikus ablak nem nyitható meg (%s).\n", window.error);
     return 4;

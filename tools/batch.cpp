@@ -18,15 +18,15 @@
 // own display code and written in the standard palette.
 // --gif FILE --frame-every N: an animated GIF, looping, of the whole screen
 // at T = 0, N, 2N, ... up to the last T (the frozen T when the reactor
-// freezes), each frame the picture --png would give at that T. Frames are
-// written as they come; the file is renamed into place only when complete.
+// freezes), each frame the picture --png would give at that T, written as
+// it comes.
+// Output files are written complete or not at all (platform/output_file.h):
+// each is checked before the run and put in place only when whole.
 // Exit codes: 0 done; 1 output failed; 2 a parameter missing, malformed or out
-// of the dialog's range (nothing else written, no file created); 3 the reactor
-// can never move again ("frozen at T=<n>").
-#include <fcntl.h>     // Required for: open
-#include <limits.h>    // Required for: PATH_MAX
-#include <sys/stat.h>  // Required for: lstat
-#include <unistd.h>    // Required for: isatty, access, close
+// of the dialog's range, or an output file that cannot be written (nothing
+// else written, no file created); 3 the reactor can never move again
+// ("frozen at T=<n>").
+#include <unistd.h>  // Required for: isatty
 
 #include <cerrno>
 #include <cstdarg>
@@ -41,7 +41,9 @@
 #include "platform/gif_writer.h"
 #include "platform/graph.h"
 #include "platform/line_input.h"
+#include "platform/output_file.h"
 #include "platform/png_writer.h"
+#include "platform/standard_descriptors.h"
 #include "sim/measures.h"
 #include "sim/particle_move.h"
 #include "sim/reactor.h"
@@ -135,7 +137,9 @@ __attribute__((format(printf, 1, 2))) bool Refuse(const char* format, ...) {
 bool ReadValue(const OptionSpec& option, const char* text, OptionValue& value) {
   value.text = text;
   if (option.kind == ValueKind::Path) {
-    if (*text == '\0') return Refuse("%s needs a file name", option.name);
+    // "--grid --png" forgot the grid's name; it must not become one.
+    if (*text == '\0' || std::strncmp(text, "--", 2) == 0)
+      return Refuse("%s needs a file name, not \"%s\"", option.name, text);
     return true;
   }
   // Numbers are read by the dialog's own rules; the argument must be the
@@ -218,70 +222,46 @@ void ClearProgress(const ProgressLine& line) {
   if (line.shown) std::fputs("\r\033[K", stderr);
 }
 
-// True when path can be written, without touching what it holds; created
-// tells whether the check made the (empty) file.
-bool CheckWritable(const char* path, bool& created) {
-  created = false;
-  int fd = open(path, O_WRONLY | O_CREAT | O_EXCL, 0644);
-  if (fd >= 0) {
-    created = true;
-    return close(fd) == 0;
-  }
-  return errno == EEXIST && access(path, W_OK) == 0;
-}
-
-// A file written under a temporary name in its target's folder and renamed
-// onto the target only when complete, so that the target is whole or untouched.
-// A target that exists and is not a regular file (or a link) is refused.
-struct PendingFile {
-  const char* target = nullptr;
-  char temporary[PATH_MAX] = {};
-  std::FILE* stream = nullptr;
+// The output files the command line names, with their options.
+struct NamedOutput {
+  const char* option;
+  const char* path;  // null: not asked for
 };
 
-bool OpenPending(PendingFile& file, const char* target) {
-  file.target = target;
-  struct stat status;
-  if (lstat(target, &status) == 0 && !S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode)) {
-    errno = EISDIR;
-    if (!S_ISDIR(status.st_mode)) errno = EINVAL;
-    return false;
-  }
-  const char* slash = std::strrchr(target, '/');
-  const int folder = slash ? static_cast<int>(slash - target + 1) : 0;
-  const int length = std::snprintf(file.temporary, sizeof file.temporary, "%.*s.lemvaris-XXXXXX",
-                                   folder, target);
-  if (length < 0 || length >= static_cast<int>(sizeof file.temporary)) {
-    errno = ENAMETOOLONG;
-    return false;
-  }
-  const int fd = mkstemp(file.temporary);
-  if (fd < 0) return false;
-  fchmod(fd, 0644);
-  file.stream = fdopen(fd, "wb");
-  if (!file.stream) {
-    close(fd);
-    unlink(file.temporary);
-    return false;
+int OutputsOf(const BatchOptions& o, NamedOutput (&out)[3]) {
+  out[0] = {"--grid", o.gridPath};
+  out[1] = {"--png", o.pngPath};
+  out[2] = {"--gif", o.gifPath};
+  return 3;
+}
+
+// Every output file can be replaced, and no two options name the same one;
+// false after a message otherwise. Nothing is created or changed.
+bool CheckOutputs(const BatchOptions& options) {
+  NamedOutput outputs[3];
+  const int count = OutputsOf(options, outputs);
+  for (int i = 0; i < count; ++i) {
+    if (outputs[i].path == nullptr) continue;
+    for (int k = 0; k < i; ++k)
+      if (outputs[k].path && std::strcmp(outputs[k].path, outputs[i].path) == 0)
+        return Refuse("%s and %s name the same file \"%s\"", outputs[k].option, outputs[i].option,
+                      outputs[i].path);
+    char error[OutputErrorCapacity];
+    if (!CheckOutputTarget(outputs[i].path, error))
+      return Refuse("%s: cannot write \"%s\": %s", outputs[i].option, outputs[i].path, error);
   }
   return true;
 }
 
-void DiscardPending(PendingFile& file) {
-  if (!file.stream) return;
-  std::fclose(file.stream);
-  file.stream = nullptr;
-  unlink(file.temporary);
-}
-
-// Close and rename into place; false (the temporary removed) on any failure.
-bool CommitPending(PendingFile& file) {
-  const bool flushed = std::fflush(file.stream) == 0 && std::ferror(file.stream) == 0;
-  const bool closed = std::fclose(file.stream) == 0;
-  file.stream = nullptr;
-  if (flushed && closed && std::rename(file.temporary, file.target) == 0) return true;
-  unlink(file.temporary);
-  return false;
+// The final grid into its file, complete or not at all.
+bool SaveGrid(const char* path, const Reactor& reactor) {
+  OutputFile file;
+  if (!BeginOutputFile(file, path)) return false;
+  if (!WriteGrid(file.stream, reactor)) {
+    AbandonOutputFile(file);
+    return false;
+  }
+  return CommitOutputFile(file);
 }
 
 // One CSV line: T, then the measures.
@@ -294,34 +274,20 @@ void PrintSample(std::int32_t T, const Reactor& reactor) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  ReserveStandardDescriptors();
   if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
     PrintUsage(stdout);
     return 0;
   }
   BatchOptions options;
-  if (!ParseOptions(argc, argv, options)) return ExitRefused;
-  // Every output file is checked before the run; a refused command line
-  // leaves no file it created behind.
-  bool pngCreated = false;
-  if (options.pngPath && !CheckWritable(options.pngPath, pngCreated)) {
-    Refuse("--png: cannot write \"%s\": %s", options.pngPath, std::strerror(errno));
+  if (!ParseOptions(argc, argv, options) || !CheckOutputs(options)) return ExitRefused;
+  // An interrupted run leaves no half-written file behind.
+  RemoveOutputFilesOnSignal();
+  // The animation's frames go to its file as the run makes them.
+  static OutputFile gifFile;
+  if (options.gifPath && !BeginOutputFile(gifFile, options.gifPath)) {
+    Refuse("--gif: cannot write \"%s\": %s", options.gifPath, gifFile.error);
     return ExitRefused;
-  }
-  static PendingFile gifFile;
-  if (options.gifPath && !OpenPending(gifFile, options.gifPath)) {
-    Refuse("--gif: cannot write \"%s\": %s", options.gifPath, std::strerror(errno));
-    if (pngCreated) std::remove(options.pngPath);
-    return ExitRefused;
-  }
-  std::FILE* gridFile = nullptr;
-  if (options.gridPath) {
-    gridFile = std::fopen(options.gridPath, "w");
-    if (!gridFile) {
-      Refuse("--grid: cannot write \"%s\": %s", options.gridPath, std::strerror(errno));
-      if (pngCreated) std::remove(options.pngPath);
-      DiscardPending(gifFile);
-      return ExitRefused;
-    }
   }
 
   static Reactor reactor;  // the grid is too big for the stack
@@ -367,26 +333,24 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "lemvaris-batch: writing standard output failed\n");
     code = ExitOutputFailed;
   }
-  if (gridFile) {
-    const bool written = WriteGrid(gridFile, reactor);
-    if (std::fclose(gridFile) != 0 || !written) {
-      std::fprintf(stderr, "lemvaris-batch: writing \"%s\" failed\n", options.gridPath);
-      code = ExitOutputFailed;
-    }
+  if (options.gridPath && !SaveGrid(options.gridPath, reactor)) {
+    std::fprintf(stderr, "lemvaris-batch: writing \"%s\" failed: %s\n", options.gridPath, std::strerror(errno));
+    code = ExitOutputFailed;
   }
   if (options.pngPath) {
     FinishPicture(picture, reactor, T);
     if (!WritePng(picture.surface, options.pngPath)) {
-      std::fprintf(stderr, "lemvaris-batch: writing \"%s\" failed\n", options.pngPath);
+      std::fprintf(stderr, "lemvaris-batch: writing \"%s\" failed: %s\n", options.pngPath, std::strerror(errno));
       code = ExitOutputFailed;
     }
   }
   if (options.gifPath) {
     gifWritten = CloseGif(gif) && gifWritten;
-    if (gifWritten) gifWritten = CommitPending(gifFile);
-    else DiscardPending(gifFile);
+    if (gifWritten) gifWritten = CommitOutputFile(gifFile);
+    else AbandonOutputFile(gifFile);
     if (!gifWritten) {
-      std::fprintf(stderr, "lemvaris-batch: writing \"%s\" failed\n", options.gifPath);
+      std::fprintf(stderr, "lemvaris-batch: writing \"%s\" failed: %s\n", options.gifPath,
+                   gifFile.error[0] ? gifFile.error : "write error");
       code = ExitOutputFailed;
     }
   }

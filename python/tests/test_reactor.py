@@ -116,9 +116,20 @@ def test_screen_and_png_are_the_batch_runners_picture(stops, batch, tmp_path):
     np.testing.assert_array_equal(decoded_png(tmp_path / "module.png"), expected)
 
 
-def test_save_png_to_a_missing_folder_raises_oserror(tmp_path):
-    with pytest.raises(OSError):
-        lemvaris.Reactor(**PARAMETER_SETS[0]).save_png(tmp_path / "no" / "such.png")
+def test_save_png_is_whole_or_leaves_the_target_alone(tmp_path):
+    reactor = lemvaris.Reactor(**PARAMETER_SETS[0])
+    with pytest.raises(OSError, match="cannot write"):
+        reactor.save_png(tmp_path / "no" / "such.png")
+    (tmp_path / "folder.png").mkdir()
+    with pytest.raises(OSError, match="folder.png"):
+        reactor.save_png(tmp_path / "folder.png")
+    (tmp_path / "old.png").write_text("old")
+    (tmp_path / "link.png").symlink_to(tmp_path / "old.png")
+    reactor.save_png(str(tmp_path / "link.png"))  # the link is replaced, not followed
+    assert (tmp_path / "old.png").read_text() == "old"
+    assert not (tmp_path / "link.png").is_symlink()
+    assert decoded_png(tmp_path / "link.png").shape == (480, 640)
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["folder.png", "link.png", "old.png"]
 
 
 def test_step_counts_moves_and_refuses_bad_counts():

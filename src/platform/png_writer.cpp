@@ -1,10 +1,11 @@
 #include "platform/png_writer.h"
 
-#include <png.h>  // Required for: the simplified write API (png_image_write_to_file)
+#include <png.h>  // Required for: the simplified write API (png_image_write_to_stdio)
 
 #include "platform/graph.h"
+#include "platform/output_file.h"
 
-bool WritePng(const GraphSurface& g, const char* path) {
+bool WritePngStream(const GraphSurface& g, std::FILE* stream) {
   std::uint8_t colourMap[PaletteSize * 3];
   for (int i = 0; i < PaletteSize; ++i) {
     colourMap[3 * i] = StandardPalette[i].red;
@@ -18,7 +19,17 @@ bool WritePng(const GraphSurface& g, const char* path) {
   image.format = PNG_FORMAT_RGB_COLORMAP;
   image.colormap_entries = PaletteSize;
   // The surface's rows are already palette indices, one byte each.
-  int ok = png_image_write_to_file(&image, path, 0, g.pixels, g.width, colourMap);
+  int ok = png_image_write_to_stdio(&image, stream, 0, g.pixels, g.width, colourMap);
   png_image_free(&image);
-  return ok != 0;
+  return ok != 0 && std::ferror(stream) == 0;
+}
+
+bool WritePng(const GraphSurface& g, const char* path) {
+  OutputFile file;
+  if (!BeginOutputFile(file, path)) return false;
+  if (!WritePngStream(g, file.stream)) {
+    AbandonOutputFile(file);
+    return false;
+  }
+  return CommitOutputFile(file);
 }

@@ -84,6 +84,7 @@ refused --gif --gif "$work/r/no/such/dir.gif" --frame-every 10
 refused --gif --gif "$work/r/folder.gif" --frame-every 10
 refused --grid --gif "$work/r/kept.gif" --frame-every 10 --grid "$work/r/no/such/g.txt"
 refused --N --N 0 --gif "$work/r/kept.gif" --frame-every 10
+refused --gif --gif "$work/r/same" --png "$work/r/same" --frame-every 10
 [ "$(cat "$work/r/kept.gif")" = kept ] || fail "a refused run changed an existing file"
 [ "$(ls -A "$work/r" | tr '\n' ' ')" = "folder.gif kept.gif " ] ||
   fail "left behind: $(ls -A "$work/r" | tr '\n' ' ')"
