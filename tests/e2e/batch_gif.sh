@@ -62,6 +62,25 @@ echo old >"$work/d.gif"
 "$batch" "${base[@]}" --steps 10 --gif "$work/d.gif" --frame-every 5 >/dev/null 2>&1 || fail "overwrite run"
 [ "$(head -c 6 "$work/d.gif")" = "GIF89a" ] || fail "existing file not replaced"
 
+# An interrupted run leaves the old file and no partial one; so does a write
+# that fails on the way (a file size limit, SIGXFSZ ignored), with exit 1.
+mkdir "$work/i"
+echo old >"$work/i/a.gif"
+env --default-signal=TERM "$batch" "${base[@]}" --steps 100000000 --gif "$work/i/a.gif" \
+  --frame-every 1000 >/dev/null 2>&1 &
+pid=$!
+sleep 1
+kill -TERM "$pid"
+wait "$pid"
+code=$?
+[ "$code" -ge 128 ] || fail "SIGTERM: exit $code"
+(trap '' XFSZ; ulimit -f 8; exec "$batch" "${base[@]}" --steps 50000 --gif "$work/i/a.gif" \
+  --frame-every 1000) >/dev/null 2>"$work/i.err"
+code=$?
+[ "$code" -eq 1 ] && grep -q 'a.gif' "$work/i.err" || fail "full disk: exit $code, $(cat "$work/i.err")"
+[ "$(cat "$work/i/a.gif")" = old ] || fail "the old animation changed"
+[ "$(ls -A "$work/i")" = a.gif ] || fail "left behind: $(ls -A "$work/i" | tr '\n' ' ')"
+
 # Refusals: exit 2, a message naming the option, nothing on stdout, the
 # target untouched and no temporary file left.
 # refused NAME ARGS...: NAME is what the message must name.
