@@ -91,7 +91,8 @@ def _progress_bar(total, progress):
 def _local_processes(processes):
     """A process pool; forkserver, not fork, since the parent may have threads."""
     context = multiprocessing.get_context("forkserver")
-    context.set_forkserver_preload(["lemvaris"])
+    # Workers fork from a server that has already imported what they run.
+    context.set_forkserver_preload(["lemvaris", "concurrent.futures.process"])
     return concurrent.futures.ProcessPoolExecutor(max_workers=processes, mp_context=context)
 
 
