@@ -130,13 +130,16 @@ def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, proc
         raise ValueError(f"steps must be from 0 to {_STEP_LIMIT}, not {steps}")
     if sample_every < 1:
         raise ValueError(f"sample_every must be at least 1, not {sample_every}")
+    if processes is not None and _whole("processes", processes) < 1:
+        raise ValueError(f"processes must be at least 1, not {processes}")
+    if client is not None:
+        from distributed import Client, as_completed
+        if not isinstance(client, Client):
+            raise TypeError(f"client must be a dask.distributed Client, not {client!r}")
     tasks = [(run, steps, sample_every) for run in runs]
 
     with _progress_bar(len(tasks), progress) as bar:
         if client is not None:
-            from distributed import Client, as_completed
-            if not isinstance(client, Client):
-                raise TypeError(f"client must be a dask.distributed Client, not {client!r}")
             results = _gather(lambda task: client.submit(run_one, *task, pure=False), as_completed,
                               client.cancel, tasks, bar)
         elif processes == 1 or len(tasks) <= 1:
@@ -145,7 +148,7 @@ def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, proc
                 results.append(run_one(*task))
                 bar.update(1)
         else:
-            workers = processes or len(os.sched_getaffinity(0))
+            workers = processes or len(os.sched_getaffinity(0))  # every core this process may use
             with _local_processes(min(workers, len(tasks))) as pool:
                 results = _gather(lambda task: pool.submit(run_one, *task),
                                   concurrent.futures.as_completed,

@@ -98,6 +98,8 @@ def test_bad_steps_and_sampling_are_refused():
         lemvaris.sweep(GRID_4x4, 100, sample_every=0)
     with pytest.raises(TypeError, match="client"):
         lemvaris.sweep(GRID_4x4, 100, client="tcp://nowhere:8786")
+    with pytest.raises(ValueError, match="processes"):
+        lemvaris.sweep(GRID_4x4, 100, processes=0)
 
 
 def test_ranges_include_their_stop_and_keep_decimal_values():
