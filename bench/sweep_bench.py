@@ -2,10 +2,12 @@
 """A sweep's wall-clock time against the same runs one after another: 16
 runs of W1's size (N = M = 100, K = 3000, G = 0.2, rSz = 3; Ah x Kh around
 W1's 0.5 and 0.8), 100 000 moves each, in this process and then as one sweep
-on local processes (every core) and, with --dask, on a dask LocalCluster of
-one single-threaded worker process per core. Prints each time, the sweep's
-share of the serial time and the load average around each measurement, and
-checks that every runner gave the same table.
+on local processes (every core): first with the worker processes still to
+be started, then again with the workers a sweep keeps. With --dask also on a
+dask LocalCluster of one single-threaded worker process per core (started
+before the timing). Prints each time, the sweep's share of the serial time
+and the load average before each measurement, and checks that every runner
+gave the same table.
 
     PYTHONPATH=build/python /usr/bin/python3 bench/sweep_bench.py [--dask] [--repeat 2]
 """
@@ -44,10 +46,12 @@ def main():
 
     serial, serial_table = timed("one after another", lambda: lemvaris.sweep(
         PARAMETERS, MOVES, processes=1, progress=False), options.repeat)
-    swept, swept_table = timed(f"sweep, {cores} processes", lambda: lemvaris.sweep(
-        PARAMETERS, MOVES, progress=False), options.repeat)
-    assert swept_table.equals(serial_table), "the sweep's table differs"
-    rows = [("sweep on local processes", swept)]
+    sweep = lambda: lemvaris.sweep(PARAMETERS, MOVES, progress=False)  # noqa: E731
+    cold, cold_table = timed(f"sweep, {cores} new processes", sweep, 1)
+    warm, warm_table = timed(f"sweep, {cores} kept processes", sweep, options.repeat)
+    assert cold_table.equals(serial_table) and warm_table.equals(serial_table), \
+        "the sweep's table differs"
+    rows = [("sweep, workers started", cold), ("sweep, workers kept", warm)]
     if options.dask:
         from distributed import Client, LocalCluster
         with LocalCluster(n_workers=cores, threads_per_worker=1, processes=True,

@@ -88,12 +88,32 @@ def _progress_bar(total, progress):
     return tqdm(total=total, unit="run", desc="sweep", disable=not show, file=sys.stderr)
 
 
+# The local worker processes, kept from one sweep to the next (starting them
+# costs a good part of a second): (worker count, pool) or None.
+_pool = None
+
+
 def _local_processes(processes):
-    """A process pool; forkserver, not fork, since the parent may have threads."""
+    """A pool of `processes` workers, the one of the last sweep when it has as
+    many; forkserver, not fork, since the parent may have threads."""
+    global _pool
+    if _pool is not None and _pool[0] == processes:
+        return _pool[1]
+    _drop_pool()
     context = multiprocessing.get_context("forkserver")
     # Workers fork from a server that has already imported what they run.
     context.set_forkserver_preload(["lemvaris", "concurrent.futures.process"])
-    return concurrent.futures.ProcessPoolExecutor(max_workers=processes, mp_context=context)
+    _pool = (processes, concurrent.futures.ProcessPoolExecutor(max_workers=processes,
+                                                                mp_context=context))
+    return _pool[1]
+
+
+def _drop_pool():
+    """Stop the kept workers, what they still run included."""
+    global _pool
+    if _pool is not None:
+        _pool[1].shutdown(wait=False, cancel_futures=True)
+        _pool = None
 
 
 def _gather(submit, as_completed, cancel, tasks, bar):
@@ -149,10 +169,14 @@ def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, proc
                 bar.update(1)
         else:
             workers = processes or len(os.sched_getaffinity(0))  # every core this process may use
-            with _local_processes(min(workers, len(tasks))) as pool:
+            pool = _local_processes(min(workers, len(tasks)))
+            try:
                 results = _gather(lambda task: pool.submit(run_one, *task),
                                   concurrent.futures.as_completed,
                                   lambda futures: [f.cancel() for f in futures], tasks, bar)
+            except BaseException:
+                _drop_pool()  # it may be broken, or busy with runs nobody waits for
+                raise
 
     rows = [run + sample + (frozen_at,)
             for run, (samples, frozen_at) in zip(runs, results) for sample in samples]
