@@ -146,7 +146,8 @@ py::array_t<std::uint8_t> Grid(const ReactorObject& o) {
   py::array_t<std::uint8_t> grid({p.N + 2, p.M + 2});
   auto cells = grid.mutable_unchecked<2>();
   for (int r = 0; r <= p.N + 1; ++r)
-    for (int c = 0; c <= p.M + 1; ++c) cells(r, c) = static_cast<std::uint8_t>(o.reactor.grid[r][c]);
+    for (int c = 0; c <= p.M + 1; ++c)
+      cells(r, c) = static_cast<std::uint8_t>(o.reactor.grid[r][c]);
   return ReadOnly(grid);
 }
 
@@ -247,7 +248,8 @@ PYBIND11_MODULE(_core, m) {
       .def_property_readonly("T", [](const ReactorObject& o) { return Idle(o).T; })
       .def_property_readonly("frozen", [](const ReactorObject& o) { return Idle(o).frozen; },
                              "True once a step found that no particle can ever move again.")
-      .def_property_readonly("attempts", [](const ReactorObject& o) { return Idle(o).reactor.attempts; },
+      .def_property_readonly("attempts",
+                             [](const ReactorObject& o) { return Idle(o).reactor.attempts; },
                              "Particle-and-target tries so far.")
       .def_property_readonly("parameters", &Parameters)
       .def_property_readonly("grid", &Grid, "(N+2, M+2) array: 0 wall, 1 empty, 2 particle.")
@@ -259,7 +261,8 @@ PYBIND11_MODULE(_core, m) {
                              [](const ReactorObject& o) { return WallContacts(Idle(o).reactor); })
       .def_property_readonly("interface",
                              [](const ReactorObject& o) { return InterfaceLength(Idle(o).reactor); })
-      .def_property_readonly("mean_row", [](const ReactorObject& o) { return MeanRow(Idle(o).reactor); })
+      .def_property_readonly("mean_row",
+                             [](const ReactorObject& o) { return MeanRow(Idle(o).reactor); })
       .def("measures", &MeasureDict, "All four measures at once, as a dict.")
       .def("screen", &ScreenArray,
            "The 640 x 480 screen in palette indices, after a full refresh at this T.")

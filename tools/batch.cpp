@@ -108,7 +108,9 @@ const OptionSpec Options[] = {
     {"--gif", ValueKind::Path, false, 0, 0,
      [](BatchOptions& o, const OptionValue& v) { o.gifPath = v.text; }},
     {"--frame-every", ValueKind::Integer, false, 1, INT32_MAX,
-     [](BatchOptions& o, const OptionValue& v) { o.frameEvery = static_cast<std::int32_t>(v.integer); }},
+     [](BatchOptions& o, const OptionValue& v) {
+       o.frameEvery = static_cast<std::int32_t>(v.integer);
+     }},
 };
 constexpr int OptionCount = sizeof Options / sizeof Options[0];
 

@@ -36,7 +36,8 @@ def parse_values(name, text):
     else:
         start, stop, step = numbers
         if step <= 0 or stop < start:
-            raise ValueError(f"--{name}: in \"{text}\" the step must be positive and stop at least start")
+            raise ValueError(
+                f"--{name}: in \"{text}\" the step must be positive and stop at least start")
         values = [start + i * step for i in range(int((stop - start) // step) + 1)]
     if kind is int and any(v != v.to_integral_value() for v in values):
         raise ValueError(f"--{name}: \"{text}\" must give whole numbers")
@@ -54,8 +55,10 @@ def _arguments():
         run.add_argument(f"--{name}", required=True, metavar="VALUE|START:STOP:STEP")
     run.add_argument("--steps", required=True, type=int, help="moves of each run")
     run.add_argument("--sample-every", type=int, default=REFRESH_INTERVAL, metavar="MOVES")
-    run.add_argument("--out", required=True, metavar="FILE", help="the CSV file ('-': standard output)")
-    run.add_argument("--scheduler", metavar="ADDRESS", help="a Dask scheduler, e.g. tcp://HOST:8786")
+    run.add_argument("--out", required=True, metavar="FILE",
+                     help="the CSV file ('-': standard output)")
+    run.add_argument("--scheduler", metavar="ADDRESS",
+                     help="a Dask scheduler, e.g. tcp://HOST:8786")
     run.add_argument("--processes", type=int, metavar="N",
                      help="local processes when there is no scheduler (default: every core)")
     return parser

@@ -23,7 +23,8 @@ std::string Contents(std::FILE* stream) {
 
 int Count(const std::string& haystack, const std::string& needle) {
   int n = 0;
-  for (auto at = haystack.find(needle); at != std::string::npos; at = haystack.find(needle, at + 1)) ++n;
+  for (auto at = haystack.find(needle); at != std::string::npos; at = haystack.find(needle, at + 1))
+    ++n;
   return n;
 }
 
