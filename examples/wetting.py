@@ -40,7 +40,7 @@ def main():
     if options.levels < 2:
         parser.error("--levels must be at least 2")
 
-    strengths = [i / (options.levels - 1) for i in range(options.levels)]
+    strengths = [round(i / (options.levels - 1), 3) for i in range(options.levels)]
     parameters = dict(N=options.N, M=options.M, K=options.K, Ah=strengths, Kh=strengths,
                       G=options.G, rSz=options.rSz)
     client = None
