@@ -18,7 +18,7 @@
 #include "platform/fatal.h"
 #include "platform/graph.h"
 #include "platform/palette.h"
-#include "platform/scripted.h"
+#include "support/scripted_backend.h"
 #include "runcontrol/program.h"
 #include "sim/particle_move.h"
 
@@ -81,13 +81,13 @@ std::unique_ptr<LoopRig> MakeRig(RunMode mode) {
   SetUpScriptedPlatform(rig->sp);
   ScriptPause(rig->sp, 3600 * 1000);  // a key far ahead: the script never runs dry
   ScriptKeys(rig->sp, "v");
-  rig->sp.platform.clock.isVirtual = false;
+  rig->sp.clock.isVirtual = false;
   for (int i = 0; i < PaletteSize; ++i) {
     const PaletteRgb c = StandardPalette[i];
     rig->window.palette[i] = std::uint32_t{c.red} << 16 | std::uint32_t{c.green} << 8 | c.blue;
   }
-  rig->sp.platform.window.context = &rig->window;
-  rig->sp.platform.window.present = PresentFrame;
+  rig->sp.window.context = &rig->window;
+  rig->sp.window.present = PresentFrame;
   Program& p = rig->program;
   SetUpProgram(p, rig->sp.platform, rig->graph, rig->reactor, rig->screen);
   rig->reactor.params = W1();

@@ -1,13 +1,14 @@
-// Lemvaris: wires the real platform (the terminal, the SDL window, the one
-// key queue) to the program and runs it.
+// Lemvaris: picks the back end (the terminal with an SDL window), wires it
+// into the platform and runs the program.
 #include <unistd.h>
 
 #include <cstdio>
 
 #include "platform/fatal.h"
 #include "platform/graph.h"
+#include "platform/native/native_backend.h"
+#include "platform/native/window_sdl.h"
 #include "platform/standard_descriptors.h"
-#include "platform/window_sdl.h"
 #include "runcontrol/program.h"
 
 namespace {
@@ -19,6 +20,7 @@ Reactor reactor;
 Screen screen;
 Program program;
 SdlWindow window;
+NativeBackend native;
 
 // The folder of the executable, where the build puts the help and summary
 // files, so the program finds them from any working folder.
@@ -42,8 +44,8 @@ int main() {
     std::fprintf(stderr, "Lemvaris: a grafikus ablak nem nyitható meg (%s).\n", window.error);
     return 4;
   }
-  SetUpTerminalPlatform(platform);
-  platform.window = SdlWindowBackend(window);
+  SetUpPlatform(platform);
+  UseNativeBackend(platform, native, SdlSurfacePresenter(window));
   SetUpProgram(program, platform, graph, reactor, screen);
   SetDataFolderFromExecutable(program);
   return RunWithPlatform(platform, [](Platform&) { RunProgram(program); });

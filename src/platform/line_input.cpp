@@ -2,19 +2,19 @@
 
 #include <charconv>
 #include <cstring>
-#include <poll.h>
 
 #include "platform/console.h"
 #include "platform/fatal.h"
 #include "platform/keyboard.h"
 #include "platform/platform.h"
-#include "platform/signals.h"
 
 namespace {
 
 // Longest answer line kept; the rest of a longer line is dropped.
 constexpr int AnswerCapacity = 255;
 constexpr char CtrlD = 4;
+// Longest single wait for an answer line.
+constexpr int AnswerWaitSliceMs = 10;
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -49,7 +49,7 @@ void EchoBackspace(Console& con) {
   GotoXY(con, x, y);
 }
 
-// One line typed on the terminal in key mode, echoed as it comes.
+// One line typed as keys, echoed as it comes.
 int TypeLine(Platform& p, char* out) {
   // A page prompt may have left the second half of a cursor or function key.
   if (p.keys.scanCodeWaiting) ReadKey(p);
@@ -63,7 +63,7 @@ int TypeLine(Platform& p, char* out) {
       case 13:
       case 10:
         Writeln(p.console);
-        ShowConsole(p.terminal, p.console);
+        ShowConsoleNow(p);
         return length;
       case 8:
         if (length > 0) {
@@ -84,25 +84,19 @@ int TypeLine(Platform& p, char* out) {
   }
 }
 
-// Wait for standard input, keeping the window responsive meanwhile.
-void AwaitInput(Platform& p) {
+// Wait until standard input can be read, asking the back end in slices (so
+// that it stays responsive and a signal can end the wait).
+void AwaitAnswerLine(Platform& p) {
   LineReader& in = p.input;
-  if (in.fd < 0 || in.start < in.end || in.ended) return;
-  for (;;) {
-    ExitOnPendingSignal();
-    if (p.window.pollEvents != nullptr) p.window.pollEvents(p.window.context, p.keys);
-    pollfd ready = {in.fd, POLLIN, 0};
-    if (poll(&ready, 1, 10) > 0) return;
-  }
+  if (in.fd < 0 || in.start < in.end || in.ended || p.backend.waitForInput == nullptr) return;
+  while (!p.backend.waitForInput(p.backend.context, InputKind::AnswerLine, AnswerWaitSliceMs)) {}
 }
 
 // The next answer line, echoed into the console; -1 at the end of input.
 int NextAnswerLine(Platform& p, char* out) {
-  if (p.script == nullptr && p.terminal.keysFromStdin && p.terminal.output == TerminalOutput::Screen)
-    return TypeLine(p, out);
-  LeaveKeyMode(p.terminal);
-  ShowConsole(p.terminal, p.console);
-  AwaitInput(p);
+  if (p.typedAnswers) return TypeLine(p, out);
+  ShowConsoleNow(p);
+  AwaitAnswerLine(p);
   int n = ReadLine(p.input, out, AnswerCapacity);
   if (n >= 0) Writeln(p.console, std::string_view(out, static_cast<std::size_t>(n)));
   return n;

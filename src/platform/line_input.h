@@ -1,11 +1,11 @@
-// Readln of one number per line from standard input (or the script).
+// Readln of one number per line, from the platform's answer lines.
 //
 // Blanks and empty lines before the number are skipped; the number ends at
 // the first blank or control character and the rest of the line is dropped.
 // Every line read is echoed into the console with its line end, as if typed
-// there. When standard input is the terminal the line is typed in key mode:
-// the characters go to the console as they come, Backspace takes the last
-// one back, Enter ends the line, Ctrl-D on an empty line ends the input.
+// there. When the platform's answers are typed (the terminal in key mode, a
+// page) the characters go to the console as they come, Backspace takes the
+// last one back, Enter ends the line, Ctrl-D on an empty line ends the input.
 //
 // A number that does not read as the asked kind (letters, "12abc", "1.5"
 // for an integer, an integer beyond 32 bits) is "Runtime error 106", exit

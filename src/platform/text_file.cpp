@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include "platform/fatal.h"
-#include "platform/signals.h"
 
 namespace {
 
@@ -53,7 +52,7 @@ bool FillLineReader(LineReader& reader) {
         break;
       }
       if (errno != EINTR) RuntimeError(100);
-      ExitOnPendingSignal();
+      if (reader.interrupted != nullptr) reader.interrupted();
     }
   }
   if (reader.end == 0) reader.ended = true;

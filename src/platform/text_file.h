@@ -30,14 +30,17 @@ struct LineReader {
   bool ended = false;                // nothing more will come
   bool skipLineFeed = false;         // the last line ended in CR: drop a following LF
   bool ctrlZEnds = false;            // a Ctrl-Z byte ends the input
+  // Called when a signal interrupted a read, before it is tried again; it
+  // may end the program (the signal asked for the end). Null: just retry.
+  void (*interrupted)() = nullptr;
 };
 
 // Read from a descriptor / from memory (the block must outlive the reader).
 void SetLineReaderFd(LineReader& reader, int fd);
 void SetLineReaderMemory(LineReader& reader, std::string_view text);
 // Make unread bytes available, waiting for them if the descriptor blocks.
-// False at the end. A read error is "Runtime error 100"; a signal that asks
-// the program to end ends it here.
+// False at the end. A read error is "Runtime error 100"; a read interrupted
+// by a signal calls the reader's interrupted hook.
 bool FillLineReader(LineReader& reader);
 // True when no byte is left (it may wait for one, see FillLineReader).
 bool LineReaderAtEnd(LineReader& reader);

@@ -6,14 +6,30 @@
 
 #include "platform/fatal.h"
 #include "platform/keyboard.h"
+#include "platform/native/native_backend.h"
 #include "platform/row_text_for_tests.h"
-#include "platform/scripted.h"
+#include "support/scripted_backend.h"
 
 namespace {
 
 struct ShutdownCount {
   int calls = 0;
 };
+
+// A platform whose console goes to a transcript in out, through the native
+// back end with no terminal.
+struct TranscriptPlatform {
+  Platform platform;
+  NativeBackend native;
+};
+
+std::unique_ptr<TranscriptPlatform> WithTranscript(std::FILE* out) {
+  auto tp = std::make_unique<TranscriptPlatform>();
+  SetUpPlatform(tp->platform);
+  UseTranscript(tp->native.terminal, tp->platform.console, out);
+  WireNativeBackend(tp->platform, tp->native);
+  return tp;
+}
 
 std::unique_ptr<ScriptedPlatform> Scripted() {
   auto sp = std::make_unique<ScriptedPlatform>();
@@ -35,8 +51,8 @@ std::string Contents(std::FILE* f) {
 TEST(Exit, NormalEndGivesZeroAndShutsTheWindow) {
   auto sp = Scripted();
   ShutdownCount count;
-  sp->platform.window.context = &count;
-  sp->platform.window.shutdown = [](void* c) { ++static_cast<ShutdownCount*>(c)->calls; };
+  sp->window.context = &count;
+  sp->window.shutdown = [](void* c) { ++static_cast<ShutdownCount*>(c)->calls; };
   EXPECT_EQ(RunWithPlatform(sp->platform, [](Platform& p) { Writeln(p.console, "done"); }), 0);
   EXPECT_EQ(count.calls, 1);
   EXPECT_EQ(RowText(sp->platform.console, 1), "done");
@@ -68,18 +84,17 @@ TEST(Exit, EmptyMessageWritesNothing) {
 TEST(Exit, OtherExceptionsStillShutTheWindowAndGoOn) {
   auto sp = Scripted();
   ShutdownCount count;
-  sp->platform.window.context = &count;
-  sp->platform.window.shutdown = [](void* c) { ++static_cast<ShutdownCount*>(c)->calls; };
+  sp->window.context = &count;
+  sp->window.shutdown = [](void* c) { ++static_cast<ShutdownCount*>(c)->calls; };
   EXPECT_THROW(RunWithPlatform(sp->platform, [](Platform&) { throw std::logic_error("bug"); }),
                std::logic_error);
   EXPECT_EQ(count.calls, 1);
 }
 
 TEST(Transcript, EveryWrittenRowOnceInScreenOrderAsUtf8) {
-  auto sp = Scripted();
-  Platform& p = sp->platform;
   std::FILE* out = std::tmpfile();
-  UseTranscript(p.terminal, p.console, out);
+  auto tp = WithTranscript(out);
+  Platform& p = tp->platform;
   Console& con = p.console;
   // A framed page, its prompt redrawn by a spinner, then the next page.
   Write(con, "\xb2\xb2 Lemvaris \xb2\xb2");
@@ -100,10 +115,9 @@ TEST(Transcript, EveryWrittenRowOnceInScreenOrderAsUtf8) {
 }
 
 TEST(Transcript, ScrolledRowsAreWrittenBeforeTheyGo) {
-  auto sp = Scripted();
-  Platform& p = sp->platform;
   std::FILE* out = std::tmpfile();
-  UseTranscript(p.terminal, p.console, out);
+  auto tp = WithTranscript(out);
+  Platform& p = tp->platform;
   Window(p.console, 1, 1, 80, 2);
   for (int i = 1; i <= 5; ++i) Writeln(p.console, static_cast<std::int32_t>(i));
   FinishProgram(p, ProgramExit{3, MakeShortString<255>("Runtime error 3")});
@@ -114,13 +128,12 @@ TEST(Transcript, ScrolledRowsAreWrittenBeforeTheyGo) {
 TEST(Transcript, FailedWriteIsRuntimeError101) {
   std::FILE* full = std::fopen("/dev/full", "w");
   ASSERT_NE(full, nullptr);
-  auto sp = Scripted();
-  Platform& p = sp->platform;
-  UseTranscript(p.terminal, p.console, full);
+  auto tp = WithTranscript(full);
+  Platform& p = tp->platform;
   int code = RunWithPlatform(p, [](Platform& q) {
     Writeln(q.console, "text");
     ClrScr(q.console);
-    ShowConsole(q.terminal, q.console);
+    ShowConsoleNow(q);
   });
   EXPECT_EQ(code, 101);
   std::fclose(full);

@@ -5,7 +5,7 @@
 #include "platform/fatal.h"
 #include "platform/line_input.h"
 #include "platform/row_text_for_tests.h"
-#include "platform/scripted.h"
+#include "support/scripted_backend.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/key_queue.h"
-#include "platform/terminal.h"
+#include "platform/native/terminal.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "platform/graph.h"
 #include "platform/key_queue.h"
-#include "platform/window_sdl.h"
+#include "platform/native/window_sdl.h"
 
 namespace {
 
@@ -134,7 +134,7 @@ TEST(SdlWindowPresenter, WindowAppearsAtTheFirstPresentOfAnOpenSurfaceAndShowsIt
   SdlWindow w;
   w.scale = 1;
   ASSERT_TRUE(OpenSdlWindow(w)) << w.error;
-  WindowBackend b = SdlWindowBackend(w);
+  SurfacePresenter b = SdlSurfacePresenter(w);
   auto g = std::make_unique<GraphSurface>();
   InitGraph(*g);
   CloseGraph(*g);  // opened only for the layout

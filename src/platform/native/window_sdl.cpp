@@ -1,4 +1,4 @@
-#include "platform/window_sdl.h"
+#include "platform/native/window_sdl.h"
 
 #include <SDL.h>
 
@@ -176,8 +176,8 @@ bool OpenSdlWindow(SdlWindow& w) {
   return true;
 }
 
-WindowBackend SdlWindowBackend(SdlWindow& w) {
-  WindowBackend b;
+SurfacePresenter SdlSurfacePresenter(SdlWindow& w) {
+  SurfacePresenter b;
   b.context = &w;
   b.present = [](void* c, const GraphSurface& g) { PresentSdlWindow(*static_cast<SdlWindow*>(c), g); };
   b.hide = [](void* c) { HideSdlWindow(*static_cast<SdlWindow*>(c)); };

@@ -1,7 +1,7 @@
-// The scripted platform for tests: the same console and key queue with no
-// presenter, keys and answer lines from a script, and virtual time (Delay
-// and waits only move the clock; an empty KeyPressed poll moves it by 1 us,
-// about what a real poll of a busy loop costs).
+// The scripted back end for tests: the platform's models with no presenter,
+// keys and answer lines from a script, and virtual time (Delay and waits only
+// move the clock; an empty KeyPressed poll moves it by 1 us, about what a
+// real poll of a busy loop costs).
 //
 //   ScriptedPlatform sp;
 //   SetUpScriptedPlatform(sp, "n\0Hv"sv, "12\n7\n");  // n, Up, v; two answers
@@ -9,15 +9,16 @@
 //
 // Keys are raw queue bytes: an extended key is 0 followed by its scan code.
 // ScriptPause delays the keys after it; ScriptEndRequest is the window being
-// closed at that point. Answers are lines of text ending in '\n'.
+// closed at that point. Answers are lines of text ending in '\n'. A test may
+// put a window of its own in sp.window to see the surface and feed events.
 //
-// The script never hangs a test: a blocking wait (ReadKey, Delay, Readln's
-// typing) with no key left ends the program with ScriptKeysExhaustedExitCode,
-// and so does polling KeyPressed for ScriptIdleLimitUs of virtual time after
-// the last key. Running out of answer lines is the real end of input
-// ("Runtime error 100: elfogyott a bemenet", exit code 100).
+// The script never hangs a test: a blocking wait (ReadKey, Delay, typing)
+// with no key left ends the program with ScriptKeysExhaustedExitCode, and so
+// does polling KeyPressed for ScriptIdleLimitUs of virtual time after the
+// last key. Running out of answer lines is the real end of input ("Runtime
+// error 100: elfogyott a bemenet", exit code 100).
 //
-// Set up in place and never copy it: the platform points into the script.
+// Set up in place and never copy it: the platform points into it.
 #pragma once
 
 #include <cstdint>
@@ -46,18 +47,33 @@ struct Script {
   std::string lines;
 };
 
+// A test's stand-in for a window; every member may be null.
+struct ScriptedWindow {
+  void* context = nullptr;
+  void (*present)(void* context, const GraphSurface& surface) = nullptr;
+  void (*hide)(void* context) = nullptr;
+  void (*pollEvents)(void* context, KeyQueue& keys) = nullptr;
+  void (*shutdown)(void* context) = nullptr;
+};
+
+// Virtual time, or the steady clock when a benchmark turns it off.
+struct ScriptedClock {
+  bool isVirtual = true;
+  std::int64_t virtualUs = 0;
+};
+
 struct ScriptedPlatform {
   Platform platform;
   Script script;
+  ScriptedWindow window;
+  ScriptedClock clock;
 };
 
 // A fresh platform with these keys and answer lines.
 void SetUpScriptedPlatform(ScriptedPlatform& sp, std::string_view keys = {}, std::string_view lines = {});
+// The scripted platform a platform set up by SetUpScriptedPlatform belongs to.
+ScriptedPlatform& ScriptedOf(Platform& platform);
 // Append keys, a pause of ms of virtual time, or the window's closing.
 void ScriptKeys(ScriptedPlatform& sp, std::string_view keys);
 void ScriptPause(ScriptedPlatform& sp, int ms);
 void ScriptEndRequest(ScriptedPlatform& sp);
-
-// For the keyboard: move the keys that are due into the queue.
-void DeliverScriptKeys(Script& script, Platform& platform);
-bool ScriptHasKeysLeft(const Script& script);

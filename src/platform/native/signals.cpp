@@ -1,4 +1,4 @@
-#include "platform/signals.h"
+#include "platform/native/signals.h"
 
 #include <atomic>
 #include <csignal>

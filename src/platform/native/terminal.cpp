@@ -1,4 +1,4 @@
-#include "platform/terminal.h"
+#include "platform/native/terminal.h"
 
 #define NCURSES_WIDECHAR 1
 #include <curses.h>  // Required for: the screen presenter
@@ -16,7 +16,7 @@
 #include "platform/cp852.h"
 #include "platform/fatal.h"
 #include "platform/key_queue.h"
-#include "platform/signals.h"
+#include "platform/native/signals.h"
 
 namespace {
 

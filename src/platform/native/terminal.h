@@ -26,7 +26,7 @@ struct Console;
 struct KeyQueue;
 
 enum class TerminalOutput : std::uint8_t {
-  None,        // nothing shown (the scripted platform)
+  None,        // nothing shown (not opened, or closed)
   Screen,      // ncurses on standard output
   Transcript,  // plain text on standard output
 };

@@ -1,5 +1,5 @@
 // The window that shows the graphics surface, on SDL2, and the keys typed
-// into it. It fills the WindowBackend record (window_backend.h).
+// into it. It fills the native back end's SurfacePresenter record.
 //
 // - OpenSdlWindow only starts SDL's video; the window itself appears at the
 //   first present of an open surface, so opening the surface just to learn
@@ -14,7 +14,7 @@
 //   then stays away: the run goes on without it.
 #pragma once
 
-#include "platform/window_backend.h"
+#include "platform/native/surface_presenter.h"
 
 struct GraphSurface;
 struct KeyQueue;
@@ -46,8 +46,8 @@ struct SdlPlacement {
 // Start SDL's video (no window yet). False, with SDL's message in w.error,
 // when there is no display to show a window on.
 bool OpenSdlWindow(SdlWindow& w);
-// The back end for the platform, with w as its context.
-WindowBackend SdlWindowBackend(SdlWindow& w);
+// The presenter for the native back end, with w as its context.
+SurfacePresenter SdlSurfacePresenter(SdlWindow& w);
 
 // Show the surface, creating the window at the first call with an open
 // surface; nothing while the surface is closed.

@@ -1,0 +1,34 @@
+// The native back end: the person's terminal shows the console and brings the
+// keys (terminal.h), and a surface presenter beside it shows the graphics
+// surface: the SDL window (window_sdl.h) or the surface drawn in the terminal
+// itself (termgfx/).
+//
+// PLATFORM: Linux and other POSIX systems, started from a terminal (or with
+// standard output redirected: the console becomes a transcript).
+// LIMITATIONS: one instance per process (the signal handlers are global).
+// Answers are typed in key mode when standard input is the terminal shown,
+// else read as lines from standard input.
+// DEPENDENCIES: ncurses (terminal.cpp), POSIX signals (signals.h), and what
+// the surface presenter needs.
+#pragma once
+
+#include "platform/native/surface_presenter.h"
+#include "platform/native/terminal.h"
+
+struct GraphSurface;
+struct KeyQueue;
+struct Platform;
+
+struct NativeBackend {
+  Terminal terminal;
+  SurfacePresenter surface;
+  KeyQueue* keys = nullptr;                // the platform's, for the presenter's events
+  bool surfaceShown = false;               // between showSurface and hideSurface
+};
+
+// Open the terminal (installing the signal handlers), take the presenter and
+// make native the platform's back end (WireNativeBackend).
+void UseNativeBackend(Platform& platform, NativeBackend& native, SurfacePresenter surface);
+// Make native, with its terminal as it is, the platform's back end: its
+// procedures, how answers come, and how an interrupted read ends.
+void WireNativeBackend(Platform& platform, NativeBackend& native);
