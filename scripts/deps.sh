@@ -12,7 +12,8 @@ if [ "${1:-}" = "--test" ]; then
   # End-to-end tests: a virtual X server, a terminal multiplexer, a key
   # sender, a screenshot tool and independent PNG and screenshot decoders
   # (netpbm: pngtopnm, xwdtopnm).
-  packages+=(xvfb xauth tmux xdotool x11-apps imagemagick libpng-tools python3 netpbm)
+  packages+=(xvfb xauth tmux xdotool x11-apps imagemagick libpng-tools python3 netpbm
+             console-setup-linux)  # the console fonts the font table came from
 fi
 
 missing=()
