@@ -24,6 +24,9 @@ namespace {
 // bytes count as keys of their own (a lone Esc).
 constexpr std::int64_t EscapeWaitUs = 30000;
 
+// The PC's extended code of Ctrl+@ (the terminal sends it as the byte 0).
+constexpr std::uint8_t CtrlAtScanCode = 3;
+
 // The PC's symbols for the bytes 0 to 31.
 constexpr char32_t ControlSymbols[32] = {
     U' ',    0x263A, 0x263B, 0x2665, 0x2666, 0x2663, 0x2660, 0x2022,
@@ -302,7 +305,13 @@ int DecodeTerminalKeys(std::string_view bytes, bool flush, KeyQueue& keys) {
       i += length;
       continue;
     }
-    PushKey(keys, c == 127 ? 8 : c);
+    if (c == 0) {
+      // Ctrl+@: a PC reads it as 0 and then 3, its extended code, so a 0
+      // taken from the queue is always followed by a scan code.
+      PushExtendedKey(keys, CtrlAtScanCode);
+    } else {
+      PushKey(keys, c == 127 ? 8 : c);
+    }
     ++i;
   }
   return i;

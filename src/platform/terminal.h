@@ -82,7 +82,8 @@ bool TerminalHasKeys(const Terminal& terminal);
 
 // Decode bytes a terminal sent into keys: characters as code page 852 bytes
 // (UTF-8 decoded; characters the code page lacks are dropped), cursor and
-// function keys as 0 + PC scan code, Enter 13, Backspace 8, Esc 27. Returns
+// function keys as 0 + PC scan code, Ctrl+@ (the byte 0) as 0 + 3, Enter 13,
+// Backspace 8, Esc 27. Returns
 // the bytes used; an incomplete sequence at the end is left for later unless
 // flush is true. Unknown escape sequences are dropped whole.
 int DecodeTerminalKeys(std::string_view bytes, bool flush, KeyQueue& keys);
