@@ -21,6 +21,14 @@ std::unique_ptr<ScriptedPlatform> Scripted() {
   return sp;
 }
 
+// A key far in the future, so that every Delay of a test is a real wait.
+std::unique_ptr<ScriptedPlatform> ScriptedWithWaits() {
+  auto sp = Scripted();
+  ScriptPause(*sp, 3600 * 1000);
+  ScriptKeys(*sp, "x");
+  return sp;
+}
+
 // Everything written to f so far.
 std::string Contents(std::FILE* f) {
   std::fflush(f);
@@ -108,6 +116,86 @@ TEST(Transcript, ScrolledRowsAreWrittenBeforeTheyGo) {
   for (int i = 1; i <= 5; ++i) Writeln(p.console, static_cast<std::int32_t>(i));
   FinishProgram(p, ProgramExit{3, MakeShortString<255>("Runtime error 3")});
   EXPECT_EQ(Contents(out), "1\n2\n3\n4\n5\nRuntime error 3\n");
+  std::fclose(out);
+}
+
+// Through a pipe the person must read a page and its prompt while the
+// program waits for the key: each wait shows what stands before the cursor,
+// and the spinner's later frames are not repeated.
+TEST(Transcript, EachWaitShowsThePageAndThePromptOnce) {
+  auto sp = ScriptedWithWaits();
+  Platform& p = sp->platform;
+  std::FILE* out = std::tmpfile();
+  UseTranscript(p.terminal, p.console, out);
+  Console& con = p.console;
+  Write(con, "\xb2\xb2 Lemvaris \xb2\xb2");
+  GotoXY(con, 3, 3);
+  Write(con, "first line");
+  const std::string page = "▓▓ Lemvaris ▓▓\n\n  first line\n" + std::string(21, '\n');
+  for (char frame : {'\\', '|', '/'}) {
+    GotoXY(con, 35, 25);
+    Write(con, "Lapozhatunk?");
+    Write(con, frame);
+    Delay(p, 100);
+    EXPECT_EQ(Contents(out), page + std::string(34, ' ') + "Lapozhatunk?\\");
+  }
+  ClrScr(con);
+  Writeln(con, CP852("Itt a vége fuss el véle!!!!"));
+  Delay(p, 100);
+  EXPECT_EQ(Contents(out), page + std::string(34, ' ') + "Lapozhatunk?\\\nItt a vége fuss el véle!!!!");
+  FinishProgram(p, ProgramExit{});
+  EXPECT_EQ(Contents(out), page + std::string(34, ' ') + "Lapozhatunk?\\\nItt a vége fuss el véle!!!!\n");
+  std::fclose(out);
+}
+
+// A question on a framed screen: the frame below it waits, the blank after
+// the question is held back, and the answer continues the question's line.
+TEST(Transcript, QuestionComesBeforeTheFrameBelowIt) {
+  auto sp = ScriptedWithWaits();
+  Platform& p = sp->platform;
+  std::FILE* out = std::tmpfile();
+  UseTranscript(p.terminal, p.console, out);
+  Console& con = p.console;
+  Writeln(con, "\xb2\xb2\xb2");
+  GotoXY(con, 1, 24);
+  Write(con, "\xb2\xb2\xb2");
+  GotoXY(con, 1, 3);
+  Write(con, "Szam? ");
+  Delay(p, 100);
+  EXPECT_EQ(Contents(out), "▓▓▓\n\nSzam?");
+  Writeln(con, "42");
+  Write(con, "Next? ");
+  Delay(p, 100);
+  EXPECT_EQ(Contents(out), "▓▓▓\n\nSzam? 42\nNext?");
+  GotoXY(con, 1, 1);
+  Write(con, "late");  // the row is out already: not repeated
+  FinishProgram(p, ProgramExit{});
+  EXPECT_EQ(Contents(out), "▓▓▓\n\nSzam? 42\nNext?\n" + std::string(19, '\n') + "▓▓▓\n");
+  std::fclose(out);
+}
+
+// A row that the stream stopped on (the last text while the cursor is below
+// it) gets its line end before the rows written later, with the blank rows
+// between them, and before a clear.
+TEST(Transcript, RowsAfterAWaitKeepTheirPlaces) {
+  auto sp = ScriptedWithWaits();
+  Platform& p = sp->platform;
+  std::FILE* out = std::tmpfile();
+  UseTranscript(p.terminal, p.console, out);
+  Console& con = p.console;
+  Writeln(con, "one");
+  Writeln(con);
+  Delay(p, 100);
+  EXPECT_EQ(Contents(out), "one");
+  Writeln(con, "three");
+  Delay(p, 100);
+  EXPECT_EQ(Contents(out), "one\n\nthree");
+  ClrScr(con);
+  Write(con, "after");
+  Delay(p, 100);
+  EXPECT_EQ(Contents(out), "one\n\nthree\nafter");
+  FinishProgram(p, ProgramExit{});
+  EXPECT_EQ(Contents(out), "one\n\nthree\nafter\n");
   std::fclose(out);
 }
 
