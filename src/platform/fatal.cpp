@@ -1,5 +1,7 @@
 #include "platform/fatal.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "platform/console.h"
@@ -36,6 +38,9 @@ int FinishProgram(Platform& p, const ProgramExit& exit) {
     // a transcript that cannot be written: the message goes to stderr below
   }
   bool transcriptFailed = p.terminal.transcriptFailed;
+  // The window first: should its display turn out to be gone here, the
+  // terminal is still there to say so.
+  ShutWindow(p);
   CloseTerminal(p.terminal, p.console);
   if (transcriptFailed && !message.empty()) {
     char line[255 * 4 + 1];
@@ -44,13 +49,37 @@ int FinishProgram(Platform& p, const ProgramExit& exit) {
     line[n++] = '\n';
     std::fwrite(line, 1, static_cast<std::size_t>(n), stderr);
   }
-  ShutWindow(p);
   CancelLastResort();
   return exit.code;
 }
 
 void AbandonPlatform(Platform& p) {
-  CloseTerminal(p.terminal, p.console);
   ShutWindow(p);
+  CloseTerminal(p.terminal, p.console);
   CancelLastResort();
+}
+
+namespace {
+
+[[noreturn]] void EndForLostDisplay(void* context) {
+  Platform& p = *static_cast<Platform*>(context);
+  p.window = WindowBackend{};  // not even its shutdown may reach the dead display
+  p.graphOpen = false;
+  ProgramExit lost;
+  lost.code = DisplayLostExitCode;
+  Assign(lost.message, CP852("Lemvaris: megszakadt a kapcsolat a grafikus képernyővel (X szerver)."));
+  int code = lost.code;
+  try {
+    code = FinishProgram(p, lost);
+  } catch (...) {
+    // nothing may unwind into the window system's C frames
+  }
+  std::fflush(nullptr);
+  _exit(code);
+}
+
+}  // namespace
+
+void WatchForLostDisplay(Platform& p) {
+  if (p.window.watchDisplay != nullptr) p.window.watchDisplay(p.window.context, EndForLostDisplay, &p);
 }

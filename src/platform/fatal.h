@@ -2,10 +2,10 @@
 //
 // A failed console or file operation ends the program with the console line
 // "Runtime error <n>" and exit code n. Whatever ends the program (the normal
-// end, a runtime error, the panel's exits 1 and 2, a signal) arrives at
-// FinishProgram, which writes the message as the last console line, puts the
-// terminal back as it was (the last screen stays readable), closes the
-// window and gives main its exit code.
+// end, a runtime error, the panel's exits 1 and 2, a signal, the window's
+// display going away) arrives at FinishProgram, which writes the message as
+// the last console line, closes the window, puts the terminal back as it was
+// (the last screen stays readable) and gives main its exit code.
 #pragma once
 
 #include <string_view>
@@ -25,10 +25,21 @@ int FinishProgram(Platform& platform, const ProgramExit& exit);
 // for an exception that is not a ProgramExit, before it goes on.
 void AbandonPlatform(Platform& platform);
 
+// The window's display went away under the program (its X server ended or
+// dropped the connection): the message, then this exit code.
+inline constexpr int DisplayLostExitCode = 5;
+
+// From now on a lost display ends the program at once, from inside the
+// window system's handler (which cannot be returned to or thrown through):
+// FinishProgram with its message and DisplayLostExitCode, without another
+// call to the window, then the process ends with that code.
+void WatchForLostDisplay(Platform& platform);
+
 // Run body(platform) and finish the program however it ends; returns the
 // exit code for main (0 when body returns).
 template <class Body>
 int RunWithPlatform(Platform& platform, Body&& body) {
+  WatchForLostDisplay(platform);
   try {
     body(platform);
   } catch (const ProgramExit& exit) {

@@ -18,4 +18,8 @@ struct WindowBackend {
   void (*pollEvents)(void* context, KeyQueue& keys) = nullptr;
   // Close the window for good; called on every way out of the program.
   void (*shutdown)(void* context) = nullptr;
+  // From now on call lost(lostContext) when the window's display goes away
+  // under the program (its server ended or dropped the connection). lost
+  // never returns, and nothing may call the window after it.
+  void (*watchDisplay)(void* context, void (*lost)(void* lostContext), void* lostContext) = nullptr;
 };

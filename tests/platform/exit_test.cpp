@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -81,6 +83,66 @@ TEST(Exit, OtherExceptionsStillShutTheWindowAndGoOn) {
   EXPECT_THROW(RunWithPlatform(sp->platform, [](Platform&) { throw std::logic_error("bug"); }),
                std::logic_error);
   EXPECT_EQ(count.calls, 1);
+}
+
+// What a window back end got from WatchForLostDisplay, to call it as the
+// window system would.
+struct LostDisplayWatch {
+  void (*lost)(void*) = nullptr;
+  void* lostContext = nullptr;
+  bool lostAtShutdown = false;  // the loss shows only when the window shuts
+};
+
+void WatchLikeAWindow(Platform& p, LostDisplayWatch& watch) {
+  p.window.context = &watch;
+  p.window.watchDisplay = [](void* c, void (*lost)(void*), void* lostContext) {
+    auto& w = *static_cast<LostDisplayWatch*>(c);
+    w.lost = lost;
+    w.lostContext = lostContext;
+  };
+  p.window.shutdown = [](void* c) {
+    auto& w = *static_cast<LostDisplayWatch*>(c);
+    if (!w.lostAtShutdown) _exit(99);  // a call to a dead display
+    w.lost(w.lostContext);
+  };
+}
+
+// The process ends inside the window system's handler, so these run in a
+// child process (death tests); the transcript goes to its stderr.
+TEST(ExitDeathTest, LostDisplayEndsAtOnceWithItsMessageAndCodeFive) {
+  EXPECT_EXIT(
+      {
+        auto sp = Scripted();
+        Platform& p = sp->platform;
+        UseTranscript(p.terminal, p.console, stderr);
+        LostDisplayWatch watch;
+        WatchLikeAWindow(p, watch);
+        RunWithPlatform(p, [&watch](Platform& q) {
+          Write(q.console, "Lapozhatunk?|");
+          watch.lost(watch.lostContext);
+        });
+        _exit(98);  // never here
+      },
+      ::testing::ExitedWithCode(DisplayLostExitCode),
+      "^Lapozhatunk\\?\\|\nLemvaris: megszakadt a kapcsolat a grafikus képernyővel \\(X szerver\\)\\.\n$");
+}
+
+// The program was ending anyway (here normally) when shutting the window
+// finds the display gone: the terminal is still there to tell it.
+TEST(ExitDeathTest, LostDisplayFoundWhileTheWindowShutsIsStillTold) {
+  EXPECT_EXIT(
+      {
+        auto sp = Scripted();
+        Platform& p = sp->platform;
+        UseTranscript(p.terminal, p.console, stderr);
+        LostDisplayWatch watch;
+        watch.lostAtShutdown = true;
+        WatchLikeAWindow(p, watch);
+        RunWithPlatform(p, [](Platform& q) { Writeln(q.console, CP852("Itt a vége")); });
+        _exit(98);
+      },
+      ::testing::ExitedWithCode(DisplayLostExitCode),
+      "^Itt a vége\nLemvaris: megszakadt a kapcsolat a grafikus képernyővel \\(X szerver\\)\\.\n$");
 }
 
 TEST(Transcript, EveryWrittenRowOnceInScreenOrderAsUtf8) {
