@@ -6,13 +6,14 @@ set -euo pipefail
 packages=(
   g++ cmake make pkg-config
   libsdl2-dev libpng-dev libncurses-dev     # window, PNG writer, terminal
+  libx11-dev                                # a lost X server's handler
   googletest libgtest-dev libbenchmark-dev  # tests and benchmarks
 )
 if [ "${1:-}" = "--test" ]; then
   # End-to-end tests: a virtual X server, a terminal multiplexer, a key
-  # sender, a screenshot tool and independent PNG and screenshot decoders
-  # (netpbm: pngtopnm, xwdtopnm).
-  packages+=(xvfb xauth tmux xdotool x11-apps imagemagick libpng-tools python3 netpbm
+  # sender, a screenshot tool, xkill (x11-utils) and independent PNG and
+  # screenshot decoders (netpbm: pngtopnm, xwdtopnm).
+  packages+=(xvfb xauth tmux xdotool x11-apps x11-utils imagemagick libpng-tools python3 netpbm
              console-setup-linux)  # the console fonts the font table came from
 fi
 

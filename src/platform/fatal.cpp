@@ -14,12 +14,13 @@ void RuntimeError(int code, std::string_view detail) {
 
 namespace {
 
-// Hand everything back to the person; the back end is not called again.
+// Hand everything back to the person; the back end is not called again. A
+// back end that finds its display gone while shutting down may finish the
+// program again from inside (with its own message): it is still wired then.
 void ShutDown(Platform& p, std::string_view message) {
   p.graphOpen = false;
-  Backend backend = p.backend;
+  if (p.backend.shutDown != nullptr) p.backend.shutDown(p.backend.context, p.console, message);
   p.backend = Backend{};
-  if (backend.shutDown != nullptr) backend.shutDown(backend.context, p.console, message);
 }
 
 }  // namespace

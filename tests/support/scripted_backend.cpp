@@ -77,6 +77,7 @@ void SetUpScriptedPlatform(ScriptedPlatform& sp, std::string_view keys, std::str
   SetUpPlatform(sp.platform);
   sp.script = Script{};
   sp.window = ScriptedWindow{};
+  sp.consoleView = ScriptedConsoleView{};
   sp.clock = ScriptedClock{};
   sp.script.lines.assign(lines);
   SetLineReaderMemory(sp.platform.input, sp.script.lines);
@@ -92,9 +93,15 @@ void SetUpScriptedPlatform(ScriptedPlatform& sp, std::string_view keys, std::str
   b.idle = [](void* c) {
     if (Of(c).clock.isVirtual) ++Of(c).clock.virtualUs;
   };
-  b.shutDown = [](void* c, Console&, std::string_view) {
+  b.showConsole = [](void* c, Console& console) {
+    ScriptedConsoleView& v = Of(c).consoleView;
+    if (v.show != nullptr) v.show(v.context, console);
+  };
+  b.shutDown = [](void* c, Console& console, std::string_view) {
     ScriptedWindow& w = Of(c).window;
     if (w.shutdown != nullptr) w.shutdown(w.context);
+    ScriptedConsoleView& v = Of(c).consoleView;
+    if (v.close != nullptr) v.close(v.context, console);
   };
   ScriptKeys(sp, keys);
 }

@@ -10,7 +10,8 @@
 // Keys are raw queue bytes: an extended key is 0 followed by its scan code.
 // ScriptPause delays the keys after it; ScriptEndRequest is the window being
 // closed at that point. Answers are lines of text ending in '\n'. A test may
-// put a window of its own in sp.window to see the surface and feed events.
+// put a window of its own in sp.window to see the surface and feed events,
+// and a console presenter in sp.consoleView.
 //
 // The script never hangs a test: a blocking wait (ReadKey, Delay, typing)
 // with no key left ends the program with ScriptKeysExhaustedExitCode, and so
@@ -56,6 +57,14 @@ struct ScriptedWindow {
   void (*shutdown)(void* context) = nullptr;
 };
 
+// A test's stand-in for what shows the console (a terminal presenter of its
+// own); every member may be null.
+struct ScriptedConsoleView {
+  void* context = nullptr;
+  void (*show)(void* context, Console& console) = nullptr;
+  void (*close)(void* context, Console& console) = nullptr;  // at the way out
+};
+
 // Virtual time, or the steady clock when a benchmark turns it off.
 struct ScriptedClock {
   bool isVirtual = true;
@@ -66,6 +75,7 @@ struct ScriptedPlatform {
   Platform platform;
   Script script;
   ScriptedWindow window;
+  ScriptedConsoleView consoleView;
   ScriptedClock clock;
 };
 

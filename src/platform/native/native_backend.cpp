@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "platform/key_queue.h"
+#include "platform/fatal.h"
 #include "platform/native/signals.h"
 #include "platform/platform.h"
 
@@ -54,13 +55,17 @@ bool WaitForInput(void* context, InputKind kind, int ms) {
   // The answer line is typed in the terminal's own line mode.
   ExitOnPendingSignal();
   LeaveKeyMode(n.terminal);
-  if (n.surface.pollEvents != nullptr && n.keys != nullptr) n.surface.pollEvents(n.surface.context, *n.keys);
+  if (n.surface.pollEvents != nullptr) n.surface.pollEvents(n.surface.context, n.platform->keys);
   pollfd ready = {STDIN_FILENO, POLLIN, 0};
   return poll(&ready, 1, ms) > 0;
 }
 
 void ShutDown(void* context, Console& console, std::string_view message) {
   NativeBackend& n = Of(context);
+  // The presenter first: should its display turn out to be gone here, the
+  // terminal is still there to say so.
+  if (n.surface.shutdown != nullptr) n.surface.shutdown(n.surface.context);
+  n.surface = SurfacePresenter{};
   const bool unseen = n.terminal.transcriptFailed;
   CloseTerminal(n.terminal, console);
   // The console could not be written: the last word goes to standard error.
@@ -71,9 +76,23 @@ void ShutDown(void* context, Console& console, std::string_view message) {
     line[length++] = '\n';
     std::fwrite(line, 1, static_cast<std::size_t>(length), stderr);
   }
-  if (n.surface.shutdown != nullptr) n.surface.shutdown(n.surface.context);
-  n.surface = SurfacePresenter{};
   CancelLastResort();
+}
+
+[[noreturn]] void EndForLostDisplay(void* context) {
+  NativeBackend& n = Of(context);
+  n.surface = SurfacePresenter{};  // not even its shutdown may reach the dead display
+  ProgramExit lost;
+  lost.code = DisplayLostExitCode;
+  Assign(lost.message, CP852("Lemvaris: megszakadt a kapcsolat a grafikus képernyővel (X szerver)."));
+  int code = lost.code;
+  try {
+    code = FinishProgram(*n.platform, lost);
+  } catch (...) {
+    // nothing may unwind into the window system's C frames
+  }
+  std::fflush(nullptr);
+  _exit(code);
 }
 
 }  // namespace
@@ -85,7 +104,7 @@ void UseNativeBackend(Platform& p, NativeBackend& n, SurfacePresenter surface) {
 }
 
 void WireNativeBackend(Platform& p, NativeBackend& n) {
-  n.keys = &p.keys;
+  n.platform = &p;
   Backend& b = p.backend;
   b.context = &n;
   b.showConsole = [](void* c, Console& console) { ShowConsole(Of(c).terminal, console); };
@@ -97,4 +116,5 @@ void WireNativeBackend(Platform& p, NativeBackend& n) {
   b.shutDown = ShutDown;
   p.typedAnswers = n.terminal.keysFromStdin && n.terminal.output == TerminalOutput::Screen;
   p.input.interrupted = ExitOnPendingSignal;
+  if (n.surface.watchDisplay != nullptr) n.surface.watchDisplay(n.surface.context, EndForLostDisplay, &n);
 }

@@ -19,16 +19,24 @@ struct GraphSurface;
 struct KeyQueue;
 struct Platform;
 
+// The presenter's display went away under the program (its X server ended
+// or dropped the connection): the last console line says so, then this exit code.
+inline constexpr int DisplayLostExitCode = 5;
+
 struct NativeBackend {
   Terminal terminal;
   SurfacePresenter surface;
-  KeyQueue* keys = nullptr;                // the platform's, for the presenter's events
+  Platform* platform = nullptr;            // the one it is wired into
   bool surfaceShown = false;               // between showSurface and hideSurface
 };
 
 // Open the terminal (installing the signal handlers), take the presenter and
 // make native the platform's back end (WireNativeBackend).
 void UseNativeBackend(Platform& platform, NativeBackend& native, SurfacePresenter surface);
-// Make native, with its terminal as it is, the platform's back end: its
-// procedures, how answers come, and how an interrupted read ends.
+// Make native, with its terminal and presenter as they are, the platform's
+// back end: its procedures, how answers come, how an interrupted read ends.
+// From then on a lost display ends the program at once, from inside the
+// window system's handler (which cannot be returned to or thrown through):
+// FinishProgram with its message and DisplayLostExitCode, without another
+// call to the presenter, then the process ends with that code.
 void WireNativeBackend(Platform& platform, NativeBackend& native);

@@ -18,4 +18,8 @@ struct SurfacePresenter {
   void (*pollEvents)(void* context, KeyQueue& keys) = nullptr;
   // Close for good; called on every way out of the program.
   void (*shutdown)(void* context) = nullptr;
+  // From now on call lost(lostContext) when the presenter's display goes
+  // away under the program (its server ended or dropped the connection).
+  // lost never returns, and nothing may call the presenter after it.
+  void (*watchDisplay)(void* context, void (*lost)(void* lostContext), void* lostContext) = nullptr;
 };

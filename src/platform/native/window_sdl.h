@@ -12,6 +12,11 @@
 //   0 and the PC scan code; closing the window sets keys.endRequested.
 // - Every SDL failure after a successful open is kept in error, and the window
 //   then stays away: the run goes on without it.
+// - A lost X connection (the server ended, or it dropped us, as xkill does)
+//   makes Xlib call its IO error handler and then exit. WatchSdlDisplay puts
+//   a handler of our own in its place, which hands the end to the program;
+//   no X call can be made after that. Without a watch Xlib's own handler
+//   runs (a message and exit code 1).
 #pragma once
 
 #include "platform/native/surface_presenter.h"
@@ -36,6 +41,9 @@ struct SdlWindow {
   int frameWidth = 0;
   int frameHeight = 0;
   char error[SdlErrorCapacity] = {};  // SDL's own words, for the caller to print
+  // Called when the display goes away (see WatchSdlDisplay); never returns.
+  void (*displayLost)(void* context) = nullptr;
+  void* displayLostContext = nullptr;
 };
 
 // Where the frame lands in an output of outWidth x outHeight pixels.
@@ -57,6 +65,10 @@ void HideSdlWindow(SdlWindow& w);
 void PollSdlWindow(SdlWindow& w, KeyQueue& keys);
 // Close the window and SDL; safe to call more than once.
 void ShutdownSdlWindow(SdlWindow& w);
+// Call lost(context) if the X connection of w's video breaks (from SDL's
+// video start on, until ShutdownSdlWindow). One window at a time: Xlib's
+// handler has no context of its own. Nothing on other video drivers.
+void WatchSdlDisplay(SdlWindow& w, void (*lost)(void* context), void* context);
 
 // One SDL event's effect on the key queue (pure: no SDL call).
 void TranslateSdlEvent(const SDL_Event& event, KeyQueue& keys);
