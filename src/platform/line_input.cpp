@@ -133,7 +133,7 @@ void ReadNumber(Platform& p, T& value, NumberRead (*parse)(const AnswerLine&, T&
 template <class T>
 NumberRead ParseAnswer(const AnswerLine& line, T& value, NumberRead (*parse)(std::string_view, T&)) {
   const std::string_view text(line.text, static_cast<std::size_t>(line.length));
-  if (line.cut && Token(text).size() == text.size()) return NumberRead::Malformed;
+  if (line.numberCut && Token(text).size() == text.size()) return NumberRead::Malformed;
   return parse(text, value);
 }
 
@@ -262,8 +262,13 @@ bool RemoveAnswerChar(AnswerLine& line) {
 
 bool ReadAnswerLine(LineReader& reader, AnswerLine& line) {
   line = AnswerLine{};
+  bool full = false;
   return ReadLineBytes(reader, [&](char c) {
-    if (!AddAnswerChar(line, c) && line.length > 0) line.cut = true;
+    // The first character that finds no room tells whether a number fills the text and goes on.
+    if (!AddAnswerChar(line, c) && line.length > 0 && !full) {
+      full = true;
+      line.numberCut = !IsBlank(c);
+    }
   });
 }
 

@@ -50,7 +50,7 @@ struct AnswerLine {
   int blankCount = 0;
   char text[AnswerCapacity];    // from the first character that is no blank
   int length = 0;
-  bool cut = false;             // characters past text were dropped
+  bool numberCut = false;       // the number goes on past text
 };
 
 // Take one character of a line; false when there is no room for it.

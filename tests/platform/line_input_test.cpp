@@ -154,21 +154,21 @@ TEST(LineInput, ANumberLongerThanWhatIsKeptIsMalformedNeverCut) {
     double value = 0;
     EXPECT_EQ(RunWithPlatform(sp->platform, [&](Platform& p) { Readln(p, value); }), 106);
   }
-  AnswerLine line;
-  const std::string fits = std::string(254, '1') + " ";
+  // A number that fills the kept text reads when a blank follows it.
+  const std::string fits(255, '1');
+  const std::string lines = fits + " " + std::string(100, '2') + "\n" + fits + "\n" + fits + "2 3\n" +
+                            "1 " + std::string(300, '2') + "\n";
   LineReader reader;
-  const std::string lines = fits + std::string(100, '2') + "\n" + std::string(255, '1') + "\n";
   SetLineReaderMemory(reader, lines);
-  std::int32_t value = 0;
-  double real = 0;
-  ASSERT_TRUE(ReadAnswerLine(reader, line));
-  EXPECT_TRUE(line.cut);
-  EXPECT_EQ(ParseReal(line, real), NumberRead::Number);  // the number ends inside the kept text
-  EXPECT_EQ(real, std::strtod(fits.c_str(), nullptr));
-  ASSERT_TRUE(ReadAnswerLine(reader, line));  // exactly as long as the room: not cut
-  EXPECT_FALSE(line.cut);
-  EXPECT_EQ(ParseInteger(line, value), NumberRead::Malformed);  // beyond 32 bits
-  EXPECT_EQ(ParseReal(line, real), NumberRead::Number);
+  const double ones = std::strtod(fits.c_str(), nullptr);
+  const double malformed = -1;
+  AnswerLine line;
+  for (double expected : {ones, ones, malformed, 1.0}) {
+    ASSERT_TRUE(ReadAnswerLine(reader, line));
+    double real = malformed;
+    EXPECT_EQ(ParseReal(line, real), expected == malformed ? NumberRead::Malformed : NumberRead::Number);
+    EXPECT_EQ(real, expected);
+  }
   EXPECT_FALSE(ReadAnswerLine(reader, line));
 }
 
@@ -204,7 +204,7 @@ TEST(LineInput, TypedLineKeepsItsRoomAndBackspaceTakesBackBlanksToo) {
   EXPECT_EQ(taken, AnswerCapacity);  // blanks past the room are not taken
   for (int i = 0; i < 300; ++i) taken += AddAnswerChar(line, '7');
   EXPECT_EQ(taken, 2 * AnswerCapacity);
-  EXPECT_FALSE(line.cut);  // a typed line shows all it holds
+  EXPECT_FALSE(line.numberCut);  // a typed line shows all it holds
   while (line.length > 1) RemoveAnswerChar(line);
   std::int32_t value = 0;
   EXPECT_EQ(ParseInteger(line, value), NumberRead::Number);
