@@ -11,8 +11,10 @@ packages=(
 if [ "${1:-}" = "--test" ]; then
   # End-to-end tests: a virtual X server, a terminal multiplexer, a key
   # sender, a screenshot tool and independent PNG and screenshot decoders
-  # (netpbm: pngtopnm, xwdtopnm).
+  # (netpbm: pngtopnm, xwdtopnm); clang and its runtime for the input
+  # fuzzer (scripts/fuzz.sh).
   packages+=(xvfb xauth tmux xdotool x11-apps imagemagick libpng-tools python3 netpbm)
+  packages+=(clang libclang-rt-14-dev)
 fi
 
 missing=()
