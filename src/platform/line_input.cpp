@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cstdlib>
-#include <cstring>
 #include <locale.h>
 #include <poll.h>
 
@@ -129,7 +128,7 @@ void ReadNumber(Platform& p, T& value, NumberRead (*parse)(const AnswerLine&, T&
   }
 }
 
-// The text of an answer line, or nothing when its number goes on past it.
+// Parse the kept text of an answer line; Malformed when its number goes on past it.
 template <class T>
 NumberRead ParseAnswer(const AnswerLine& line, T& value, NumberRead (*parse)(std::string_view, T&)) {
   const std::string_view text(line.text, static_cast<std::size_t>(line.length));
