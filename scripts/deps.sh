@@ -12,9 +12,11 @@ packages=(
 if [ "${1:-}" = "--test" ]; then
   # End-to-end tests: a virtual X server, a terminal multiplexer, a key
   # sender, a screenshot tool, xkill (x11-utils) and independent PNG and
-  # screenshot decoders (netpbm: pngtopnm, xwdtopnm).
+  # screenshot decoders (netpbm: pngtopnm, xwdtopnm); clang and its runtime
+  # for the input fuzzer (scripts/fuzz.sh).
   packages+=(xvfb xauth tmux xdotool x11-apps x11-utils imagemagick libpng-tools python3 netpbm
              console-setup-linux)  # the console fonts the font table came from
+  packages+=(clang libclang-rt-14-dev)
 fi
 
 missing=()

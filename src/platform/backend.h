@@ -45,6 +45,7 @@ struct Backend {
   void (*idle)(void* context) = nullptr;
   // Put the person's terminal and screen back as they were; on every way
   // out. message is the last line written to the console (it may be empty),
-  // for a back end that could not show it.
+  // for a back end that could not show it. The other procedures may still be
+  // called afterwards and then show nothing.
   void (*shutDown)(void* context, Console& console, std::string_view message) = nullptr;
 };

@@ -14,13 +14,12 @@ void RuntimeError(int code, std::string_view detail) {
 
 namespace {
 
-// Hand everything back to the person; the back end is not called again. A
-// back end that finds its display gone while shutting down may finish the
-// program again from inside (with its own message): it is still wired then.
+// Hand everything back to the person. The back end stays wired: one that
+// finds its display gone while shutting down finishes the program again from
+// inside (with its own message), and a test may run more on the same models.
 void ShutDown(Platform& p, std::string_view message) {
   p.graphOpen = false;
   if (p.backend.shutDown != nullptr) p.backend.shutDown(p.backend.context, p.console, message);
-  p.backend = Backend{};
 }
 
 }  // namespace

@@ -100,6 +100,7 @@ void SetUpScriptedPlatform(ScriptedPlatform& sp, std::string_view keys, std::str
   b.shutDown = [](void* c, Console& console, std::string_view) {
     ScriptedWindow& w = Of(c).window;
     if (w.shutdown != nullptr) w.shutdown(w.context);
+    w = ScriptedWindow{};  // shut for good, as a real window is
     ScriptedConsoleView& v = Of(c).consoleView;
     if (v.close != nullptr) v.close(v.context, console);
   };
