@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing Lemvaris need, from Debian's
 # archive. Safe to run again: it installs only what is missing.
+#   deps.sh          the native build
+#   deps.sh --web    and the page's build (scripts/web.sh)
+#   deps.sh --test   and everything the tests need, the page's included
 set -euo pipefail
 
 packages=(
@@ -8,12 +11,21 @@ packages=(
   libsdl2-dev libpng-dev libncurses-dev     # window, PNG writer, terminal
   googletest libgtest-dev libbenchmark-dev  # tests and benchmarks
 )
-if [ "${1:-}" = "--test" ]; then
-  # End-to-end tests: a virtual X server, a terminal multiplexer, a key
-  # sender, a screenshot tool and independent PNG and screenshot decoders
-  # (netpbm: pngtopnm, xwdtopnm).
-  packages+=(xvfb xauth tmux xdotool x11-apps imagemagick libpng-tools python3 netpbm)
-fi
+# The page: emscripten (with its node), and Python's http.server to serve it.
+web=(emscripten nodejs python3)
+case "${1:-}" in
+  --web)
+    packages+=("${web[@]}")
+    ;;
+  --test)
+    # End-to-end tests: a virtual X server, a terminal multiplexer, a key
+    # sender, a screenshot tool and independent PNG and screenshot decoders
+    # (netpbm: pngtopnm, xwdtopnm); the page's tests: headless Chromium
+    # driven by Selenium.
+    packages+=(xvfb xauth tmux xdotool x11-apps imagemagick libpng-tools python3 netpbm)
+    packages+=("${web[@]}" chromium chromium-driver python3-selenium)
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
