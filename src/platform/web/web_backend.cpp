@@ -1,5 +1,8 @@
 // The web back end's side that talks to the page: EM_JS calls into the hooks
 // that web/page.js hands the module as Module.page, and Asyncify waits.
+// Limits: those of web_backend.h; the hooks must exist (page.js defines
+// them), and the module's memory must not grow (the views below).
+// Dependencies: emscripten (EM_JS, EM_ASYNC_JS, emscripten_sleep, Asyncify).
 #include "platform/web/web_backend.h"
 
 #include <emscripten/emscripten.h>

@@ -1,5 +1,7 @@
 // The web back end's conversions, apart from the browser so that they are
 // built and tested natively too.
+// Limits: those of web_backend.h (the keys it knows, control bytes shown as
+// blanks). Dependencies: none beyond the platform's models.
 #include <cstdint>
 #include <string_view>
 
