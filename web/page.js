@@ -80,7 +80,8 @@
     const footer = document.querySelector('footer').offsetHeight;
     const width = window.innerWidth - margin, height = window.innerHeight - margin - footer - gap;
     const textWidth = consoleElement.offsetWidth, textHeight = consoleElement.offsetHeight;
-    const factor = (w, h) => Math.floor(Math.min(w * ratio / canvas.width, h * ratio / canvas.height));
+    const factor = (w, h) =>
+      Math.floor(Math.min(w * ratio / canvas.width, h * ratio / canvas.height));
     const side = factor(width - textWidth - gap, height);
     const stacked = factor(width, height - textHeight - gap);
     document.body.classList.toggle('wide', side >= stacked);

@@ -34,8 +34,10 @@ constexpr NamedKey NamedKeys[] = {
 long SingleCodePoint(std::string_view text) {
   if (text.empty()) return -1;
   const auto lead = static_cast<unsigned char>(text[0]);
-  const std::size_t extra = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 9;
-  if (extra == 9 || lead >= 0xF8 || text.size() != extra + 1) return -1;
+  constexpr std::size_t Bad = 9;  // a continuation byte first
+  const std::size_t extra =
+      lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : Bad;
+  if (extra == Bad || lead >= 0xF8 || text.size() != extra + 1) return -1;
   long cp = extra == 0 ? lead : lead & (0x3F >> extra);
   for (std::size_t k = 1; k <= extra; ++k) {
     const auto next = static_cast<unsigned char>(text[k]);
@@ -54,7 +56,8 @@ bool PushPageKey(KeyQueue& keys, std::string_view keyName) {
     return byte >= 0 && PushKey(keys, static_cast<std::uint8_t>(byte));
   }
   for (const NamedKey& key : NamedKeys)
-    if (keyName == key.name) return key.extended ? PushExtendedKey(keys, key.code) : PushKey(keys, key.code);
+    if (keyName == key.name)
+      return key.extended ? PushExtendedKey(keys, key.code) : PushKey(keys, key.code);
   // F1..F10
   if (keyName.size() >= 2 && keyName.size() <= 3 && keyName[0] == 'F') {
     int n = 0;
