@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing Lemvaris need, from Debian's
 # archive. Safe to run again: it installs only what is missing.
+#   deps.sh          the native build
+#   deps.sh --web    and the page's build (scripts/web.sh)
+#   deps.sh --test   and everything the tests need, the page's included
 set -euo pipefail
 
 packages=(
@@ -9,15 +12,24 @@ packages=(
   libx11-dev                                # a lost X server's handler
   googletest libgtest-dev libbenchmark-dev  # tests and benchmarks
 )
-if [ "${1:-}" = "--test" ]; then
-  # End-to-end tests: a virtual X server, a terminal multiplexer, a key
-  # sender, a screenshot tool, xkill (x11-utils) and independent PNG and
-  # screenshot decoders (netpbm: pngtopnm, xwdtopnm); clang and its runtime
-  # for the input fuzzer (scripts/fuzz.sh).
-  packages+=(xvfb xauth tmux xdotool x11-apps x11-utils imagemagick libpng-tools python3 netpbm
-             console-setup-linux)  # the console fonts the font table came from
-  packages+=(clang libclang-rt-14-dev)
-fi
+# The page: emscripten (with its node), and Python's http.server to serve it.
+web=(emscripten nodejs python3)
+case "${1:-}" in
+  --web)
+    packages+=("${web[@]}")
+    ;;
+  --test)
+    # End-to-end tests: a virtual X server, a terminal multiplexer, a key
+    # sender, a screenshot tool, xkill (x11-utils) and independent PNG and
+    # screenshot decoders (netpbm: pngtopnm, xwdtopnm); clang and its runtime
+    # for the input fuzzer (scripts/fuzz.sh); the page's tests: headless
+    # Chromium driven by Selenium.
+    packages+=(xvfb xauth tmux xdotool x11-apps x11-utils imagemagick libpng-tools python3 netpbm
+               console-setup-linux)  # the console fonts the font table came from
+    packages+=(clang libclang-rt-14-dev)
+    packages+=("${web[@]}" chromium chromium-driver python3-selenium)
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
