@@ -105,7 +105,8 @@ double RoundToDouble(std::uint64_t sign, std::uint64_t significand, std::int64_t
   const std::int64_t drop = std::max<std::int64_t>(11, -1074 - exponent);
   if (drop > 64) return FromBits(sign);  // under 2^-1075
   std::uint64_t kept = drop == 64 ? 0 : significand >> drop;
-  const std::uint64_t rest = drop == 64 ? significand : significand & ((std::uint64_t{1} << drop) - 1);
+  const std::uint64_t rest =
+      drop == 64 ? significand : significand & ((std::uint64_t{1} << drop) - 1);
   const std::uint64_t half = std::uint64_t{1} << (drop - 1);
   if (rest > half || (rest == half && (kept & 1) != 0)) ++kept;
   // The exponent field less one, plus the significand with its leading bit:
