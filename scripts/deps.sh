@@ -6,13 +6,14 @@ set -euo pipefail
 packages=(
   g++ cmake make pkg-config
   libsdl2-dev libpng-dev libncurses-dev     # window, PNG writer, terminal
+  libchafa-dev                              # the graphics drawn in the terminal
   googletest libgtest-dev libbenchmark-dev  # tests and benchmarks
 )
 if [ "${1:-}" = "--test" ]; then
   # End-to-end tests: a virtual X server, a terminal multiplexer, a key
-  # sender, a screenshot tool and independent PNG and screenshot decoders
-  # (netpbm: pngtopnm, xwdtopnm).
-  packages+=(xvfb xauth tmux xdotool x11-apps imagemagick libpng-tools python3 netpbm)
+  # sender, a screenshot tool and independent PNG, screenshot and sixel
+  # decoders (netpbm: pngtopnm, xwdtopnm; libsixel-bin: sixel2png).
+  packages+=(xvfb xauth tmux xdotool x11-apps imagemagick libpng-tools python3 netpbm libsixel-bin)
 fi
 
 missing=()

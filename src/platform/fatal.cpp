@@ -36,6 +36,7 @@ int FinishProgram(Platform& p, const ProgramExit& exit) {
     // a transcript that cannot be written: the message goes to stderr below
   }
   bool transcriptFailed = p.terminal.transcriptFailed;
+  ShutWindow(p);  // first: a back end drawing in the terminal gives the screen back
   CloseTerminal(p.terminal, p.console);
   if (transcriptFailed && !message.empty()) {
     char line[255 * 4 + 1];
@@ -44,13 +45,12 @@ int FinishProgram(Platform& p, const ProgramExit& exit) {
     line[n++] = '\n';
     std::fwrite(line, 1, static_cast<std::size_t>(n), stderr);
   }
-  ShutWindow(p);
   CancelLastResort();
   return exit.code;
 }
 
 void AbandonPlatform(Platform& p) {
-  CloseTerminal(p.terminal, p.console);
   ShutWindow(p);
+  CloseTerminal(p.terminal, p.console);
   CancelLastResort();
 }
