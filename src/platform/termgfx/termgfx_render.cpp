@@ -271,21 +271,20 @@ TermGfxLayout PlaceTermGfxPicture(TermGfxPixels pixels, const TermGfxSize& t, in
   const int rows = std::clamp(t.rows - 1, 1, TermGfxMaxRows);  // the last row is the line's
   double scale = std::min(static_cast<double>(columns) * l.cellWidth / width,
                           static_cast<double>(rows) * l.cellHeight / height);
+  if (pixels != TermGfxPixels::Symbols) {
+    // The cells that cover the picture must fit the pixel buffer.
+    const int widest = TermGfxMaxPixelWidth / l.cellWidth * l.cellWidth;
+    const int tallest = TermGfxMaxPixelHeight / l.cellHeight * l.cellHeight;
+    scale = std::min({scale, static_cast<double>(widest) / width, static_cast<double>(tallest) / height});
+  }
   if (pixels == TermGfxPixels::Symbols) {
     l.columns = std::clamp(static_cast<int>(std::lround(width * scale / l.cellWidth)), 1, columns);
     l.rows = std::clamp(static_cast<int>(std::lround(height * scale / l.cellHeight)), 1, rows);
   } else {
-    scale = std::min({scale, static_cast<double>(TermGfxMaxPixelWidth) / width,
-                      static_cast<double>(TermGfxMaxPixelHeight) / height});
     l.pixelWidth = std::max(1, static_cast<int>(std::lround(width * scale)));
     l.pixelHeight = std::max(1, static_cast<int>(std::lround(height * scale)));
     l.columns = std::min(columns, (l.pixelWidth + l.cellWidth - 1) / l.cellWidth);
     l.rows = std::min(rows, (l.pixelHeight + l.cellHeight - 1) / l.cellHeight);
-    // The cells' pixels hold the picture and stay within the buffer.
-    while (l.columns * l.cellWidth > TermGfxMaxPixelWidth) --l.columns;
-    while (l.rows * l.cellHeight > TermGfxMaxPixelHeight) --l.rows;
-    l.pixelWidth = std::min(l.pixelWidth, l.columns * l.cellWidth);
-    l.pixelHeight = std::min(l.pixelHeight, l.rows * l.cellHeight);
   }
   l.left = (columns - l.columns) / 2;
   l.top = (rows - l.rows) / 2;
