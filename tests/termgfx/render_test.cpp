@@ -142,7 +142,9 @@ TEST(TermGfxRender, OnlyTheRowsThatChangedAreSentAgain) {
   EXPECT_EQ(screen.clears, 0);
   for (int y = 0; y < 25; ++y) {
     for (int x = 0; x < 80; ++x) {
-      if (y != 3 && y != 10) ASSERT_FALSE(screen.at(x, y).touched) << x << "," << y;
+      if (y != 3 && y != 10) {
+        ASSERT_FALSE(screen.at(x, y).touched) << x << "," << y;
+      }
     }
   }
   EXPECT_TRUE(Shown(screen.at(8 + 15, 10)).count(DirectKind | 0xFFFF55));
