@@ -56,7 +56,11 @@ void ClearScreen(TermGfxRenderer& r, TermGfxSink& out) {
 }
 
 ChafaCanvasMode CanvasModeOf(TermGfxCaps caps) {
-  if (caps.pixels != TermGfxPixels::Symbols) return CHAFA_CANVAS_MODE_TRUECOLOR;  // chafa picks the palette
+  // Sixels: chafa's fixed 16 colours, whose registers are then given the
+  // palette's own values (SendSixels); a palette chafa made itself would
+  // merge colours that only a few pixels have.
+  if (caps.pixels == TermGfxPixels::Sixels) return CHAFA_CANVAS_MODE_INDEXED_16;
+  if (caps.pixels == TermGfxPixels::Kitty) return CHAFA_CANVAS_MODE_TRUECOLOR;
   switch (caps.colours) {
     case TermGfxColours::Direct: return CHAFA_CANVAS_MODE_TRUECOLOR;
     case TermGfxColours::Indexed240: return CHAFA_CANVAS_MODE_INDEXED_240;
@@ -112,8 +116,10 @@ void SurfaceToRgba(TermGfxRenderer& r, const TermGfxFrame& f) {
 void ScaledToRgba(TermGfxRenderer& r, const TermGfxFrame& f) {
   const TermGfxLayout& l = r.layout;
   const int width = l.columns * l.cellWidth, height = l.rows * l.cellHeight;
+  const TermGfxColours colours =
+      r.caps.pixels == TermGfxPixels::Sixels ? TermGfxColours::Ansi16 : TermGfxColours::Direct;
   std::uint32_t ink[PaletteSize];
-  for (int i = 0; i < PaletteSize; ++i) ink[i] = TermGfxInk(TermGfxColours::Direct, i);
+  for (int i = 0; i < PaletteSize; ++i) ink[i] = TermGfxInk(colours, i);
   for (int y = 0; y < height; ++y) {
     std::uint8_t* row = r.rgba + 4L * y * width;
     if (y >= l.pixelHeight) {
@@ -158,11 +164,48 @@ void SendSymbolRows(TermGfxRenderer& r, TermGfxSink& out, bool all) {
   g_string_free(text, TRUE);
 }
 
+const char* SkipDigits(const char* p, const char* end) {
+  while (p < end && *p >= '0' && *p <= '9') ++p;
+  return p;
+}
+
+// chafa's sixels open with the definitions of its 16 colour registers
+// ("#pen;2;r;g;b", in percent), register n for ANSI colour n. Each is sent
+// as the palette colour that stands on that ANSI colour instead, so every
+// pixel shows its exact colour (within sixel's percent steps).
+void SendSixels(TermGfxSink& out, const GString* text) {
+  const char* begin = text->str;
+  const char* end = text->str + text->len;
+  const char* first = static_cast<const char*>(std::memchr(begin, '#', text->len));
+  if (first == nullptr) return SinkWrite(out, begin, text->len);
+  const char* p = first;
+  while (p < end && *p == '#') {
+    const char* q = SkipDigits(p + 1, end);
+    if (end - q < 3 || std::memcmp(q, ";2;", 3) != 0) break;  // a register chosen: the pixels begin
+    q = SkipDigits(q + 3, end);
+    for (int k = 0; k < 2 && q < end && *q == ';'; ++k) q = SkipDigits(q + 1, end);
+    p = q;
+  }
+  SinkWrite(out, begin, static_cast<std::size_t>(first - begin));
+  for (int i = 0; i < PaletteSize; ++i) {
+    const PaletteRgb c = StandardPalette[i];
+    auto percent = [](int v) { return (v * 100 + 127) / 255; };
+    char definition[32];
+    const int n = std::snprintf(definition, sizeof definition, "#%d;2;%d;%d;%d", AnsiColourOf(i),
+                                percent(c.red), percent(c.green), percent(c.blue));
+    SinkWrite(out, definition, static_cast<std::size_t>(n));
+  }
+  SinkWrite(out, p, static_cast<std::size_t>(end - p));
+}
+
 void SendPixelPicture(TermGfxRenderer& r, TermGfxSink& out) {
   GString* text = chafa_canvas_print(r.canvas, r.info);
   if (r.caps.pixels == TermGfxPixels::Kitty) EmitText(out, "\x1b_Ga=d\x1b\\");  // the last frame's image
   MoveTo(r, out, r.layout.left, r.layout.top);
-  SinkWrite(out, text->str, text->len);
+  if (r.caps.pixels == TermGfxPixels::Sixels)
+    SendSixels(out, text);
+  else
+    SinkWrite(out, text->str, text->len);
   g_string_free(text, TRUE);
 }
 
