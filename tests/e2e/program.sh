@@ -49,26 +49,9 @@ stop() {
 mkdir "$work/empty"
 start_xvfb "$work" || stop "Xvfb did not start"
 
-# start_program NAME: a fresh 80 x 25 pane runs the program in the empty
-# folder, recording stty -g before and after it and its exit code.
-start_program() {
-  local name=$1
-  cat >"$work/$name.run" <<SCRIPT
-cd "$work/empty"
-stty -g > "$work/$name.before"
-DISPLAY=$DISPLAY "$program"
-rc=\$?
-echo "EXIT=\$rc"
-echo \$rc > "$work/$name.rc"
-stty -g > "$work/$name.after"
-sleep 60
-SCRIPT
-  if ! tm has-session -t main 2>/dev/null; then
-    tm -f /dev/null new-session -d -x 80 -y 25 -s main -n "$name" "bash --norc --noprofile $work/$name.run"
-  else
-    tm new-window -t main -n "$name" "bash --norc --noprofile $work/$name.run"
-  fi
-}
+# start_program NAME: the program in a fresh 80 x 25 pane, in the empty
+# folder, with the window on the virtual X server.
+start_program() { start_in_pane "$1" 80 25 DISPLAY="$DISPLAY" "$program"; }
 
 source "$(dirname "$0")/program_helpers.bash"
 

@@ -2,6 +2,34 @@
 # tmux_helpers.bash): reading the 80 x 25 pane, paging the help and
 # answering the seven questions. Panes are windows of the session "main".
 
+# start_in_pane NAME COLUMNS ROWS COMMAND...: a fresh pane of that size (a
+# session of its own for each size) runs the command in $work/empty,
+# recording stty -g before and after it and its exit code (also shown as
+# EXIT=code).
+start_in_pane() {
+  local name=$1 columns=$2 rows=$3
+  shift 3
+  mkdir -p "$work/empty"
+  cat >"$work/$name.run" <<SCRIPT
+cd "$work/empty"
+stty -g > "$work/$name.before"
+$*
+rc=\$?
+echo "EXIT=\$rc"
+echo \$rc > "$work/$name.rc"
+stty -g > "$work/$name.after"
+sleep 60
+SCRIPT
+  local session="main"
+  [ "$columns x $rows" = "80 x 25" ] || session="s${columns}x$rows"
+  if ! tm has-session -t "$session" 2>/dev/null; then
+    tm -f /dev/null new-session -d -x "$columns" -y "$rows" -s "$session" -n "$name" \
+      "bash --norc --noprofile $work/$name.run"
+  else
+    tm new-window -t "$session" -n "$name" "bash --norc --noprofile $work/$name.run"
+  fi
+}
+
 # Row ROW of the pane, and the pane's rows 1 to 24 (all but the prompt line).
 pane_row() { pane_text "$1" | sed -n "$2p"; }
 pane_body() { pane_text "$1" | sed -n 1,24p; }
