@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -23,6 +25,8 @@ using Clock = std::chrono::steady_clock;
 
 // How long the closing bytes may wait for a slow terminal.
 constexpr int ClosingPatienceMs = 1000;
+// The presenter thread's niceness (the program's thread keeps its own).
+constexpr int PresenterNice = 10;
 
 bool SameSize(const TermGfxSize& a, const TermGfxSize& b) {
   return a.columns == b.columns && a.rows == b.rows && a.cellWidth == b.cellWidth &&
@@ -56,6 +60,9 @@ void CloseOutput(TerminalGraphics& tg) {
 }
 
 void PresenterLoop(TerminalGraphics& tg) {
+  // Below the program's own thread: on a busy machine the run comes first
+  // and the picture gets fewer frames.
+  setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), PresenterNice);
   Clock::time_point nextDue = Clock::now();
   TermGfxSize size = CurrentSize(tg);
   bool haveFrame = false;
