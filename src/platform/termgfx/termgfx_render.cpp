@@ -92,9 +92,6 @@ void MakeCanvas(TermGfxRenderer& r) {
   chafa_canvas_config_set_dither_mode(config, CHAFA_DITHER_MODE_NONE);
   chafa_canvas_config_set_color_space(config, CHAFA_COLOR_SPACE_RGB);
   chafa_canvas_config_set_color_extractor(config, CHAFA_COLOR_EXTRACTOR_AVERAGE);
-  // Block symbols are few: a small search finds the same shapes at less
-  // than half the cost of chafa's default.
-  chafa_canvas_config_set_work_factor(config, 0.2F);
   r.canvas = chafa_canvas_new(config);
   chafa_canvas_config_unref(config);
 }
