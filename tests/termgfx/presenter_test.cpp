@@ -96,6 +96,40 @@ TEST(TermGfxPresenter, TheNewestFrameIsTheOneShownAndHidingClearsTheScreen) {
   std::fclose(file);
 }
 
+// Until the file holds more than `after` bytes and its tail contains text
+// (five seconds at most); returns the bytes past `after`.
+std::string WaitForOutput(int fd, std::size_t after, const std::string& text) {
+  std::string bytes;
+  for (int wait = 0; wait < 500; ++wait) {
+    bytes = FileBytes(fd);
+    if (bytes.size() > after && bytes.find(text, after) != std::string::npos) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return bytes.size() > after ? bytes.substr(after) : std::string();
+}
+
+TEST(TermGfxPresenter, AScreenDisturbedMeanwhileIsSentWholeWithTheNextFrame) {
+  std::FILE* file = std::tmpfile();
+  PresenterRig rig(fileno(file), Pane80x25);
+  Writeln(*rig.console, "one");
+  PresentTerminalGraphics(*rig.tg, *rig.surface);
+  const std::string first = WaitForOutput(fileno(file), 0, "one");
+  ASSERT_NE(first.find("one"), std::string::npos);
+  // The terminal presenter found the screen disturbed (SIGCONT, SIGWINCH).
+  rig.terminal.redrawAll = true;
+  Writeln(*rig.console, "two");
+  PresentTerminalGraphics(*rig.tg, *rig.surface);
+  EXPECT_FALSE(rig.terminal.redrawAll);  // taken over until the screen is given back
+  const std::string second = WaitForOutput(fileno(file), first.size(), "two");
+  ReadScreen screen = MakeReadScreen(80, 25);
+  Feed(screen, second);
+  EXPECT_EQ(screen.clears, 1);
+  EXPECT_EQ(screen.rowsMovedTo.size(), 25u) << "not every row was sent";
+  HideTerminalGraphics(*rig.tg);
+  EXPECT_TRUE(rig.terminal.redrawAll);
+  std::fclose(file);
+}
+
 TEST(TermGfxPresenter, AClosedSurfaceIsNotShown) {
   std::FILE* file = std::tmpfile();
   PresenterRig rig(fileno(file), Pane80x25);

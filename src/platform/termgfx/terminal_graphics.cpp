@@ -86,6 +86,8 @@ void PresenterLoop(TerminalGraphics& tg) {
       tg.frameWaiting = false;
       haveFrame = true;
     }
+    if (tg.redrawWaiting) ForgetTermGfxScreen(tg.renderer);
+    tg.redrawWaiting = false;
     hold.unlock();
     const Clock::time_point start = Clock::now();
     RenderTermGfxFrame(tg.renderer, tg.working, size, tg.sink);
@@ -120,6 +122,7 @@ void Show(TerminalGraphics& tg) {
   }
   tg.stopAsked = false;
   tg.frameWaiting = false;
+  tg.redrawWaiting = false;
   tg.abandon = false;
   tg.sink.fd = tg.outFd;
   tg.sink.abandon = &tg.abandon;
@@ -199,6 +202,13 @@ void PresentTerminalGraphics(TerminalGraphics& tg, const GraphSurface& g) {
   const Console& con = *tg.console;
   const int row = NewestConsoleRow(con);
   std::lock_guard<std::mutex> hold(tg.lock);
+  // The terminal presenter saw the screen disturbed (a stop and continue, a
+  // resize): whatever is on it now, the next frame replaces it all. Hiding
+  // asks ncurses for its own full redraw again.
+  if (tg.terminal != nullptr && tg.terminal->redrawAll) {
+    tg.redrawWaiting = true;
+    tg.terminal->redrawAll = false;
+  }
   if (tg.frameWaiting) ++tg.framesDropped;
   tg.mailbox.width = g.width;
   tg.mailbox.height = g.height;

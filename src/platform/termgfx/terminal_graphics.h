@@ -14,7 +14,8 @@
 //   (about 15 a second), and after a frame that took the terminal long to
 //   take, waits as long again: a slow terminal gets fewer frames, and never
 //   holds the run back. It looks at the terminal's size every
-//   TermGfxIdleWakeMs and draws the last frame again at a new size.
+//   TermGfxIdleWakeMs and draws the last frame again at a new size; after
+//   the program continued from a stop it sends the next frame whole.
 // - When the surface closes, the presenter stops, the screen is cleared and
 //   ncurses draws the console again in full.
 //
@@ -57,6 +58,7 @@ struct TerminalGraphics {
   std::condition_variable wake;
   bool stopAsked = false;          // under lock
   bool frameWaiting = false;       // under lock: the mailbox holds a frame not yet taken
+  bool redrawWaiting = false;      // under lock: the screen was disturbed, send it all
   std::atomic<bool> abandon{false};  // stop now, even in the middle of a frame
   std::int64_t framesPosted = 0;   // under lock
   std::int64_t framesDropped = 0;  // under lock: overwritten before the presenter took them
