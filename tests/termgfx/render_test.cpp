@@ -229,6 +229,20 @@ TEST(TermGfxRender, SixelsAreOneImageAtThePicturesCornerSentOnlyWhenTheSurfaceCh
   EXPECT_EQ(screen.clears, 0);
 }
 
+TEST(TermGfxRender, ALineUnderSixelsThatEndInsideABandOfSixIsSentAgain) {
+  // 19 rows of 16 pixels: 304, the last band of six reaches 2 rows past it.
+  RenderRig rig({TermGfxPixels::Sixels, TermGfxColours::Direct});
+  auto frame = BandFrame();
+  frame->line[0] = ConsoleCell{'x', NormalAttribute};
+  rig.Render(*frame, {60, 20, 8, 16});
+  FillFrame(*frame, 0, 0, 0, 0, White);
+  ReadScreen screen = MakeReadScreen(60, 20);
+  Feed(screen, rig.Render(*frame, {60, 20, 8, 16}));
+  EXPECT_EQ(screen.images, 1);
+  EXPECT_EQ(screen.rowsMovedTo.back(), 19);
+  EXPECT_EQ(screen.at(0, 19).ch, U'x');
+}
+
 TEST(TermGfxRender, KittyImagesReplaceTheLastOne) {
   RenderRig rig({TermGfxPixels::Kitty, TermGfxColours::Direct});
   auto frame = BandFrame();

@@ -369,7 +369,7 @@ void RenderTermGfxFrame(TermGfxRenderer& r, const TermGfxFrame& f, const TermGfx
     MakeCanvas(r);
     r.screenKnown = false;
   }
-  const bool all = !r.screenKnown;
+  bool all = !r.screenKnown;
   if (all) ClearScreen(r, out);
   if (all || !SamePicture(f, r.last)) {
     if (r.caps.pixels == TermGfxPixels::Symbols) {
@@ -382,6 +382,9 @@ void RenderTermGfxFrame(TermGfxRenderer& r, const TermGfxFrame& f, const TermGfx
       const int width = layout.columns * layout.cellWidth, height = layout.rows * layout.cellHeight;
       chafa_canvas_draw_all_pixels(r.canvas, CHAFA_PIXEL_RGBA8_UNASSOCIATED, r.rgba, width, height, width * 4);
       SendPixelPicture(r, out);
+      // chafa's sixels end on a whole band of six pixel rows, black below
+      // the picture: the line under it may have lost its top.
+      if (r.caps.pixels == TermGfxPixels::Sixels && height % 6 != 0) all = true;
     }
     ++r.framesDrawn;
   }
