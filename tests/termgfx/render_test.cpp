@@ -89,7 +89,11 @@ TEST_P(TermGfxColoursTest, EveryPaletteColourShowsAsItsOwnColour) {
 
 INSTANTIATE_TEST_SUITE_P(AllModes, TermGfxColoursTest,
                          ::testing::Values(TermGfxColours::Direct, TermGfxColours::Indexed240,
-                                           TermGfxColours::Ansi16));
+                                           TermGfxColours::Ansi16),
+                         [](const ::testing::TestParamInfo<TermGfxColours>& info) {
+                           const char* names[] = {"Direct", "Indexed240", "Ansi16"};
+                           return std::string(names[static_cast<int>(info.param)]);
+                         });
 
 TEST(TermGfxRender, TheFirstFrameClearsTheScreenAndDrawsThePictureWhereItsLayoutSays) {
   RenderRig rig({TermGfxPixels::Symbols, TermGfxColours::Direct});

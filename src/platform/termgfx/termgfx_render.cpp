@@ -50,7 +50,7 @@ void ResetAttributes(TermGfxRenderer& r, TermGfxSink& out) {
 void ClearScreen(TermGfxRenderer& r, TermGfxSink& out) {
   char seq[CHAFA_TERM_SEQ_LENGTH_MAX + 1];
   ResetAttributes(r, out);
-  if (r.caps.pixels == TermGfxPixels::Kitty) EmitText(out, "\x1b_Ga=d\x1b\\");  // chafa 1.12 has no delete
+  if (r.caps.pixels == TermGfxPixels::Kitty) SinkWrite(out, TermGfxKittyDelete.data(), TermGfxKittyDelete.size());
   Emit(out, seq, chafa_term_info_emit_clear(r.info, seq));
   Emit(out, seq, chafa_term_info_emit_disable_cursor(r.info, seq));
 }
@@ -200,7 +200,7 @@ void SendSixels(TermGfxSink& out, const GString* text) {
 
 void SendPixelPicture(TermGfxRenderer& r, TermGfxSink& out) {
   GString* text = chafa_canvas_print(r.canvas, r.info);
-  if (r.caps.pixels == TermGfxPixels::Kitty) EmitText(out, "\x1b_Ga=d\x1b\\");  // the last frame's image
+  if (r.caps.pixels == TermGfxPixels::Kitty) SinkWrite(out, TermGfxKittyDelete.data(), TermGfxKittyDelete.size());
   MoveTo(r, out, r.layout.left, r.layout.top);
   if (r.caps.pixels == TermGfxPixels::Sixels)
     SendSixels(out, text);
@@ -329,8 +329,8 @@ TermGfxLayout PlaceTermGfxPicture(TermGfxPixels pixels, const TermGfxSize& t, in
     l.columns = std::min(columns, (l.pixelWidth + l.cellWidth - 1) / l.cellWidth);
     l.rows = std::min(rows, (l.pixelHeight + l.cellHeight - 1) / l.cellHeight);
   }
-  l.left = (columns - l.columns) / 2;
-  l.top = (rows - l.rows) / 2;
+  l.left = (std::max(t.columns, columns) - l.columns) / 2;
+  l.top = (std::max(t.rows - 1, rows) - l.rows) / 2;
   return l;
 }
 

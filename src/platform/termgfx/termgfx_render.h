@@ -31,6 +31,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "platform/console.h"
 #include "platform/graph.h"
@@ -40,6 +41,10 @@ struct ChafaCanvas;
 struct ChafaSymbolMap;
 
 enum class TermGfxPixels : std::uint8_t { Symbols, Sixels, Kitty };
+
+// The kitty protocol's "delete every image shown" (chafa 1.12 has no
+// sequence for it): a new frame, or the console, replaces the last image.
+inline constexpr std::string_view TermGfxKittyDelete = "\x1b_Ga=d\x1b\\";
 enum class TermGfxColours : std::uint8_t { Direct, Indexed240, Ansi16 };
 
 struct TermGfxCaps {

@@ -150,7 +150,8 @@ void SendClosing(TerminalGraphics& tg) {
   out.used = 0;
   const char* reset = "\x1b\\\x1b[0m";
   SinkWrite(out, reset, std::strlen(reset));
-  if (tg.renderer.caps.pixels == TermGfxPixels::Kitty) SinkWrite(out, "\x1b_Ga=d\x1b\\", 8);
+  if (tg.renderer.caps.pixels == TermGfxPixels::Kitty)
+    SinkWrite(out, TermGfxKittyDelete.data(), TermGfxKittyDelete.size());
   const char* clear = "\x1b[H\x1b[2J\x1b[?25h";
   SinkWrite(out, clear, std::strlen(clear));
   SinkFlush(out);
