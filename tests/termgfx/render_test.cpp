@@ -87,13 +87,15 @@ TEST_P(TermGfxColoursTest, EveryPaletteColourShowsAsItsOwnColour) {
   EXPECT_EQ(distinct.size(), 16u) << "two palette colours look the same";
 }
 
+std::string ModeName(const ::testing::TestParamInfo<TermGfxColours>& info) {
+  static const char* const names[] = {"Direct", "Indexed240", "Ansi16"};
+  return names[static_cast<int>(info.param)];
+}
+
 INSTANTIATE_TEST_SUITE_P(AllModes, TermGfxColoursTest,
                          ::testing::Values(TermGfxColours::Direct, TermGfxColours::Indexed240,
                                            TermGfxColours::Ansi16),
-                         [](const ::testing::TestParamInfo<TermGfxColours>& info) {
-                           const char* names[] = {"Direct", "Indexed240", "Ansi16"};
-                           return std::string(names[static_cast<int>(info.param)]);
-                         });
+                         ModeName);
 
 TEST(TermGfxRender, TheFirstFrameClearsTheScreenAndDrawsThePictureWhereItsLayoutSays) {
   RenderRig rig({TermGfxPixels::Symbols, TermGfxColours::Direct});
