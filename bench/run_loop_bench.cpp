@@ -9,7 +9,7 @@
 //
 // Normal mode also runs with the terminal graphics back end: block symbols
 // in direct colour for a 100 x 30 terminal written to /dev/null, and sixels
-// at 640 x 480 written to a pipe that a reader drains at about 2 MB/s, a slow
+// at 640 x 480 written to a pipe that a reader drains at about 200 KB/s, a slow
 // terminal, so that frames must be dropped. "frames/s" is then the frames
 // the presenter sent.
 #include <benchmark/benchmark.h>
@@ -72,8 +72,8 @@ void PresentFrame(void* context, const GraphSurface& g) {
 // How the surface is shown.
 enum class Shown { Window, TerminalSymbols, TerminalSixelsSlow };
 
-// A terminal that takes about 2 MB a second: a pipe read 4 KB at a time,
-// every 2 ms, until it is closed.
+// A terminal that takes about 200 KB a second (a slow link): a pipe read 4 KB
+// at a time, every 20 ms, until it is closed.
 struct SlowTerminal {
   int fds[2] = {-1, -1};
   std::thread reader;
@@ -84,7 +84,7 @@ void OpenSlowTerminal(SlowTerminal& t) {
   fcntl(t.fds[1], F_SETFL, O_NONBLOCK);  // as the terminal graphics' own output is
   t.reader = std::thread([fd = t.fds[0]] {
     char buffer[4096];
-    while (read(fd, buffer, sizeof buffer) > 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    while (read(fd, buffer, sizeof buffer) > 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   });
 }
 
