@@ -8,7 +8,7 @@
 # of the same run has them, cell by cell of the symbol grid. n, c and n give
 # the mode-change line on the last row; a larger pane gets the picture at
 # its new size; v and the summary end with exit code 0 and the terminal's
-# mode as it was.
+# mode as it was. Ctrl+C during the run gives the terminal back too.
 # Refusals, before anything is shown: no display and a piped output, TERM
 # dumb, an unknown option, --window with no display. A pane smaller than
 # 80 x 25: one line saying the size needed, then the program as usual.
@@ -292,5 +292,19 @@ wait_pane graphics 'A szimuláció [0-9-]* lépést tett meg' || stop "graphics:
 pane_text graphics | grep -q '▐\|▄\|▀' && fail "graphics: the picture is still on the screen with the summary"
 page_until graphics 'Itt a vége' || fail "graphics: no closing text"
 finish graphics 0
+[ "$(tm display-message -p -t main:graphics '#{cursor_flag}')" = 1 ] || fail "graphics: the cursor is hidden after the end"
+
+# Ctrl+C while the picture is drawn: the terminal is given back all the same.
+start_in_pane interrupt 80 25 "${nodisplay[@]}" "$program"
+page_until interrupt "${prompts[0]:0:20}" || stop "interrupt: the help pages did not lead to the questions"
+dialog interrupt 100 100 3000 0.5 0.8 0.2 3 || stop "interrupt: a question did not come"
+wait_pane interrupt '▐' || stop "interrupt: no picture after the questions"
+tm send-keys -t main:interrupt n
+sleep 0.5
+tm send-keys -t main:interrupt C-c
+finish interrupt 130
+[ "$(tm display-message -p -t main:interrupt '#{alternate_on}')" = 0 ] || fail "interrupt: the pane is still on the alternate screen"
+[ "$(tm display-message -p -t main:interrupt '#{cursor_flag}')" = 1 ] || fail "interrupt: the cursor is hidden after the end"
+pane_text interrupt | grep -q '▐\|▄\|▀' && fail "interrupt: the picture is left on the screen"
 
 report
