@@ -80,7 +80,7 @@ void NoteSmallTerminal() {
   if (size.ws_col >= ConsoleWidth && size.ws_row >= ConsoleHeight) return;
   std::fprintf(stderr,
                "Lemvaris: a terminál %d x %d karakteres; a program legalább %d x %d karakteres "
-               "terminált kíván, ebben csak egy része látszik.\n",
+               "terminált kíván, ebben a szöveges képernyőnek csak egy része látszik.\n",
                size.ws_col, size.ws_row, ConsoleWidth, ConsoleHeight);
   usleep(SmallTerminalNoteMs * 1000);
 }
