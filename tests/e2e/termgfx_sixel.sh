@@ -5,7 +5,8 @@
 # netpbm's pngtopnm). Where the terminal's pixels hold 640 x 480 at 1:1 the
 # picture equals the screen pixel for pixel; scaled up for a larger terminal
 # and scaled back (nearest pixel) it equals the screen in at least 99% of
-# pixels; at any size each of its pixels is the screen's at its place.
+# pixels; at any size each of its pixels is the screen's at its place. The
+# next frame sends only the changed bands, which decode to the new screen.
 # Colours match within sixel's percent steps (one unit of 255/100).
 set -uo pipefail
 build=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
@@ -22,9 +23,10 @@ done
 # the screen's pixels the decoded picture must match.
 check() {
   local name=$1 share=$6
-  local picture
-  picture=$("$probe" sixels "$2" "$3" "$4" "$5" "$work/$name.bin" "$work/$name.png") ||
+  picture_line=$("$probe" sixels "$2" "$3" "$4" "$5" "$work/$name.bin" "$work/$name.png") ||
     { fail "$name: the probe failed"; return; }
+  local picture
+  picture=$(cut -d' ' -f1-3 <<<"$picture_line")
   # The frame's one sixel image, from its DCS to its string terminator.
   python3 - "$work/$name.bin" "$work/$name.six" <<'PY' || { fail "$name: no sixel image in the frame"; return; }
 import sys
@@ -77,8 +79,67 @@ for y in range(ph):
 PY
 }
 
+# check_update NAME: the probe's second frame (50 moves later) sends only
+# images of the bands that changed, each at its cell row; each decodes to the
+# new screen's pixels at its place, and together they cover every changed row.
+check_update() {
+  local name=$1
+  read -r _ pw ph top ch <<<"$picture_line"
+  python3 - "$work/$name.bin.2" "$work/$name.band" <<'PY' >"$work/$name.bands" || { fail "$name: no bands in the update"; return; }
+import re, sys
+data = open(sys.argv[1], 'rb').read()
+assert b'\x1b[2J' not in data, 'the update clears the screen'
+for k, m in enumerate(re.finditer(rb'\x1b\[(\d+);(\d+)H(\x1bP.*?\x1b\\)', data, re.S)):
+    open('%s%d.six' % (sys.argv[2], k), 'wb').write(m.group(3))
+    print(k, int(m.group(1)) - 1)
+PY
+  [ -s "$work/$name.bands" ] || { fail "$name: the update has no image"; return; }
+  pngtopnm "$work/$name.png.2" >"$work/$name.screen2.ppm" || { fail "$name: pngtopnm failed"; return; }
+  local k row
+  while read -r k row; do
+    sixel2png -i "$work/$name.band$k.six" -o "$work/$name.band$k.png" 2>/dev/null &&
+      pngtopnm "$work/$name.band$k.png" >"$work/$name.band$k.ppm" || { fail "$name: band $k does not decode"; return; }
+  done <"$work/$name.bands"
+  python3 - "$work/$name.screen.ppm" "$work/$name.screen2.ppm" "$work/$name.bands" "$work/$name.band" \
+    "$pw" "$ph" "$top" "$ch" <<'PY' || fail "$name: the update differs (see above)"
+import sys
+def ppm(path):
+    parts = open(path, 'rb').read().split(maxsplit=4)
+    return int(parts[1]), int(parts[2]), parts[4]
+sw, sh, before = ppm(sys.argv[1])
+_, _, after = ppm(sys.argv[2])
+pw, ph, top, ch = (int(v) for v in sys.argv[5:9])
+source_row = lambda y: (2 * y + 1) * sh // (2 * ph)
+covered = set()
+for line in open(sys.argv[3]):
+    k, row = (int(v) for v in line.split())
+    bw, bh, band = ppm('%s%d.ppm' % (sys.argv[4], k))
+    y0 = (row - top) * ch
+    assert bh % 6 == 0, 'band %d is %d pixel rows' % (k, bh)
+    for y in range(bh):
+        if y0 + y >= ph:
+            break
+        covered.add(y0 + y)
+        sy = source_row(y0 + y)
+        for x in range(pw):
+            sx = (2 * x + 1) * sw // (2 * pw)
+            a = after[3 * (sy * sw + sx):3 * (sy * sw + sx) + 3]
+            b = band[3 * (y * bw + x):3 * (y * bw + x) + 3]
+            assert all(abs(a[i] - b[i]) <= 3 for i in range(3)), (k, x, y0 + y, a.hex(), b.hex())
+changed = [y for y in range(ph) if before[3 * sw * source_row(y):3 * sw * (source_row(y) + 1)] !=
+           after[3 * sw * source_row(y):3 * sw * (source_row(y) + 1)]]
+assert changed, 'nothing changed in 50 moves'
+missing = [y for y in changed if y not in covered]
+assert not missing, 'changed rows not sent: %s' % missing[:10]
+print('update: %d images, %d of %d picture rows sent, all %d changed ones' % (
+    sum(1 for _ in open(sys.argv[3])), len(covered), ph, len(changed)))
+PY
+}
+
 check one_to_one 100 31 8 16 1.0   # 80 x 30 cells of 8 x 16: 640 x 480
+check_update one_to_one
 check larger 120 40 9 18 0.99      # 936 x 702, cells not on pixel edges
+check_update larger
 # 448 x 336: a terminal smaller than the screen must leave out 3 rows and
 # columns in 10, so only the pixels it kept can come back.
 check smaller 80 25 7 14 0.95

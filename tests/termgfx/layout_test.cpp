@@ -53,8 +53,20 @@ TEST(TermGfxLayout, PixelModesScaleWithTheAspectKeptAndCellsCoverThePicture) {
   l = PlaceTermGfxPicture(TermGfxPixels::Kitty, {400, 200, 20, 40}, 640, 480);
   EXPECT_EQ(l.pixelHeight, 1520);
   EXPECT_EQ(l.pixelWidth, 2027);
-  EXPECT_LE(l.columns * l.cellWidth, TermGfxMaxPixelWidth);
-  EXPECT_LE(l.rows * l.cellHeight, TermGfxMaxPixelHeight);
+  for (TermGfxPixels mode : {TermGfxPixels::Kitty, TermGfxPixels::Sixels}) {
+    for (int cell = 7; cell <= 41; ++cell) {
+      l = PlaceTermGfxPicture(mode, {400, 200, cell / 2 + 1, cell}, 640, 480);
+      EXPECT_LE(l.columns * l.cellWidth, TermGfxMaxPixelWidth) << cell;
+      EXPECT_LE(l.rows * l.cellHeight, TermGfxMaxPixelHeight) << cell;
+    }
+  }
+  // Sixels: chafa's image ends on a whole band of six pixel rows, so the
+  // picture is scaled to the whole bands its cells hold: 19 rows of 16
+  // pixels hold 300 (not 304), 400 across.
+  l = PlaceTermGfxPicture(TermGfxPixels::Sixels, {60, 20, 8, 16}, 640, 480);
+  EXPECT_EQ(l.pixelHeight, 300);
+  EXPECT_EQ(l.pixelWidth, 400);
+  EXPECT_EQ(l.rows, 19);
 }
 
 TEST(TermGfxLayout, EveryTerminalKeepsThePictureInsideAndTheLastRowFree) {
@@ -70,6 +82,12 @@ TEST(TermGfxLayout, EveryTerminalKeepsThePictureInsideAndTheLastRowFree) {
           ASSERT_GE(l.top, 0);
           ASSERT_LE(l.left + l.columns, columns);
           ASSERT_LE(l.top + l.rows, rows - 1);
+          if (mode == TermGfxPixels::Sixels) {
+            // The cells hold the picture in whole bands of six pixel rows.
+            const int cellPixels = l.rows * l.cellHeight;
+            ASSERT_GE(cellPixels - cellPixels % 6, l.pixelHeight);
+            ASSERT_GE(l.columns * l.cellWidth, l.pixelWidth);
+          }
           // As large as it can be: one more cell across or down would not fit
           // the aspect (within a cell's rounding).
           const double across = double(l.columns) * l.cellWidth, down = double(l.rows) * l.cellHeight;

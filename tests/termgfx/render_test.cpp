@@ -235,18 +235,30 @@ TEST(TermGfxRender, SixelsAreOneImageAtThePicturesCornerSentOnlyWhenTheSurfaceCh
   EXPECT_EQ(screen.clears, 0);
 }
 
-TEST(TermGfxRender, ALineUnderSixelsThatEndInsideABandOfSixIsSentAgain) {
-  // 19 rows of 16 pixels: 304, the last band of six reaches 2 rows past it.
+TEST(TermGfxRender, SixelsAfterTheFirstSendOnlyTheChangedRowsInWholeBandsOfSix) {
+  // 19 rows of 16 pixels hold a picture of 300 pixel rows; the line below.
   RenderRig rig({TermGfxPixels::Sixels, TermGfxColours::Direct});
   auto frame = BandFrame();
   frame->line[0] = ConsoleCell{'x', NormalAttribute};
-  rig.Render(*frame, {60, 20, 8, 16});
-  FillFrame(*frame, 0, 0, 0, 0, White);
+  const std::string whole = rig.Render(*frame, {60, 20, 8, 16});
+  EXPECT_NE(whole.find("\"1;1;400;300"), std::string::npos);
+  // The bottom row of the screen changes: the last cell row, grown upwards
+  // to three rows (48 pixels), at its place; nothing else, no line.
+  FillFrame(*frame, 0, 479, 639, 479, White);
   ReadScreen screen = MakeReadScreen(60, 20);
-  Feed(screen, rig.Render(*frame, {60, 20, 8, 16}));
+  const std::string bottom = rig.Render(*frame, {60, 20, 8, 16});
+  Feed(screen, bottom);
   EXPECT_EQ(screen.images, 1);
-  EXPECT_EQ(screen.rowsMovedTo.back(), 19);
-  EXPECT_EQ(screen.at(0, 19).ch, U'x');
+  EXPECT_EQ(screen.rowsMovedTo, std::vector<int>{16});
+  EXPECT_NE(bottom.find("\"1;1;400;48"), std::string::npos);
+  EXPECT_LT(bottom.size() * 3, whole.size());
+  // Two places far apart: two images.
+  FillFrame(*frame, 0, 0, 9, 0, Yellow);
+  FillFrame(*frame, 0, 300, 9, 300, Yellow);
+  ForgetTouches(screen);
+  Feed(screen, rig.Render(*frame, {60, 20, 8, 16}));
+  EXPECT_EQ(screen.images, 2);
+  EXPECT_EQ(screen.rowsMovedTo, (std::vector<int>{0, 11}));  // screen row 300 is picture row 187
 }
 
 TEST(TermGfxRender, KittyImagesReplaceTheLastOne) {

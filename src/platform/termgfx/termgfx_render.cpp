@@ -78,10 +78,10 @@ ChafaPixelMode PixelModeOf(TermGfxPixels pixels) {
   return CHAFA_PIXEL_MODE_SYMBOLS;
 }
 
-void MakeCanvas(TermGfxRenderer& r) {
-  if (r.canvas != nullptr) chafa_canvas_unref(r.canvas);
+// A canvas of the layout's columns and this many rows.
+ChafaCanvas* NewCanvas(const TermGfxRenderer& r, int rows) {
   ChafaCanvasConfig* config = chafa_canvas_config_new();
-  chafa_canvas_config_set_geometry(config, r.layout.columns, r.layout.rows);
+  chafa_canvas_config_set_geometry(config, r.layout.columns, rows);
   chafa_canvas_config_set_cell_geometry(config, r.layout.cellWidth, r.layout.cellHeight);
   chafa_canvas_config_set_canvas_mode(config, CanvasModeOf(r.caps));
   chafa_canvas_config_set_pixel_mode(config, PixelModeOf(r.caps.pixels));
@@ -92,8 +92,22 @@ void MakeCanvas(TermGfxRenderer& r) {
   chafa_canvas_config_set_dither_mode(config, CHAFA_DITHER_MODE_NONE);
   chafa_canvas_config_set_color_space(config, CHAFA_COLOR_SPACE_RGB);
   chafa_canvas_config_set_color_extractor(config, CHAFA_COLOR_EXTRACTOR_AVERAGE);
-  r.canvas = chafa_canvas_new(config);
+  ChafaCanvas* canvas = chafa_canvas_new(config);
   chafa_canvas_config_unref(config);
+  return canvas;
+}
+
+void MakeCanvas(TermGfxRenderer& r) {
+  if (r.canvas != nullptr) chafa_canvas_unref(r.canvas);
+  r.canvas = NewCanvas(r, r.layout.rows);
+}
+
+// The pixel rows chafa's sixels have in cells of this many: whole bands of six.
+int SixelHeight(int cellPixels) { return cellPixels - cellPixels % 6; }
+
+// The surface row that picture row y (of pixelHeight) shows, nearest.
+int SourceRow(int y, int pixelHeight, int height) {
+  return static_cast<int>((2L * y + 1) * height / (2L * pixelHeight));
 }
 
 void PutRgba(std::uint8_t* p, std::uint32_t rgb) {
@@ -126,8 +140,7 @@ void ScaledToRgba(TermGfxRenderer& r, const TermGfxFrame& f) {
       for (int x = 0; x < width; ++x) PutRgba(row + 4 * x, 0);
       continue;
     }
-    const int sy = static_cast<int>((2L * y + 1) * f.height / (2L * l.pixelHeight));
-    const std::uint8_t* source = f.pixels + static_cast<long>(sy) * f.width;
+    const std::uint8_t* source = f.pixels + static_cast<long>(SourceRow(y, l.pixelHeight, f.height)) * f.width;
     for (int x = 0; x < width; ++x) {
       std::uint32_t c = 0;
       if (x < l.pixelWidth)
@@ -198,7 +211,12 @@ void SendSixels(TermGfxSink& out, const GString* text) {
   SinkWrite(out, p, static_cast<std::size_t>(end - p));
 }
 
+// The picture as one image; the last frame's image goes first (kitty).
 void SendPixelPicture(TermGfxRenderer& r, TermGfxSink& out) {
+  const int width = r.layout.columns * r.layout.cellWidth;
+  int height = r.layout.rows * r.layout.cellHeight;
+  if (r.caps.pixels == TermGfxPixels::Sixels) height = SixelHeight(height);  // as chafa's canvas: no rescale
+  chafa_canvas_draw_all_pixels(r.canvas, CHAFA_PIXEL_RGBA8_UNASSOCIATED, r.rgba, width, height, width * 4);
   GString* text = chafa_canvas_print(r.canvas, r.info);
   if (r.caps.pixels == TermGfxPixels::Kitty) SinkWrite(out, TermGfxKittyDelete.data(), TermGfxKittyDelete.size());
   MoveTo(r, out, r.layout.left, r.layout.top);
@@ -207,6 +225,46 @@ void SendPixelPicture(TermGfxRenderer& r, TermGfxSink& out) {
   else
     SinkWrite(out, text->str, text->len);
   g_string_free(text, TRUE);
+}
+
+// Sixels: the picture's cell rows first..last as an image of their own.
+void SendSixelBand(TermGfxRenderer& r, TermGfxSink& out, int first, int last) {
+  const TermGfxLayout& l = r.layout;
+  const int width = l.columns * l.cellWidth, rows = last - first + 1;
+  ChafaCanvas* canvas = NewCanvas(r, rows);
+  chafa_canvas_draw_all_pixels(canvas, CHAFA_PIXEL_RGBA8_UNASSOCIATED, r.rgba + 4L * first * l.cellHeight * width,
+                               width, rows * l.cellHeight, width * 4);
+  GString* text = chafa_canvas_print(canvas, r.info);
+  MoveTo(r, out, l.left, l.top + first);
+  SendSixels(out, text);
+  g_string_free(text, TRUE);
+  chafa_canvas_unref(canvas);
+}
+
+// Sixels after a frame the terminal shows: only the bands of cell rows whose
+// pixels changed, each grown to whole bands of six pixel rows (chafa leaves
+// out the rest); the whole picture when no band can be.
+void SendChangedSixels(TermGfxRenderer& r, TermGfxSink& out, const TermGfxFrame& f) {
+  const TermGfxLayout& l = r.layout;
+  bool sourceChanged[GraphMaxHeight];
+  for (int y = 0; y < f.height; ++y)
+    sourceChanged[y] = std::memcmp(f.pixels + static_cast<long>(y) * f.width,
+                                   r.last.pixels + static_cast<long>(y) * f.width, static_cast<std::size_t>(f.width)) != 0;
+  bool rowChanged[TermGfxMaxRows] = {};
+  for (int y = 0; y < l.pixelHeight; ++y)
+    if (sourceChanged[SourceRow(y, l.pixelHeight, f.height)]) rowChanged[y / l.cellHeight] = true;
+  auto wholeBands = [&](int first, int last) { return (last - first + 1) * l.cellHeight % 6 == 0; };
+  for (int first = 0; first < l.rows; ++first) {
+    if (!rowChanged[first]) continue;
+    int last = first;
+    // A single unchanged row between two changed ones: one image is cheaper.
+    while (last + 1 < l.rows && (rowChanged[last + 1] || (last + 2 < l.rows && rowChanged[last + 2]))) ++last;
+    while (!wholeBands(first, last) && last + 1 < l.rows) ++last;
+    while (!wholeBands(first, last) && first > 0) --first;
+    if (!wholeBands(first, last)) return SendPixelPicture(r, out);
+    SendSixelBand(r, out, first, last);
+    first = last;
+  }
 }
 
 // SGR for a console attribute in the 16 ANSI colours.
@@ -312,12 +370,15 @@ TermGfxLayout PlaceTermGfxPicture(TermGfxPixels pixels, const TermGfxSize& t, in
   l.cellHeight = known ? t.cellHeight : TermGfxAssumedCellHeight;
   const int columns = std::clamp(t.columns, 1, TermGfxMaxColumns);
   const int rows = std::clamp(t.rows - 1, 1, TermGfxMaxRows);  // the last row is the line's
+  // chafa's sixels stop at the last whole band of six pixel rows its cells hold.
+  const int usableHeight = pixels == TermGfxPixels::Sixels ? SixelHeight(rows * l.cellHeight) : rows * l.cellHeight;
   double scale = std::min(static_cast<double>(columns) * l.cellWidth / width,
-                          static_cast<double>(rows) * l.cellHeight / height);
+                          static_cast<double>(usableHeight) / height);
   if (pixels != TermGfxPixels::Symbols) {
     // The cells that cover the picture must fit the pixel buffer.
     const int widest = TermGfxMaxPixelWidth / l.cellWidth * l.cellWidth;
-    const int tallest = TermGfxMaxPixelHeight / l.cellHeight * l.cellHeight;
+    int tallest = TermGfxMaxPixelHeight / l.cellHeight * l.cellHeight;
+    if (pixels == TermGfxPixels::Sixels) tallest = SixelHeight(tallest - l.cellHeight);  // room for one more row
     scale = std::min({scale, static_cast<double>(widest) / width, static_cast<double>(tallest) / height});
   }
   if (pixels == TermGfxPixels::Symbols) {
@@ -328,6 +389,7 @@ TermGfxLayout PlaceTermGfxPicture(TermGfxPixels pixels, const TermGfxSize& t, in
     l.pixelHeight = std::max(1, static_cast<int>(std::lround(height * scale)));
     l.columns = std::min(columns, (l.pixelWidth + l.cellWidth - 1) / l.cellWidth);
     l.rows = std::min(rows, (l.pixelHeight + l.cellHeight - 1) / l.cellHeight);
+    if (pixels == TermGfxPixels::Sixels && SixelHeight(l.rows * l.cellHeight) < l.pixelHeight) ++l.rows;
   }
   l.left = (std::max(t.columns, columns) - l.columns) / 2;
   l.top = (std::max(t.rows - 1, rows) - l.rows) / 2;
@@ -369,7 +431,7 @@ void RenderTermGfxFrame(TermGfxRenderer& r, const TermGfxFrame& f, const TermGfx
     MakeCanvas(r);
     r.screenKnown = false;
   }
-  bool all = !r.screenKnown;
+  const bool all = !r.screenKnown;
   if (all) ClearScreen(r, out);
   if (all || !SamePicture(f, r.last)) {
     if (r.caps.pixels == TermGfxPixels::Symbols) {
@@ -379,12 +441,10 @@ void RenderTermGfxFrame(TermGfxRenderer& r, const TermGfxFrame& f, const TermGfx
       SendSymbolRows(r, out, all);
     } else {
       ScaledToRgba(r, f);
-      const int width = layout.columns * layout.cellWidth, height = layout.rows * layout.cellHeight;
-      chafa_canvas_draw_all_pixels(r.canvas, CHAFA_PIXEL_RGBA8_UNASSOCIATED, r.rgba, width, height, width * 4);
-      SendPixelPicture(r, out);
-      // chafa's sixels end on a whole band of six pixel rows, black below
-      // the picture: the line under it may have lost its top.
-      if (r.caps.pixels == TermGfxPixels::Sixels && height % 6 != 0) all = true;
+      if (r.caps.pixels == TermGfxPixels::Sixels && !all)
+        SendChangedSixels(r, out, f);
+      else
+        SendPixelPicture(r, out);
     }
     ++r.framesDrawn;
   }
