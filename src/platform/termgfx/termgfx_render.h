@@ -21,8 +21,12 @@
 //   240 colours that do not depend on the terminal's theme. A cell that
 //   mixes colours shows chafa's average of them.
 // - Sent: only what changed. Symbols: the rows whose cells differ from what
-//   the terminal shows; pixel modes: the whole picture when the surface
-//   changed; the line when it changed. After ForgetTermGfxScreen, everything.
+//   the terminal shows; sixels: images of the bands of cell rows whose
+//   pixels changed (whole bands of six pixel rows); kitty: the whole picture
+//   when the surface changed; the line when it changed. After
+//   ForgetTermGfxScreen, or at a new size, everything.
+// - Sixels: chafa ends an image on its last whole band of six pixel rows, so
+//   the picture is scaled to the whole bands its cells hold.
 //
 // Dependencies: libchafa 1.12 (ChafaTermDb, ChafaCanvas, ChafaSymbolMap), the
 // standard palette, the console model (for the line's cells).
