@@ -197,7 +197,9 @@ void RunLoopIn(benchmark::State& state, RunMode mode, Shown shown = Shown::Windo
 void NormalMode(benchmark::State& state) { RunLoopIn(state, Normal); }
 void QuietMode(benchmark::State& state) { RunLoopIn(state, Csendes); }
 void NormalModeTerminalSymbols(benchmark::State& state) { RunLoopIn(state, Normal, Shown::TerminalSymbols); }
-void NormalModeTerminalSixels(benchmark::State& state) { RunLoopIn(state, Normal, Shown::TerminalSixelsSlow); }
+void NormalModeTerminalSixels(benchmark::State& state) {
+  RunLoopIn(state, Normal, Shown::TerminalSixelsSlow);
+}
 
 // The moves alone, as lemvaris-batch makes them.
 void BareMoves(benchmark::State& state) {
@@ -230,7 +232,8 @@ void RenderFrames(benchmark::State& state, TermGfxPixels pixels) {
     std::memcpy(frame->pixels, rig->graph.pixels, static_cast<std::size_t>(frame->width) * frame->height);
     RenderTermGfxFrame(*renderer, *frame, {100, 31, 8, 16}, *sink);
   }
-  state.counters["bytes_per_frame"] = static_cast<double>(sink->written) / static_cast<double>(state.iterations());
+  state.counters["bytes_per_frame"] =
+      static_cast<double>(sink->written) / static_cast<double>(state.iterations());
   close(sink->fd);
   FreeTermGfxRenderer(*renderer);
 }

@@ -57,9 +57,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   TermGfxCaps caps{TermGfxPixels::Symbols, TermGfxColours::Direct};
-  if (std::strcmp(argv[1], "sixels") == 0) caps.pixels = TermGfxPixels::Sixels;
-  else if (std::strcmp(argv[1], "kitty") == 0) caps.pixels = TermGfxPixels::Kitty;
-  else if (std::strcmp(argv[1], "symbols") != 0) return 2;
+  if (std::strcmp(argv[1], "sixels") == 0)
+    caps.pixels = TermGfxPixels::Sixels;
+  else if (std::strcmp(argv[1], "kitty") == 0)
+    caps.pixels = TermGfxPixels::Kitty;
+  else if (std::strcmp(argv[1], "symbols") != 0)
+    return 2;
   const TermGfxSize size{std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5])};
 
   auto r = std::make_unique<Records>();

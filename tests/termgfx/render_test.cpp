@@ -36,7 +36,8 @@ std::uint32_t Xterm256(int n) {
 }
 
 std::uint32_t Rgb(int i) {
-  return std::uint32_t(StandardPalette[i].red << 16 | StandardPalette[i].green << 8 | StandardPalette[i].blue);
+  return std::uint32_t(StandardPalette[i].red << 16 | StandardPalette[i].green << 8 |
+                       StandardPalette[i].blue);
 }
 
 int Distance(std::uint32_t a, std::uint32_t b) {
@@ -53,8 +54,10 @@ std::uint32_t Expected(TermGfxColours mode, int i) {
   // The palette's blue, green, red bits in ANSI's red, green, blue order.
   static const int ansi[16] = {0, 4, 2, 6, 1, 5, 3, 7, 8, 12, 10, 14, 9, 13, 11, 15};
   switch (mode) {
-    case TermGfxColours::Direct: return DirectKind | Rgb(i);
-    case TermGfxColours::Ansi16: return Ansi16Kind | std::uint32_t(ansi[i]);
+    case TermGfxColours::Direct:
+      return DirectKind | Rgb(i);
+    case TermGfxColours::Ansi16:
+      return Ansi16Kind | std::uint32_t(ansi[i]);
     case TermGfxColours::Indexed240: {
       int best = 16;
       for (int n = 17; n < 256; ++n)
@@ -100,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(AllModes, TermGfxColoursTest,
 TEST(TermGfxRender, TheFirstFrameClearsTheScreenAndDrawsThePictureWhereItsLayoutSays) {
   RenderRig rig({TermGfxPixels::Symbols, TermGfxColours::Direct});
   auto frame = BlackFrame();
-  FillFrame(*frame, 6, 6, 634, 8, White);      // the top of the thick border, inside cell row 0
+  FillFrame(*frame, 6, 6, 634, 8, White);       // the top of the thick border, inside cell row 0
   FillFrame(*frame, 0, 470, 639, 479, Yellow);  // the lower half of cell row 23
   ReadScreen screen = MakeReadScreen(80, 25);
   Feed(screen, rig.Render(*frame, Pane80x25));

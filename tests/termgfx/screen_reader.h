@@ -11,9 +11,9 @@
 
 // A colour as the terminal was told it: kind in the top byte.
 inline constexpr std::uint32_t DefaultColour = 0xFFFFFFFF;
-inline constexpr std::uint32_t DirectKind = 0x01000000;   // | 0xRRGGBB
+inline constexpr std::uint32_t DirectKind = 0x01000000;      // | 0xRRGGBB
 inline constexpr std::uint32_t Indexed256Kind = 0x02000000;  // | n
-inline constexpr std::uint32_t Ansi16Kind = 0x03000000;   // | 0..15
+inline constexpr std::uint32_t Ansi16Kind = 0x03000000;      // | 0..15
 
 struct ReadCell {
   char32_t ch = U' ';
@@ -27,12 +27,12 @@ struct ReadScreen {
   int x = 0, y = 0;
   std::uint32_t fg = DefaultColour, bg = DefaultColour;
   bool inverse = false;
-  int moves = 0;          // cursor positionings
-  int clears = 0;         // whole-screen erases
-  int images = 0;         // sixel or kitty images seen
+  int moves = 0;   // cursor positionings
+  int clears = 0;  // whole-screen erases
+  int images = 0;  // sixel or kitty images seen
   bool cursorVisible = true;
   std::vector<int> rowsMovedTo;  // the row of every positioning, in order
-  std::string trouble;    // what the reader did not understand
+  std::string trouble;           // what the reader did not understand
 
   ReadCell& at(int cx, int cy) { return cells[static_cast<std::size_t>(cy * columns + cx)]; }
 };
@@ -154,7 +154,9 @@ inline void Feed(ReadScreen& s, std::string_view b) {
         continue;
       }
       switch (final) {
-        case 'm': Sgr(s, params); break;
+        case 'm':
+          Sgr(s, params);
+          break;
         case 'H':
           s.y = (params.size() > 0 && params[0] > 0 ? params[0] : 1) - 1;
           s.x = (params.size() > 1 && params[1] > 0 ? params[1] : 1) - 1;
@@ -168,9 +170,12 @@ inline void Feed(ReadScreen& s, std::string_view b) {
           }
           break;
         case 'K':
-          for (int x = s.x; x < s.columns && s.y < s.rows; ++x) s.at(x, s.y) = ReadCell{U' ', s.fg, s.bg, true};
+          for (int x = s.x; x < s.columns && s.y < s.rows; ++x)
+            s.at(x, s.y) = ReadCell{U' ', s.fg, s.bg, true};
           break;
-        default: s.trouble += std::string("CSI ") + final + "; "; break;
+        default:
+          s.trouble += std::string("CSI ") + final + "; ";
+          break;
       }
       continue;
     }

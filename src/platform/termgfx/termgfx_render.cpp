@@ -6,8 +6,8 @@
 
 #include <algorithm>  // Required for: std::min, std::max
 #include <cerrno>
-#include <cmath>      // Required for: std::lround
-#include <cstdio>     // Required for: std::snprintf
+#include <cmath>   // Required for: std::lround
+#include <cstdio>  // Required for: std::snprintf
 #include <cstring>
 
 #include "platform/palette.h"
@@ -37,8 +37,8 @@ void EmitText(TermGfxSink& out, const char* text) { SinkWrite(out, text, std::st
 
 void MoveTo(TermGfxRenderer& r, TermGfxSink& out, int column, int row) {
   char seq[CHAFA_TERM_SEQ_LENGTH_MAX + 1];
-  Emit(out, seq, chafa_term_info_emit_cursor_to_pos(r.info, seq, static_cast<guint>(column),
-                                                    static_cast<guint>(row)));
+  Emit(out, seq,
+       chafa_term_info_emit_cursor_to_pos(r.info, seq, static_cast<guint>(column), static_cast<guint>(row)));
 }
 
 void ResetAttributes(TermGfxRenderer& r, TermGfxSink& out) {
@@ -50,7 +50,8 @@ void ResetAttributes(TermGfxRenderer& r, TermGfxSink& out) {
 void ClearScreen(TermGfxRenderer& r, TermGfxSink& out) {
   char seq[CHAFA_TERM_SEQ_LENGTH_MAX + 1];
   ResetAttributes(r, out);
-  if (r.caps.pixels == TermGfxPixels::Kitty) SinkWrite(out, TermGfxKittyDelete.data(), TermGfxKittyDelete.size());
+  if (r.caps.pixels == TermGfxPixels::Kitty)
+    SinkWrite(out, TermGfxKittyDelete.data(), TermGfxKittyDelete.size());
   Emit(out, seq, chafa_term_info_emit_clear(r.info, seq));
   Emit(out, seq, chafa_term_info_emit_disable_cursor(r.info, seq));
 }
@@ -62,18 +63,24 @@ ChafaCanvasMode CanvasModeOf(TermGfxCaps caps) {
   if (caps.pixels == TermGfxPixels::Sixels) return CHAFA_CANVAS_MODE_INDEXED_16;
   if (caps.pixels == TermGfxPixels::Kitty) return CHAFA_CANVAS_MODE_TRUECOLOR;
   switch (caps.colours) {
-    case TermGfxColours::Direct: return CHAFA_CANVAS_MODE_TRUECOLOR;
-    case TermGfxColours::Indexed240: return CHAFA_CANVAS_MODE_INDEXED_240;
-    case TermGfxColours::Ansi16: return CHAFA_CANVAS_MODE_INDEXED_16;
+    case TermGfxColours::Direct:
+      return CHAFA_CANVAS_MODE_TRUECOLOR;
+    case TermGfxColours::Indexed240:
+      return CHAFA_CANVAS_MODE_INDEXED_240;
+    case TermGfxColours::Ansi16:
+      return CHAFA_CANVAS_MODE_INDEXED_16;
   }
   return CHAFA_CANVAS_MODE_INDEXED_16;
 }
 
 ChafaPixelMode PixelModeOf(TermGfxPixels pixels) {
   switch (pixels) {
-    case TermGfxPixels::Symbols: return CHAFA_PIXEL_MODE_SYMBOLS;
-    case TermGfxPixels::Sixels: return CHAFA_PIXEL_MODE_SIXELS;
-    case TermGfxPixels::Kitty: return CHAFA_PIXEL_MODE_KITTY;
+    case TermGfxPixels::Symbols:
+      return CHAFA_PIXEL_MODE_SYMBOLS;
+    case TermGfxPixels::Sixels:
+      return CHAFA_PIXEL_MODE_SIXELS;
+    case TermGfxPixels::Kitty:
+      return CHAFA_PIXEL_MODE_KITTY;
   }
   return CHAFA_PIXEL_MODE_SYMBOLS;
 }
@@ -140,11 +147,11 @@ void ScaledToRgba(TermGfxRenderer& r, const TermGfxFrame& f) {
       for (int x = 0; x < width; ++x) PutRgba(row + 4 * x, 0);
       continue;
     }
-    const std::uint8_t* source = f.pixels + static_cast<long>(SourceRow(y, l.pixelHeight, f.height)) * f.width;
+    const std::uint8_t* source =
+        f.pixels + static_cast<long>(SourceRow(y, l.pixelHeight, f.height)) * f.width;
     for (int x = 0; x < width; ++x) {
       std::uint32_t c = 0;
-      if (x < l.pixelWidth)
-        c = ink[source[(2L * x + 1) * f.width / (2L * l.pixelWidth)] & (PaletteSize - 1)];
+      if (x < l.pixelWidth) c = ink[source[(2L * x + 1) * f.width / (2L * l.pixelWidth)] & (PaletteSize - 1)];
       PutRgba(row + 4 * x, c);
     }
   }
@@ -157,7 +164,8 @@ void SendSymbolRows(TermGfxRenderer& r, TermGfxSink& out, bool all) {
   const char* row = text->str;
   const char* end = text->str + text->len;
   for (int y = 0; y < l.rows && row < end; ++y) {
-    const char* rowEnd = static_cast<const char*>(std::memchr(row, '\n', static_cast<std::size_t>(end - row)));
+    const char* rowEnd =
+        static_cast<const char*>(std::memchr(row, '\n', static_cast<std::size_t>(end - row)));
     if (rowEnd == nullptr) rowEnd = end;
     bool changed = all;
     for (int x = 0; x < l.columns; ++x) {
@@ -218,7 +226,8 @@ void SendPixelPicture(TermGfxRenderer& r, TermGfxSink& out) {
   if (r.caps.pixels == TermGfxPixels::Sixels) height = SixelHeight(height);  // as chafa's canvas: no rescale
   chafa_canvas_draw_all_pixels(r.canvas, CHAFA_PIXEL_RGBA8_UNASSOCIATED, r.rgba, width, height, width * 4);
   GString* text = chafa_canvas_print(r.canvas, r.info);
-  if (r.caps.pixels == TermGfxPixels::Kitty) SinkWrite(out, TermGfxKittyDelete.data(), TermGfxKittyDelete.size());
+  if (r.caps.pixels == TermGfxPixels::Kitty)
+    SinkWrite(out, TermGfxKittyDelete.data(), TermGfxKittyDelete.size());
   MoveTo(r, out, r.layout.left, r.layout.top);
   if (r.caps.pixels == TermGfxPixels::Sixels)
     SendSixels(out, text);
@@ -232,8 +241,9 @@ void SendSixelBand(TermGfxRenderer& r, TermGfxSink& out, int first, int last) {
   const TermGfxLayout& l = r.layout;
   const int width = l.columns * l.cellWidth, rows = last - first + 1;
   ChafaCanvas* canvas = NewCanvas(r, rows);
-  chafa_canvas_draw_all_pixels(canvas, CHAFA_PIXEL_RGBA8_UNASSOCIATED, r.rgba + 4L * first * l.cellHeight * width,
-                               width, rows * l.cellHeight, width * 4);
+  chafa_canvas_draw_all_pixels(canvas, CHAFA_PIXEL_RGBA8_UNASSOCIATED,
+                               r.rgba + 4L * first * l.cellHeight * width, width, rows * l.cellHeight,
+                               width * 4);
   GString* text = chafa_canvas_print(canvas, r.info);
   MoveTo(r, out, l.left, l.top + first);
   SendSixels(out, text);
@@ -248,8 +258,9 @@ void SendChangedSixels(TermGfxRenderer& r, TermGfxSink& out, const TermGfxFrame&
   const TermGfxLayout& l = r.layout;
   bool sourceChanged[GraphMaxHeight];
   for (int y = 0; y < f.height; ++y)
-    sourceChanged[y] = std::memcmp(f.pixels + static_cast<long>(y) * f.width,
-                                   r.last.pixels + static_cast<long>(y) * f.width, static_cast<std::size_t>(f.width)) != 0;
+    sourceChanged[y] =
+        std::memcmp(f.pixels + static_cast<long>(y) * f.width, r.last.pixels + static_cast<long>(y) * f.width,
+                    static_cast<std::size_t>(f.width)) != 0;
   bool rowChanged[TermGfxMaxRows] = {};
   for (int y = 0; y < l.pixelHeight; ++y)
     if (sourceChanged[SourceRow(y, l.pixelHeight, f.height)]) rowChanged[y / l.cellHeight] = true;
@@ -371,14 +382,16 @@ TermGfxLayout PlaceTermGfxPicture(TermGfxPixels pixels, const TermGfxSize& t, in
   const int columns = std::clamp(t.columns, 1, TermGfxMaxColumns);
   const int rows = std::clamp(t.rows - 1, 1, TermGfxMaxRows);  // the last row is the line's
   // chafa's sixels stop at the last whole band of six pixel rows its cells hold.
-  const int usableHeight = pixels == TermGfxPixels::Sixels ? SixelHeight(rows * l.cellHeight) : rows * l.cellHeight;
+  const int usableHeight =
+      pixels == TermGfxPixels::Sixels ? SixelHeight(rows * l.cellHeight) : rows * l.cellHeight;
   double scale = std::min(static_cast<double>(columns) * l.cellWidth / width,
                           static_cast<double>(usableHeight) / height);
   if (pixels != TermGfxPixels::Symbols) {
     // The cells that cover the picture must fit the pixel buffer.
     const int widest = TermGfxMaxPixelWidth / l.cellWidth * l.cellWidth;
     int tallest = TermGfxMaxPixelHeight / l.cellHeight * l.cellHeight;
-    if (pixels == TermGfxPixels::Sixels) tallest = SixelHeight(tallest - l.cellHeight);  // room for one more row
+    if (pixels == TermGfxPixels::Sixels)
+      tallest = SixelHeight(tallest - l.cellHeight);  // room for one more row
     scale = std::min({scale, static_cast<double>(widest) / width, static_cast<double>(tallest) / height});
   }
   if (pixels == TermGfxPixels::Symbols) {
@@ -402,7 +415,8 @@ void SetUpTermGfxRenderer(TermGfxRenderer& r, TermGfxCaps caps, char** envp) {
   ChafaTermDb* db = chafa_term_db_get_default();
   r.info = envp != nullptr ? chafa_term_db_detect(db, envp) : chafa_term_db_get_fallback_info(db);
   r.symbols = chafa_symbol_map_new();
-  chafa_symbol_map_add_by_tags(r.symbols, static_cast<ChafaSymbolTags>(CHAFA_SYMBOL_TAG_BLOCK | CHAFA_SYMBOL_TAG_SPACE));
+  chafa_symbol_map_add_by_tags(r.symbols,
+                               static_cast<ChafaSymbolTags>(CHAFA_SYMBOL_TAG_BLOCK | CHAFA_SYMBOL_TAG_SPACE));
   // One thread: the program's own work keeps the other core.
   chafa_set_n_threads(1);
   r.layout = TermGfxLayout{};

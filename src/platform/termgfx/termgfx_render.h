@@ -76,9 +76,9 @@ inline constexpr int TermGfxMaxPixelHeight = GraphMaxHeight;
 // Where the picture goes on the terminal.
 struct TermGfxLayout {
   TermGfxSize terminal;
-  int cellWidth = 0, cellHeight = 0;  // the terminal's, or the assumed ones
-  int left = 0, top = 0;              // the picture's top-left cell, 0-based
-  int columns = 0, rows = 0;          // cells it covers
+  int cellWidth = 0, cellHeight = 0;    // the terminal's, or the assumed ones
+  int left = 0, top = 0;                // the picture's top-left cell, 0-based
+  int columns = 0, rows = 0;            // cells it covers
   int pixelWidth = 0, pixelHeight = 0;  // pixel modes: the scaled picture's pixels
 };
 
@@ -117,15 +117,15 @@ struct TermGfxCell {
 
 struct TermGfxRenderer {
   TermGfxCaps caps;
-  ChafaTermInfo* info = nullptr;   // the sequences the terminal understands
+  ChafaTermInfo* info = nullptr;  // the sequences the terminal understands
   ChafaSymbolMap* symbols = nullptr;
-  ChafaCanvas* canvas = nullptr;   // made for layout
+  ChafaCanvas* canvas = nullptr;  // made for layout
   TermGfxLayout layout;
-  bool screenKnown = false;        // the terminal shows last, shownCells and shownLine
-  TermGfxFrame last;               // the frame the terminal shows
+  bool screenKnown = false;  // the terminal shows last, shownCells and shownLine
+  TermGfxFrame last;         // the frame the terminal shows
   TermGfxCell shownCells[TermGfxMaxRows][TermGfxMaxColumns];
   std::uint8_t rgba[TermGfxMaxPixelWidth * TermGfxMaxPixelHeight * 4];
-  std::int64_t framesDrawn = 0;    // frames that sent a picture
+  std::int64_t framesDrawn = 0;  // frames that sent a picture
 };
 
 // What chafa finds in this environment (envp as in environ).
@@ -133,8 +133,7 @@ TermGfxCaps DetectTermGfxCaps(char** envp);
 
 // Place a width x height picture on the terminal, aspect kept, the last row
 // left for the console line.
-TermGfxLayout PlaceTermGfxPicture(TermGfxPixels pixels, const TermGfxSize& terminal, int width,
-                                  int height);
+TermGfxLayout PlaceTermGfxPicture(TermGfxPixels pixels, const TermGfxSize& terminal, int width, int height);
 
 // Set up for these capabilities; envp null: every sequence chafa knows (for
 // probes that force a mode). Create the record once: it is large.

@@ -188,7 +188,9 @@ void SetUpTerminalGraphicsOn(TerminalGraphics& tg, TermGfxCaps caps, TermGfxSize
 WindowBackend TerminalGraphicsBackend(TerminalGraphics& tg) {
   WindowBackend b;
   b.context = &tg;
-  b.present = [](void* c, const GraphSurface& g) { PresentTerminalGraphics(*static_cast<TerminalGraphics*>(c), g); };
+  b.present = [](void* c, const GraphSurface& g) {
+    PresentTerminalGraphics(*static_cast<TerminalGraphics*>(c), g);
+  };
   b.hide = [](void* c) { HideTerminalGraphics(*static_cast<TerminalGraphics*>(c)); };
   b.shutdown = [](void* c) { ShutdownTerminalGraphics(*static_cast<TerminalGraphics*>(c)); };
   // No events of its own: keys come from the terminal, a resize is seen by

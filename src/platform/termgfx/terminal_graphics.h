@@ -47,21 +47,21 @@ struct TerminalGraphics {
   const Console* console = nullptr;  // its newest line goes under the picture
   bool fixedSize = false;            // probes: size instead of the terminal's own
   TermGfxSize size;
-  int probeFd = -1;                  // probes: the output instead of the terminal
+  int probeFd = -1;  // probes: the output instead of the terminal
   bool shown = false;
-  bool failed = false;               // cannot be shown: no output, no thread
+  bool failed = false;  // cannot be shown: no output, no thread
   int outFd = -1;
   bool ownsOutFd = false;
   // The presenter and what it shares with the program's thread.
   std::thread presenter;
   std::mutex lock;
   std::condition_variable wake;
-  bool stopAsked = false;          // under lock
-  bool frameWaiting = false;       // under lock: the mailbox holds a frame not yet taken
-  bool redrawWaiting = false;      // under lock: the screen was disturbed, send it all
+  bool stopAsked = false;            // under lock
+  bool frameWaiting = false;         // under lock: the mailbox holds a frame not yet taken
+  bool redrawWaiting = false;        // under lock: the screen was disturbed, send it all
   std::atomic<bool> abandon{false};  // stop now, even in the middle of a frame
-  std::int64_t framesPosted = 0;   // under lock
-  std::int64_t framesDropped = 0;  // under lock: overwritten before the presenter took them
+  std::int64_t framesPosted = 0;     // under lock
+  std::int64_t framesDropped = 0;    // under lock: overwritten before the presenter took them
   TermGfxFrame mailbox;
   // The presenter's own.
   TermGfxFrame working;
