@@ -1,3 +1,5 @@
+// TERMINAL GRAPHICS, the drawing: chafa's canvases turned into the bytes of
+// one frame. What it is for, its limits and its dependencies: termgfx_render.h.
 #include "platform/termgfx/termgfx_render.h"
 
 #include <chafa.h>  // Required for: the terminal database, canvases, symbol maps

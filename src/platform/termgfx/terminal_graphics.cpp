@@ -1,3 +1,6 @@
+// TERMINAL GRAPHICS back end: the presenter thread, its mailbox and the
+// WindowBackend record. What it is for, its limits and its dependencies:
+// terminal_graphics.h.
 #include "platform/termgfx/terminal_graphics.h"
 
 #include <fcntl.h>
