@@ -12,23 +12,12 @@
 #include <vector>
 
 #include "bench_table.h"
+#include "move_workloads.h"
 #include "sim/reference_sim.h"
 #include "sim/particle_move.h"
 #include "sim/reactor.h"
 
 namespace {
-
-struct Workload {
-  SimParams params;
-  int moves;
-};
-
-const Workload Workloads[] = {
-    {SimParams{100, 100, 3000, 0.5, 0.8, 0.2, 3}, 100000},
-    {SimParams{250, 250, 20000, 0.3, 0.6, 0.1, 10}, 200000},
-    {SimParams{100, 100, 5000, 0.2, 1.0, 0.5, 5}, 50000},
-};
-constexpr int WorkloadCount = sizeof Workloads / sizeof Workloads[0];
 
 void Report(benchmark::State& state, const Workload& w, std::int64_t attempts, int bottom) {
   state.counters["moves"] = w.moves;
@@ -87,10 +76,8 @@ void PrintTable(const TableReporter& reporter) {
     const double rMoves = r.counters.at("moves"), pMoves = p.counters.at("moves");
     const double rAttempts = r.counters.at("attempts"), pAttempts = p.counters.at("attempts");
     const bool same = rAttempts == pAttempts && r.counters.at("bottom") == p.counters.at("bottom");
-    const SimParams& w = Workloads[i].params;
     char name[96];
-    std::snprintf(name, sizeof name, "(%d,%d,%d,%g,%g,%g,%d,%d)", w.N, w.M, w.K, w.Ah, w.Kh, w.G,
-                  w.rSz, Workloads[i].moves);
+    WorkloadName(Workloads[i], name, sizeof name);
     const double refRate = rMoves / rSeconds, prodRate = pMoves / pSeconds;
     std::printf("%-44s %12.0f %12.0f %7.2f %9.1f %9.1f %s\n", name, refRate, prodRate,
                 prodRate / refRate, 1e9 * rSeconds / rAttempts, 1e9 * pSeconds / pAttempts,

@@ -1,11 +1,8 @@
 #include "platform/fatal.h"
 
-#include <cstdio>
-
 #include "platform/console.h"
 #include "platform/platform.h"
 #include "platform/shortstring.h"
-#include "platform/signals.h"
 
 void RuntimeError(int code, std::string_view detail) {
   ShortString<255> message;
@@ -17,10 +14,12 @@ void RuntimeError(int code, std::string_view detail) {
 
 namespace {
 
-void ShutWindow(Platform& p) {
+// Hand everything back to the person. The back end stays wired: one that
+// finds its display gone while shutting down finishes the program again from
+// inside (with its own message), and a test may run more on the same models.
+void ShutDown(Platform& p, std::string_view message) {
   p.graphOpen = false;
-  if (p.window.shutdown != nullptr) p.window.shutdown(p.window.context);
-  p.window = WindowBackend{};
+  if (p.backend.shutDown != nullptr) p.backend.shutDown(p.backend.context, p.console, message);
 }
 
 }  // namespace
@@ -33,24 +32,10 @@ int FinishProgram(Platform& p, const ProgramExit& exit) {
       Writeln(p.console, message);
     }
   } catch (const ProgramExit&) {
-    // a transcript that cannot be written: the message goes to stderr below
+    // the console cannot be shown any more: the back end gets the message below
   }
-  bool transcriptFailed = p.terminal.transcriptFailed;
-  CloseTerminal(p.terminal, p.console);
-  if (transcriptFailed && !message.empty()) {
-    char line[255 * 4 + 1];
-    int n = 0;
-    for (char c : message) n += EncodeUtf8(ConsoleCharToUnicode(static_cast<std::uint8_t>(c)), line + n);
-    line[n++] = '\n';
-    std::fwrite(line, 1, static_cast<std::size_t>(n), stderr);
-  }
-  ShutWindow(p);
-  CancelLastResort();
+  ShutDown(p, message);
   return exit.code;
 }
 
-void AbandonPlatform(Platform& p) {
-  CloseTerminal(p.terminal, p.console);
-  ShutWindow(p);
-  CancelLastResort();
-}
+void AbandonPlatform(Platform& p) { ShutDown(p, {}); }

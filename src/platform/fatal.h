@@ -3,9 +3,9 @@
 // A failed console or file operation ends the program with the console line
 // "Runtime error <n>" and exit code n. Whatever ends the program (the normal
 // end, a runtime error, the panel's exits 1 and 2, a signal) arrives at
-// FinishProgram, which writes the message as the last console line, puts the
-// terminal back as it was (the last screen stays readable), closes the
-// window and gives main its exit code.
+// FinishProgram, which writes the message as the last console line, has the
+// back end put everything back as it was (the last screen stays readable)
+// and gives main its exit code.
 #pragma once
 
 #include <string_view>
@@ -18,11 +18,11 @@ struct Platform;
 // same line) and exit code code.
 [[noreturn]] void RuntimeError(int code, std::string_view detail = {});
 
-// Write the exit message, restore the terminal, shut the window; returns the
-// exit code for main.
+// Write the exit message and shut the back end down; returns the exit code
+// for main.
 int FinishProgram(Platform& platform, const ProgramExit& exit);
-// Leave the terminal as it was and shut the window without writing anything:
-// for an exception that is not a ProgramExit, before it goes on.
+// Shut the back end down without writing anything: for an exception that is
+// not a ProgramExit, before it goes on.
 void AbandonPlatform(Platform& platform);
 
 // Run body(platform) and finish the program however it ends; returns the

@@ -1,5 +1,5 @@
-// The one queue of typed keys. The terminal and the window both feed it; the
-// program takes keys from it only (KeyPressed, ReadKey). A key without a
+// The one queue of typed keys. The back end feeds it (the terminal, the
+// window, the page); the program takes keys from it only (KeyPressed, ReadKey). A key without a
 // character arrives as two entries: 0, then its PC scan code.
 #pragma once
 
@@ -13,7 +13,8 @@ struct KeyQueue {
   std::uint8_t keys[KeyQueueCapacity] = {};
   int head = 0;   // index of the oldest key
   int count = 0;  // keys waiting
-  bool endRequested = false;  // the window was closed: end the run as V would
+  bool endRequested = false;  // the person asked to end (closed the window): as V would
+  bool noMoreKeys = false;    // no key can ever come again (set by the back end)
   // ReadKey gave the 0 of a key without a character; its scan code is next.
   bool scanCodeWaiting = false;
 };

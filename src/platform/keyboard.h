@@ -1,19 +1,17 @@
-// KeyPressed, ReadKey and Delay over the one key queue, which the terminal,
-// the window and the script feed.
+// KeyPressed, ReadKey and Delay over the one key queue, which the back end
+// feeds.
 //
-// KeyPressed costs next to nothing when polled in a tight loop: the sources
-// are looked at only every KeyPollIntervalUs (see PollThrottle). ReadKey
-// shows the window first, then waits, polling the sources in short slices so
-// the window stays responsive. A signal that asks the program to end ends it
-// in any of these (exit code 128 + signal).
+// KeyPressed costs next to nothing when polled in a tight loop: the back end
+// is asked for keys only every KeyPollIntervalUs (see PollThrottle). ReadKey
+// shows the surface first, then waits, asking the back end in short slices so
+// that a window stays responsive.
 //
-// Closing the window is an end request: EndRequested turns true and the key
-// V is put in the queue once, so the run ends as V would. When afterwards no
-// key can come from anywhere, every wait gets a V at once, so what follows
-// (the summary pager) runs through without hanging. When no key can ever come
-// (no terminal, no window) and nothing asked for the end, a wait ends the
-// program with "Runtime error 100: nincs billentyűzet" (the scripted
-// platform: ScriptKeysExhaustedExitCode, see scripted.h).
+// An end request (the window closed) puts the key V in the queue once, so
+// the run ends as V would. When afterwards no key can come from anywhere,
+// every wait gets a V at once, so what follows (the summary pager) runs
+// through without hanging. When no key can ever come and nothing asked for
+// the end, a wait ends the program with the platform's noKeysExit ("Runtime
+// error 100: nincs billentyűzet").
 #pragma once
 
 struct Platform;
@@ -27,5 +25,5 @@ char ReadKey(Platform& platform);
 void Delay(Platform& platform, int ms);
 // The window was closed.
 bool EndRequested(const Platform& platform);
-// Look at every key source now (no throttle) and bring the terminal up to date.
+// Ask the back end for keys now (no throttle) and bring the console up to date.
 void PumpKeys(Platform& platform);

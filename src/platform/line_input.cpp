@@ -1,20 +1,28 @@
 #include "platform/line_input.h"
 
-#include <charconv>
-#include <cstring>
-#include <poll.h>
-
 #include "platform/console.h"
+#include "platform/extended_real.h"
 #include "platform/fatal.h"
 #include "platform/keyboard.h"
 #include "platform/platform.h"
-#include "platform/signals.h"
+#include "platform/text_file.h"
 
 namespace {
 
-// Longest answer line kept; the rest of a longer line is dropped.
-constexpr int AnswerCapacity = 255;
 constexpr char CtrlD = 4;
+// Longest single wait for an answer line.
+constexpr int AnswerWaitSliceMs = 10;
+
+// Significant digits handed to the conversion of a real. Every extended
+// real that can decide which double a number becomes, and every point
+// halfway between two of them, has fewer than 830 significant digits; so
+// digits past these only count as "not all zero" (a last digit 1), and the
+// double stays the one all the digits give.
+constexpr int ConversionDigits = ExtendedRealDigits - 1;
+static_assert(ConversionDigits >= 830);
+// An exponent stops growing here, far past any that gives neither 0 nor
+// infinity, so it never overflows.
+constexpr std::int64_t ExponentCap = 1000000000000000;
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -49,11 +57,12 @@ void EchoBackspace(Console& con) {
   GotoXY(con, x, y);
 }
 
-// One line typed on the terminal in key mode, echoed as it comes.
-int TypeLine(Platform& p, char* out) {
+// One line typed as keys, echoed as it comes; false when Ctrl-D ends the
+// input.
+bool TypeLine(Platform& p, AnswerLine& line) {
+  line = AnswerLine{};
   // A page prompt may have left the second half of a cursor or function key.
   if (p.keys.scanCodeWaiting) ReadKey(p);
-  int length = 0;
   for (;;) {
     char key = ReadKey(p);
     switch (key) {
@@ -63,62 +72,89 @@ int TypeLine(Platform& p, char* out) {
       case 13:
       case 10:
         Writeln(p.console);
-        ShowConsole(p.terminal, p.console);
-        return length;
+        ShowConsoleNow(p);
+        return true;
       case 8:
-        if (length > 0) {
-          --length;
-          EchoBackspace(p.console);
-        }
+        if (RemoveAnswerChar(line)) EchoBackspace(p.console);
         break;
       case CtrlD:
-        if (length == 0) return -1;
+        if (line.blankCount == 0 && line.length == 0) return false;
         break;
       default:
-        if (static_cast<unsigned char>(key) >= ' ' && length < AnswerCapacity) {
-          out[length++] = key;
-          Write(p.console, key);
-        }
+        // A key past the line's room is not taken, so the screen shows what is read.
+        if (static_cast<unsigned char>(key) >= ' ' && AddAnswerChar(line, key)) Write(p.console, key);
         break;
     }
   }
 }
 
-// Wait for standard input, keeping the window responsive meanwhile.
-void AwaitInput(Platform& p) {
+// Wait until standard input can be read, asking the back end in slices (so
+// that it stays responsive and a signal can end the wait).
+void AwaitAnswerLine(Platform& p) {
   LineReader& in = p.input;
-  if (in.fd < 0 || in.start < in.end || in.ended) return;
-  for (;;) {
-    ExitOnPendingSignal();
-    if (p.window.pollEvents != nullptr) p.window.pollEvents(p.window.context, p.keys);
-    pollfd ready = {in.fd, POLLIN, 0};
-    if (poll(&ready, 1, 10) > 0) return;
-  }
+  if (in.fd < 0 || in.start < in.end || in.ended || p.backend.waitForInput == nullptr) return;
+  while (!p.backend.waitForInput(p.backend.context, InputKind::AnswerLine, AnswerWaitSliceMs)) {}
 }
 
-// The next answer line, echoed into the console; -1 at the end of input.
-int NextAnswerLine(Platform& p, char* out) {
-  if (p.script == nullptr && p.terminal.keysFromStdin && p.terminal.output == TerminalOutput::Screen)
-    return TypeLine(p, out);
-  LeaveKeyMode(p.terminal);
-  ShowConsole(p.terminal, p.console);
-  AwaitInput(p);
-  int n = ReadLine(p.input, out, AnswerCapacity);
-  if (n >= 0) Writeln(p.console, std::string_view(out, static_cast<std::size_t>(n)));
-  return n;
+// The next answer line, echoed into the console; false at the end of input.
+bool NextAnswerLine(Platform& p, AnswerLine& line) {
+  if (p.typedAnswers) return TypeLine(p, line);
+  ShowConsoleNow(p);
+  AwaitAnswerLine(p);
+  if (!ReadAnswerLine(p.input, line)) return false;
+  Write(p.console, std::string_view(line.blanks, static_cast<std::size_t>(line.blankCount)));
+  Writeln(p.console, std::string_view(line.text, static_cast<std::size_t>(line.length)));
+  return true;
 }
 
 // Read lines until one holds a number; parse is ParseInteger or ParseReal.
 template <class T>
-void ReadNumber(Platform& p, T& value, NumberRead (*parse)(std::string_view, T&)) {
-  char line[AnswerCapacity];
+void ReadNumber(Platform& p, T& value, NumberRead (*parse)(const AnswerLine&, T&)) {
+  AnswerLine line;
   for (;;) {
-    int n = NextAnswerLine(p, line);
-    if (n < 0) RuntimeError(100, CP852(": elfogyott a bemenet"));
-    NumberRead result = parse(std::string_view(line, static_cast<std::size_t>(n)), value);
+    if (!NextAnswerLine(p, line)) RuntimeError(100, CP852(": elfogyott a bemenet"));
+    NumberRead result = parse(line, value);
     if (result == NumberRead::Malformed) RuntimeError(106);
     if (result == NumberRead::Number) return;
   }
+}
+
+// Parse the kept text of an answer line; Malformed when its number goes on past it.
+template <class T>
+NumberRead ParseAnswer(const AnswerLine& line, T& value, NumberRead (*parse)(std::string_view, T&)) {
+  const std::string_view text(line.text, static_cast<std::size_t>(line.length));
+  if (line.numberCut && Token(text).size() == text.size()) return NumberRead::Malformed;
+  return parse(text, value);
+}
+
+// Value of the decimal digits whole.fraction times ten to the exponent,
+// rounded to an extended real, then to a double.
+double DecimalToDouble(bool negative, std::string_view whole, std::string_view fraction,
+                       std::int64_t exponent) {
+  // The first significant digits, and a last 1 for dropped ones not all 0
+  char digits[ConversionDigits + 1];
+  int kept = 0;
+  bool droppedNonZero = false;
+  bool significant = false;
+  std::int64_t scale = 0;  // the value is 0.<kept digits> times ten to scale
+  const auto take = [&](std::string_view run, std::int64_t scaleOfFirst) {
+    for (std::size_t k = 0; k < run.size(); ++k) {
+      if (!significant) {
+        if (run[k] == '0') continue;
+        significant = true;
+        scale = scaleOfFirst - static_cast<std::int64_t>(k);
+      }
+      if (kept < ConversionDigits)
+        digits[kept++] = run[k];
+      else if (run[k] != '0')
+        droppedNonZero = true;
+    }
+  };
+  take(whole, static_cast<std::int64_t>(whole.size()));
+  take(fraction, 0);
+  if (droppedNonZero) digits[kept++] = '1';
+  return ExtendedDecimalToDouble(negative, std::string_view(digits, static_cast<std::size_t>(kept)),
+                                 scale + exponent);
 }
 
 }  // namespace
@@ -154,22 +190,63 @@ NumberRead ParseReal(std::string_view line, double& value) {
     j += 1 + fraction;
   }
   if (whole + fraction == 0) return NumberRead::Malformed;
+  std::int64_t exponent = 0;
   if (j < token.size() && (token[j] == 'e' || token[j] == 'E')) {
     std::size_t k = j + 1;
+    const bool negative = k < token.size() && token[k] == '-';
     if (k < token.size() && (token[k] == '+' || token[k] == '-')) ++k;
-    std::size_t exponent = DigitRun(token, k);
-    if (exponent == 0) return NumberRead::Malformed;
-    j = k + exponent;
+    std::size_t digits = DigitRun(token, k);
+    if (digits == 0) return NumberRead::Malformed;
+    for (std::size_t d = k; d < k + digits && exponent < ExponentCap; ++d)
+      exponent = exponent * 10 + (token[d] - '0');
+    if (negative) exponent = -exponent;
+    j = k + digits;
   }
   if (j != token.size()) return NumberRead::Malformed;
-  // from_chars takes no '+' and ignores the locale
-  std::string_view number = token[0] == '+' ? token.substr(1) : token;
-  long double extended = 0;
-  auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), extended);
-  if (error != std::errc() || end != number.data() + number.size()) return NumberRead::Malformed;
-  value = static_cast<double>(extended);
+  const std::size_t fractionStart = i + whole + 1;  // past the point, if there is one
+  value = DecimalToDouble(token[0] == '-', token.substr(i, whole),
+                          fraction > 0 ? token.substr(fractionStart, fraction) : std::string_view(),
+                          exponent);
   return NumberRead::Number;
 }
+
+bool AddAnswerChar(AnswerLine& line, char c) {
+  if (line.length == 0 && IsBlank(c)) {
+    if (line.blankCount == AnswerCapacity) return false;
+    line.blanks[line.blankCount++] = c;
+    return true;
+  }
+  if (line.length == AnswerCapacity) return false;
+  line.text[line.length++] = c;
+  return true;
+}
+
+bool RemoveAnswerChar(AnswerLine& line) {
+  if (line.length > 0) {
+    --line.length;
+    return true;
+  }
+  if (line.blankCount == 0) return false;
+  --line.blankCount;
+  return true;
+}
+
+bool ReadAnswerLine(LineReader& reader, AnswerLine& line) {
+  line = AnswerLine{};
+  bool full = false;
+  return ReadLineBytes(reader, [&](char c) {
+    // The first character that finds no room tells whether a number fills the text and goes on.
+    if (!AddAnswerChar(line, c) && line.length > 0 && !full) {
+      full = true;
+      line.numberCut = !IsBlank(c);
+    }
+  });
+}
+
+NumberRead ParseInteger(const AnswerLine& line, std::int32_t& value) {
+  return ParseAnswer(line, value, ParseInteger);
+}
+NumberRead ParseReal(const AnswerLine& line, double& value) { return ParseAnswer(line, value, ParseReal); }
 
 void Readln(Platform& p, std::int32_t& value) { ReadNumber(p, value, ParseInteger); }
 void Readln(Platform& p, double& value) { ReadNumber(p, value, ParseReal); }

@@ -1,22 +1,36 @@
-// Readln of one number per line from standard input (or the script).
+// Readln of one number per line, from the platform's answer lines.
 //
 // Blanks and empty lines before the number are skipped; the number ends at
 // the first blank or control character and the rest of the line is dropped.
 // Every line read is echoed into the console with its line end, as if typed
-// there. When standard input is the terminal the line is typed in key mode:
-// the characters go to the console as they come, Backspace takes the last
-// one back, Enter ends the line, Ctrl-D on an empty line ends the input.
+// there. When the platform's answers are typed (the terminal in key mode, a
+// page) the characters go to the console as they come, Backspace takes the
+// last one back, Enter ends the line, Ctrl-D on an empty line ends the input.
+//
+// A line of any length is read whole, never split into two answers. Of it an
+// AnswerLine keeps up to 255 blanks before the number and 255 characters
+// from the number on; the echo shows what was kept. A number that goes on
+// past what was kept is malformed, never read cut. Typed in key mode, the
+// keys past either limit are not taken: the line on the screen stops growing
+// and holds exactly what will be read.
 //
 // A number that does not read as the asked kind (letters, "12abc", "1.5"
 // for an integer, an integer beyond 32 bits) is "Runtime error 106", exit
 // code 106. The end of the input before a number is "Runtime error 100:
 // elfogyott a bemenet", exit code 100.
+//
+// Reals: every well-formed decimal (digits with an optional point and
+// exponent, however many digits) reads; it is rounded to the nearest x87
+// extended real (64-bit significand), then to the nearest double, the same
+// on every platform (extended_real.h). One too small for a double reads as 0
+// (keeping its sign), one too large as infinity, which no range accepts.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
 
 struct Platform;
+struct LineReader;
 
 void Readln(Platform& platform, std::int32_t& value);
 // A real is read in extended precision and rounded to a double.
@@ -27,3 +41,25 @@ enum class NumberRead : std::uint8_t { Number, NoNumber, Malformed };
 // The number at the start of a line after blanks: NoNumber for a blank line.
 NumberRead ParseInteger(std::string_view line, std::int32_t& value);
 NumberRead ParseReal(std::string_view line, double& value);
+
+// Characters kept of an answer line: blanks before its number, and the
+// number with what follows it.
+inline constexpr int AnswerCapacity = 255;
+
+struct AnswerLine {
+  char blanks[AnswerCapacity];  // the first blanks before the number
+  int blankCount = 0;
+  char text[AnswerCapacity];    // from the first character that is no blank
+  int length = 0;
+  bool numberCut = false;       // the number goes on past text
+};
+
+// Take one character of a line; false when there is no room for it.
+bool AddAnswerChar(AnswerLine& line, char c);
+// Take the last character back (Backspace); false when there is none.
+bool RemoveAnswerChar(AnswerLine& line);
+// Read the next line of reader into line (emptied first); false at the end.
+bool ReadAnswerLine(LineReader& reader, AnswerLine& line);
+// The number of an answer line; Malformed when it goes on past the kept text.
+NumberRead ParseInteger(const AnswerLine& line, std::int32_t& value);
+NumberRead ParseReal(const AnswerLine& line, double& value);

@@ -1,7 +1,8 @@
 #include "platform/platform.h"
 
-#include <chrono>
 #include <unistd.h>
+
+#include "platform/graph.h"
 
 namespace {
 
@@ -10,17 +11,16 @@ constexpr int MaxThrottleBudget = 4096;
 
 }  // namespace
 
-void SetUpTerminalPlatform(Platform& p) {
+void SetUpPlatform(Platform& p) {
   p = Platform{};
-  OpenTerminal(p.terminal, p.console);
   SetLineReaderFd(p.input, STDIN_FILENO);
+  p.noKeysExit.code = 100;
+  Assign(p.noKeysExit.message, CP852("Runtime error 100: nincs billentyűzet"));
 }
 
 std::int64_t NowUs(Platform& p) {
-  ++p.clock.reads;
-  if (p.clock.isVirtual) return p.clock.virtualUs;
-  auto now = std::chrono::steady_clock::now().time_since_epoch();
-  return std::chrono::duration_cast<std::chrono::microseconds>(now).count();
+  ++p.clockReads;
+  return p.backend.nowUs != nullptr ? p.backend.nowUs(p.backend.context) : 0;
 }
 
 bool ThrottleDue(PollThrottle& t, Platform& p) {
@@ -40,11 +40,15 @@ bool ThrottleDue(PollThrottle& t, Platform& p) {
   return true;
 }
 
+void ShowConsoleNow(Platform& p) {
+  if (p.backend.showConsole != nullptr) p.backend.showConsole(p.backend.context, p.console);
+}
+
 namespace {
 
 bool Present(Platform& p) {
-  if (p.graph == nullptr || !p.graphOpen || p.window.present == nullptr) return false;
-  p.window.present(p.window.context, *p.graph);
+  if (p.graph == nullptr || !p.graphOpen || p.backend.showSurface == nullptr) return false;
+  p.backend.showSurface(p.backend.context, *p.graph);
   return true;
 }
 
@@ -62,5 +66,5 @@ void NotifyGraphicsOpened(Platform& p) { p.graphOpen = true; }
 
 void NotifyGraphicsClosed(Platform& p) {
   p.graphOpen = false;
-  if (p.window.hide != nullptr) p.window.hide(p.window.context);
+  if (p.backend.hideSurface != nullptr) p.backend.hideSurface(p.backend.context);
 }

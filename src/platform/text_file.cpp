@@ -7,11 +7,8 @@
 #include <unistd.h>
 
 #include "platform/fatal.h"
-#include "platform/signals.h"
 
 namespace {
-
-constexpr char CtrlZ = 26;
 
 void Restart(LineReader& reader) {
   reader.start = reader.end = 0;
@@ -53,7 +50,7 @@ bool FillLineReader(LineReader& reader) {
         break;
       }
       if (errno != EINTR) RuntimeError(100);
-      ExitOnPendingSignal();
+      if (reader.interrupted != nullptr) reader.interrupted();
     }
   }
   if (reader.end == 0) reader.ended = true;
@@ -64,35 +61,25 @@ bool LineReaderAtEnd(LineReader& reader) {
   for (;;) {
     if (!FillLineReader(reader)) return true;
     char c = reader.buffer[reader.start];
-    if (reader.ctrlZEnds && c == CtrlZ) {
+    if (reader.ctrlZEnds && c == LineReaderCtrlZ) {
       reader.ended = true;
       reader.start = reader.end;
       return true;
     }
-    if (!(reader.skipLineFeed && c == '\n')) return false;
+    // Only the very next byte can be the LF of a CR LF.
+    const bool lineFeedOfCr = reader.skipLineFeed && c == '\n';
     reader.skipLineFeed = false;
+    if (!lineFeedOfCr) return false;
     ++reader.start;
   }
 }
 
 int ReadLine(LineReader& reader, char* out, int capacity) {
-  if (LineReaderAtEnd(reader)) return -1;
   int length = 0;
-  while (FillLineReader(reader)) {
-    char c = reader.buffer[reader.start++];
-    if (c == '\n') break;
-    if (c == '\r') {
-      reader.skipLineFeed = true;
-      break;
-    }
-    if (reader.ctrlZEnds && c == CtrlZ) {
-      reader.ended = true;
-      reader.start = reader.end;
-      break;
-    }
+  const bool read = ReadLineBytes(reader, [&](char c) {
     if (length < capacity) out[length++] = c;
-  }
-  return length;
+  });
+  return read ? length : -1;
 }
 
 void Assign(TextFile& file, std::string_view name) {
@@ -106,7 +93,11 @@ void Assign(TextFile& file, std::string_view name) {
 int Reset(TextFile& file) {
   if (file.nameLength < 0) return 102;
   if (file.open) Close(file);
-  int fd = open(file.name, O_RDONLY | O_CLOEXEC);
+  // Look before opening: opening a device may do something, a FIFO waits.
+  struct stat info;
+  if (stat(file.name, &info) == 0 && !S_ISREG(info.st_mode)) return 5;
+  // Whatever took the name's place since then must not block the open either.
+  int fd = open(file.name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     switch (errno) {
       case ENOENT: return 2;
@@ -115,8 +106,9 @@ int Reset(TextFile& file) {
       default: return 5;
     }
   }
-  struct stat info;
-  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+  const int flags = fcntl(fd, F_GETFL);
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0 ||
+      fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
     close(fd);
     return 5;
   }

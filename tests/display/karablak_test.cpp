@@ -5,7 +5,7 @@
 #include "display_test_support.h"
 #include "platform/fatal.h"
 #include "platform/program_exit.h"
-#include "platform/scripted.h"
+#include "support/scripted_backend.h"
 
 namespace {
 

@@ -12,11 +12,13 @@
 #include "platform/fatal.h"
 #include "platform/keyboard.h"
 #include "platform/line_input.h"
+#include "platform/native/native_backend.h"
 #include "platform/platform.h"
 
 namespace {
 
 Platform platform;
+NativeBackend native;
 std::FILE* logFile = nullptr;
 
 void Log(const char* text) {
@@ -105,7 +107,8 @@ int main(int argc, char** argv) {
   char pid[24];
   std::snprintf(pid, sizeof pid, "pid %d\n", static_cast<int>(getpid()));
   Log(pid);
-  SetUpTerminalPlatform(platform);
+  SetUpPlatform(platform);
+  UseNativeBackend(platform, native, SurfacePresenter{});
   const char* mode = argv[2];
   int code = RunWithPlatform(platform, [mode](Platform& p) { Run(p, mode); });
   std::fprintf(logFile, "exit %d\n", code);

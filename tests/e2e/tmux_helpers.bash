@@ -76,6 +76,58 @@ pane_text() { tm capture-pane -p -t "$1"; }
 # The key codes the probe logged, on one line.
 logged_keys() { grep -E '^[0-9]+$' "$work/$1.log" | tr '\n' ' '; }
 
+# ------------------------------------------------------ the real program
+program="$build/src/lemvaris"
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+# start_program NAME [ARGS...]: a fresh 80 x 25 pane runs the program with
+# the variables in $env and the rest of the command line ARGS (a pipe, say),
+# in an empty folder (it finds its files next to itself), recording stty -g
+# before and after and its exit code, for finish.
+env=
+start_program() {
+  local name=$1
+  shift
+  mkdir -p "$work/empty"
+  cat >"$work/$name.run" <<SCRIPT
+cd "$work/empty"
+stty -g > "$work/$name.before"
+$env "$program" $*
+echo \${PIPESTATUS[0]} > "$work/$name.rc"
+stty -g > "$work/$name.after"
+sleep 60
+SCRIPT
+  if ! tm has-session -t main 2>/dev/null; then
+    tm -f /dev/null new-session -d -x 80 -y 25 -s main -n "$name" "bash --norc --noprofile $work/$name.run"
+  else
+    tm new-window -t main -n "$name" "bash --norc --noprofile $work/$name.run"
+  fi
+}
+
+# pane_until NAME TEXT: within 5 s a row of the pane main:NAME holds TEXT.
+pane_until() {
+  for _ in $(seq 50); do
+    pane_text "main:$1" | grep -qF -- "$2" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# The last line with text on each of the help file's pages (19 lines a page).
+help_page_ends=()
+while IFS= read -r line; do help_page_ends+=("$line"); done < <(
+  iconv -f CP852 -t UTF-8 "$top/data/kervatin.hlp" |
+    awk 'NF { last = $0 } NR % 19 == 0 { print last; last = "" } END { if (NR % 19) print last }')
+
+# page_help NAME: a key at each help page once its last line shows.
+page_help() {
+  local end
+  for end in "${help_page_ends[@]}"; do
+    pane_until "$1" "$end" || return 1
+    tm send-keys -t "main:$1" x
+  done
+}
+
 report() {
   if [ "$failures" -eq 0 ]; then
     echo "all passed"

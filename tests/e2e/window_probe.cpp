@@ -10,7 +10,7 @@
 #include "platform/key_queue.h"
 #include "platform/png_writer.h"
 #include "platform/shortstring.h"
-#include "platform/window_sdl.h"
+#include "platform/native/window_sdl.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "window_probe: %s\n", window.error);
     return 2;
   }
-  WindowBackend backend = SdlWindowBackend(window);
+  SurfacePresenter backend = SdlSurfacePresenter(window);
 
   // Opened for the layout only: no window may appear.
   InitGraph(surface);

@@ -5,7 +5,8 @@
 
 #include "platform/fatal.h"
 #include "platform/keyboard.h"
-#include "platform/scripted.h"
+#include "platform/native/native_backend.h"
+#include "support/scripted_backend.h"
 
 using namespace std::string_view_literals;
 
@@ -23,8 +24,8 @@ struct FakeWindow {
   bool closeNow = false;
 };
 
-WindowBackend Backend(FakeWindow& w) {
-  WindowBackend b;
+ScriptedWindow WindowOf(FakeWindow& w) {
+  ScriptedWindow b;
   b.context = &w;
   b.present = [](void* c, const GraphSurface&) { ++static_cast<FakeWindow*>(c)->presents; };
   b.hide = [](void* c) { ++static_cast<FakeWindow*>(c)->hides; };
@@ -74,8 +75,8 @@ TEST(Keyboard, DelayPassesVirtualTimeAndPausedKeysArriveLater) {
     ++delays;
   }
   EXPECT_EQ(delays, 4);
-  EXPECT_GE(p.clock.virtualUs, 400000);
-  EXPECT_LT(p.clock.virtualUs, 401000);
+  EXPECT_GE(sp->clock.virtualUs, 400000);
+  EXPECT_LT(sp->clock.virtualUs, 401000);
   EXPECT_EQ(ReadKey(p), 'k');
 }
 
@@ -84,7 +85,7 @@ TEST(Keyboard, ReadKeyWaitsThroughAPauseWithoutSleeping) {
   ScriptPause(*sp, 60000);
   ScriptKeys(*sp, "z");
   EXPECT_EQ(ReadKey(sp->platform), 'z');
-  EXPECT_GE(sp->platform.clock.virtualUs, 60000000);
+  EXPECT_GE(sp->clock.virtualUs, 60000000);
 }
 
 TEST(Keyboard, ExhaustedScriptEndsABlockingWaitWithItsOwnExitCode) {
@@ -114,21 +115,21 @@ TEST(Keyboard, PollingKeyPressedLooksAtTheSourcesRarely) {
   auto sp = WithKeys("");
   FakeWindow window;
   Platform& p = sp->platform;
-  p.window = Backend(window);
+  sp->window = WindowOf(window);
   const long calls = 200000;  // 0.2 s of virtual time
   for (long i = 0; i < calls; ++i) ASSERT_FALSE(KeyPressed(p));
   // one look per KeyPollIntervalUs, plus the first call's
   EXPECT_GE(window.polls, calls / (KeyPollIntervalUs + 1000));
   EXPECT_LE(window.polls, calls / KeyPollIntervalUs + 1);
   // and the clock itself is read only every few hundred calls
-  EXPECT_LT(p.clock.reads, calls / 100);
+  EXPECT_LT(p.clockReads, calls / 100);
 }
 
 TEST(Keyboard, ClosingTheWindowActsAsTheKeyVOnceThenEveryWaitGetsV) {
   auto sp = WithKeys("x");
   FakeWindow window;
   Platform& p = sp->platform;
-  p.window = Backend(window);
+  sp->window = WindowOf(window);
   EXPECT_EQ(ReadKey(p), 'x');
   EXPECT_FALSE(EndRequested(p));
   window.closeNow = true;
@@ -154,7 +155,7 @@ TEST(Keyboard, ReadKeyShowsTheOpenSurfaceBeforeWaitingOnly) {
   auto sp = WithKeys("ab");
   FakeWindow window;
   Platform& p = sp->platform;
-  p.window = Backend(window);
+  sp->window = WindowOf(window);
   alignas(16) unsigned char surface[16];  // never looked at by the fake
   p.graph = reinterpret_cast<GraphSurface*>(surface);
   ReadKey(p);  // the surface is closed
@@ -173,12 +174,12 @@ TEST(Keyboard, PresentIfDueShowsAboutSixtyTimesASecond) {
   auto sp = WithKeys("");
   FakeWindow window;
   Platform& p = sp->platform;
-  p.window = Backend(window);
+  sp->window = WindowOf(window);
   alignas(16) unsigned char surface[16];
   p.graph = reinterpret_cast<GraphSurface*>(surface);
   NotifyGraphicsOpened(p);
   for (int i = 0; i < 1000000; ++i) {  // one virtual second
-    ++p.clock.virtualUs;
+    ++sp->clock.virtualUs;
     PresentIfDue(p);
   }
   EXPECT_GE(window.presents, 57);
@@ -189,9 +190,14 @@ TEST(Keyboard, PresentIfDueShowsAboutSixtyTimesASecond) {
 // typed, so a wait ends the program instead of hanging.
 TEST(Keyboard, HiddenWindowAloneIsNoKeySource) {
   auto p = std::make_unique<Platform>();
+  auto native = std::make_unique<NativeBackend>();  // its terminal never opened
+  SetUpPlatform(*p);
   FakeWindow window;
-  p->window = Backend(window);
+  ScriptedWindow fake = WindowOf(window);
+  native->surface = {fake.context, fake.present, fake.hide, fake.pollEvents, fake.shutdown};
+  WireNativeBackend(*p, *native);
   p->graphOpen = false;
   const int code = RunWithPlatform(*p, [](Platform& q) { ReadKey(q); });
   EXPECT_EQ(code, 100);
+  EXPECT_GE(window.polls, 1);
 }

@@ -1,11 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <string>
+#include <unistd.h>
 
 #include "platform/fatal.h"
 #include "platform/line_input.h"
 #include "platform/row_text_for_tests.h"
-#include "platform/scripted.h"
+#include "platform/text_file.h"
+#include "support/scripted_backend.h"
 
 namespace {
 
@@ -39,6 +46,20 @@ int IntegerExitCode(ScriptedPlatform& sp, std::string_view lines) {
   });
 }
 
+// The same double, bit for bit (0 and -0 differ).
+bool SameDouble(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// ParseReal's value, or NaN when the line does not read as a number.
+double Real(std::string_view line) {
+  double value = 0;
+  return ParseReal(line, value) == NumberRead::Number ? value : std::nan("");
+}
+
+// All the digits to the nearest long double, then to a double.
+double ViaLongDouble(const std::string& number) {
+  return static_cast<double>(std::strtold(number.c_str(), nullptr));
+}
+
 }  // namespace
 
 TEST(LineInput, IntegerIsTheFirstTokenOfTheFirstLineThatHasOne) {
@@ -69,7 +90,7 @@ TEST(LineInput, MalformedNumbersAreMalformed) {
   for (std::string_view bad : {"abc", "12abc", "1.5", "-", "+", "1e3", "2147483648", "-2147483649",
                                "99999999999999999999", "0x10", "$10"})
     EXPECT_EQ(ParseInteger(bad, i), NumberRead::Malformed) << bad;
-  for (std::string_view bad : {"abc", ".", "-", "1e", "1e+", "1.2.3", "inf", "nan", "0x1p3", "1,5", "1e99999"})
+  for (std::string_view bad : {"abc", ".", "-", "1e", "1e+", "1.2.3", "inf", "nan", "0x1p3", "1,5", "1e", "1e5x", ".e5"})
     EXPECT_EQ(ParseReal(bad, d), NumberRead::Malformed) << bad;
   EXPECT_EQ(ParseInteger(" \t", i), NumberRead::NoNumber);
   EXPECT_EQ(ParseReal("", d), NumberRead::NoNumber);
@@ -106,12 +127,136 @@ TEST(LineInput, EndOfInputEndsWithRuntimeError100) {
   EXPECT_EQ(IntegerExitCode(*sp, ""), 100);
 }
 
-TEST(LineInput, LongLineIsCutAndItsRestDropped) {
-  std::string lines = "5" + std::string(300, 'x') + " 6\n7\n";
-  auto sp = WithLines(lines);
-  std::int32_t value;
-  EXPECT_EQ(RunWithPlatform(sp->platform, [&](Platform& p) { Readln(p, value); }), 106);
-  sp = WithLines(std::string(300, ' ') + "8\n9\n");  // the number lies beyond the kept part
-  Readln(sp->platform, value);
+TEST(LineInput, ALongLineIsOneAnswerWhereverItsNumberStands) {
+  // The number after 300 blanks answers the first question; the next lines
+  // answer the next ones.
+  auto sp = WithLines(std::string(300, ' ') + "5\n7\n9\n");
+  std::int32_t first = 0, second = 0, third = 0;
+  Readln(sp->platform, first);
+  Readln(sp->platform, second);
+  Readln(sp->platform, third);
+  EXPECT_EQ(first, 5);
+  EXPECT_EQ(second, 7);
+  EXPECT_EQ(third, 9);
+  // The echo keeps 255 of the blanks: the number ends row 4 (80 a row).
+  EXPECT_EQ(RowText(sp->platform.console, 4), std::string(255 - 240, ' ') + "5");
+  EXPECT_EQ(RowText(sp->platform.console, 5), "7");
+
+  // A long rest of the line after the number is dropped whole.
+  EXPECT_EQ(ReadInteger("6 " + std::string(5000, 'x') + "\n8\n"), 6);
+  EXPECT_EQ(ReadReal(std::string(1000, '\t') + "0.5" + std::string(1000, ' ') + "x\n"), 0.5);
+}
+
+TEST(LineInput, ANumberLongerThanWhatIsKeptIsMalformedNeverCut) {
+  for (std::string line : {"5" + std::string(300, 'x'), "0." + std::string(300, '1'),
+                           std::string(300, ' ') + "1" + std::string(300, '0')}) {
+    auto sp = WithLines(line + "\n7\n");
+    double value = 0;
+    EXPECT_EQ(RunWithPlatform(sp->platform, [&](Platform& p) { Readln(p, value); }), 106);
+  }
+  // A number that fills the kept text reads when a blank follows it.
+  const std::string fits(255, '1');
+  const std::string lines = fits + " " + std::string(100, '2') + "\n" + fits + "\n" + fits + "2 3\n" +
+                            "1 " + std::string(300, '2') + "\n";
+  LineReader reader;
+  SetLineReaderMemory(reader, lines);
+  const double ones = std::strtod(fits.c_str(), nullptr);
+  const double malformed = -1;
+  AnswerLine line;
+  for (double expected : {ones, ones, malformed, 1.0}) {
+    ASSERT_TRUE(ReadAnswerLine(reader, line));
+    double real = malformed;
+    EXPECT_EQ(ParseReal(line, real), expected == malformed ? NumberRead::Malformed : NumberRead::Number);
+    EXPECT_EQ(real, expected);
+  }
+  EXPECT_FALSE(ReadAnswerLine(reader, line));
+}
+
+TEST(LineInput, AnswerLinesFromADescriptorAcrossManyBufferFills) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  const std::string text = std::string(10000, ' ') + "5\r\n" + std::string(9000, '8') + "\r\r" + "9";
+  ASSERT_EQ(write(fds[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  close(fds[1]);
+  LineReader reader;
+  SetLineReaderFd(reader, fds[0]);
+  AnswerLine line;
+  std::int32_t value = 0;
+  ASSERT_TRUE(ReadAnswerLine(reader, line));
+  EXPECT_EQ(line.blankCount, AnswerCapacity);
+  EXPECT_EQ(ParseInteger(line, value), NumberRead::Number);
+  EXPECT_EQ(value, 5);
+  ASSERT_TRUE(ReadAnswerLine(reader, line));
+  EXPECT_EQ(ParseInteger(line, value), NumberRead::Malformed);
+  ASSERT_TRUE(ReadAnswerLine(reader, line));
+  EXPECT_EQ(ParseInteger(line, value), NumberRead::NoNumber);  // the empty line between two CRs
+  ASSERT_TRUE(ReadAnswerLine(reader, line));
+  EXPECT_EQ(ParseInteger(line, value), NumberRead::Number);
   EXPECT_EQ(value, 9);
+  EXPECT_FALSE(ReadAnswerLine(reader, line));
+  close(fds[0]);
+}
+
+TEST(LineInput, TypedLineKeepsItsRoomAndBackspaceTakesBackBlanksToo) {
+  AnswerLine line;
+  int taken = 0;
+  for (int i = 0; i < 300; ++i) taken += AddAnswerChar(line, ' ');
+  EXPECT_EQ(taken, AnswerCapacity);  // blanks past the room are not taken
+  for (int i = 0; i < 300; ++i) taken += AddAnswerChar(line, '7');
+  EXPECT_EQ(taken, 2 * AnswerCapacity);
+  EXPECT_FALSE(line.numberCut);  // a typed line shows all it holds
+  while (line.length > 1) RemoveAnswerChar(line);
+  std::int32_t value = 0;
+  EXPECT_EQ(ParseInteger(line, value), NumberRead::Number);
+  EXPECT_EQ(value, 7);
+  RemoveAnswerChar(line);
+  EXPECT_EQ(line.blankCount, AnswerCapacity);
+  RemoveAnswerChar(line);  // then the blanks
+  EXPECT_EQ(line.blankCount, AnswerCapacity - 1);
+  EXPECT_EQ(ParseInteger(line, value), NumberRead::NoNumber);
+}
+
+TEST(LineInput, RealsPastTheDoublesRangeReadAsZeroOrInfinity) {
+  for (std::string_view tiny : {"1e-5000", "1e-4940", "1e-400", "1e-999999999999999999", "2e-324",
+                                "0.0000000000000000000000000000001e-4930"})
+    EXPECT_TRUE(SameDouble(Real(tiny), 0.0)) << tiny;
+  EXPECT_TRUE(SameDouble(Real("-1e-5000"), -0.0));
+  EXPECT_TRUE(SameDouble(Real("-0"), -0.0));
+  EXPECT_TRUE(SameDouble(Real("-0.000e999999999999999999"), -0.0));
+  EXPECT_TRUE(SameDouble(Real("0e999999999999999999"), 0.0));
+  for (std::string_view huge : {"1e4933", "1e999", "1e999999999999999999", "1.8e308", "99999e99999"})
+    EXPECT_EQ(Real(huge), HUGE_VAL) << huge;
+  EXPECT_EQ(Real("-1e4933"), -HUGE_VAL);
+  // The smallest double and the largest.
+  EXPECT_EQ(Real("4.9406564584124654e-324"), 4.9406564584124654e-324);
+  EXPECT_EQ(Real("1.7976931348623157e308"), 1.7976931348623157e308);
+}
+
+TEST(LineInput, LongDigitStringsAndExponentsReadAsAllTheirDigitsSay) {
+  const std::string ones(3000, '1');
+  EXPECT_EQ(Real("0." + ones), ViaLongDouble("0." + ones));
+  EXPECT_EQ(Real(ones + "e-3000"), ViaLongDouble(ones + "e-3000"));
+  EXPECT_EQ(Real("0." + std::string(5000, '0') + "1e5001"), 1.0);
+  EXPECT_EQ(Real("1" + std::string(5000, '0') + "e-5000"), 1.0);
+  EXPECT_EQ(Real("000000000000000000000000000000000.5"), 0.5);
+  // 2^53 + 1 + 2^-11 lies halfway between two long doubles and rounds to the
+  // even one, 2^53 + 1, which lies halfway between two doubles: 2^53. A 1 far
+  // down tips both roundings up: 2^53 + 2.
+  const std::string half = "9007199254740993.00048828125";
+  const std::string tipped = half + std::string(2000, '0') + "1";
+  EXPECT_EQ(Real(half), 9007199254740992.0);
+  EXPECT_EQ(Real(tipped), 9007199254740994.0);
+  EXPECT_EQ(Real(tipped), ViaLongDouble(tipped));
+}
+
+TEST(LineInput, NumbersThatReadBeforeGiveTheSameDoubles) {
+  // Before, every real went through from_chars into a long double.
+  for (std::string_view number :
+       {"0.1", "1.0001", "-0.25", "2.5E+2", "1e-400", "0.3", "123456789.987654321", "-1",
+        "2.4703282292062328e-324", "2.4703282292062327e-324", "9007199254740993", "1.00000000000000011102230246251565",
+        "-.5e-3", "7.", "1e308", "3.36210314311209350626e-4932"}) {
+    long double extended = 0;
+    std::from_chars(number.data(), number.data() + number.size(), extended);
+    EXPECT_TRUE(SameDouble(Real(number), static_cast<double>(extended))) << number;
+  }
 }

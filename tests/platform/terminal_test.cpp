@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/key_queue.h"
-#include "platform/terminal.h"
+#include "platform/native/terminal.h"
 
 namespace {
 
@@ -50,6 +50,17 @@ TEST(TerminalKeys, PlainKeysEnterBackspaceAndEsc) {
   EXPECT_EQ(Decoded("\x1bx"), "27 120 ");     // Alt-x: Esc, then x
   EXPECT_EQ(Decoded("\x1b[99~q"), "113 ");    // unknown sequences vanish whole
   EXPECT_EQ(Decoded("\x1bOM"), "13 ");        // keypad Enter
+}
+
+// A 0 read from the queue is always followed by a scan code, so a reader
+// that takes the pair never swallows the key typed after Ctrl+@.
+TEST(TerminalKeys, NulByteIsCtrlAtWithItsExtendedCode) {
+  EXPECT_EQ(Decoded(std::string("\0a", 2)), "0 3 97 ");
+  EXPECT_EQ(Decoded(std::string("4\0\0" "2", 4)), "52 0 3 0 3 50 ");
+  KeyQueue keys;
+  for (int i = 0; i < KeyQueueCapacity - 1; ++i) PushKey(keys, 'x');
+  DecodeTerminalKeys(std::string_view("\0", 1), true, keys);  // no room for the pair: neither half
+  EXPECT_EQ(keys.count, KeyQueueCapacity - 1);
 }
 
 TEST(TerminalKeys, IncompleteSequenceWaitsUntilFlushed) {

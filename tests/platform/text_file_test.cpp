@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/fatal.h"
@@ -41,6 +42,22 @@ std::string LinesOf(std::string_view bytes) {
   return out;
 }
 
+// Every line a memory reader gives with capacity 5, joined by '|'.
+std::string MemoryLinesOf(std::string_view bytes) {
+  LineReader reader;
+  SetLineReaderMemory(reader, bytes);
+  std::string out;
+  char line[5];
+  for (int n; (n = ReadLine(reader, line, 5)) >= 0;) out += std::string(line, n) + "|";
+  return out;
+}
+
+// A blocking open would hang the test; the alarm ends it instead.
+struct HangGuard {
+  HangGuard() { alarm(10); }
+  ~HangGuard() { alarm(0); }
+};
+
 int ExitCodeOf(void (*body)()) {
   try {
     body();
@@ -60,6 +77,20 @@ TEST(TextFile, LinesAreCutAtTheCapacityAndTheirRestSkipped) {
   EXPECT_EQ(LinesOf(""), "");
   EXPECT_EQ(LinesOf("\n"), "|");
   EXPECT_EQ(LinesOf("end\n\x1a" "after the end\n"), "end|");  // Ctrl-Z ends a DOS file
+}
+
+TEST(TextFile, OnlyTheByteRightAfterACrCanBeItsLineFeed) {
+  for (auto read : {LinesOf, MemoryLinesOf}) {
+    EXPECT_EQ(read("a\rb\n\nc"), "a|b||c|");
+    EXPECT_EQ(read("a\r\n\nb"), "a||b|");
+    EXPECT_EQ(read("a\r\r\nb\r"), "a||b|");
+    EXPECT_EQ(read("\r\n\n"), "||");
+    EXPECT_EQ(read("a\rbcdefgh\n\nc"), "a|bcdef||c|");  // also when the line was cut
+  }
+  // A CR that ends one buffer fill and the LF that starts the next.
+  std::string bytes(LineReaderBufferSize - 1, 'x');
+  bytes += "\r\n\nz";
+  EXPECT_EQ(MemoryLinesOf(bytes), "xxxxx||z|");
 }
 
 TEST(TextFile, LongFileAcrossManyBufferFills) {
@@ -93,6 +124,43 @@ TEST(TextFile, ResetReportsAFileThatCannotBeOpened) {
   Assign(f, file.folder.string());  // a folder is no text file
   EXPECT_NE(Reset(f), 0);
   EXPECT_FALSE(f.open);
+}
+
+TEST(TextFile, WhatIsNotARegularFileIsRefusedWithoutWaiting) {
+  TempFile file("");
+  const std::string fifo = file.folder.string() + "/fifo.hlp";
+  const std::string zeroLink = file.folder.string() + "/zero.hlp";
+  const std::string fifoLink = file.folder.string() + "/fifo-link.hlp";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(symlink("/dev/zero", zeroLink.c_str()), 0);
+  ASSERT_EQ(symlink(fifo.c_str(), fifoLink.c_str()), 0);
+  HangGuard guard;
+  for (const std::string& name : {fifo, zeroLink, fifoLink, std::string("/dev/null"), file.folder.string()}) {
+    TextFile f;
+    Assign(f, name);
+    EXPECT_EQ(Reset(f), 5) << name;
+    EXPECT_FALSE(f.open) << name;
+  }
+  // A writer on the FIFO makes no difference.
+  const int writer = open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+  TextFile f;
+  Assign(f, fifo);
+  EXPECT_EQ(Reset(f), 5);
+  close(writer);
+}
+
+TEST(TextFile, AProcFileReadsThoughItsSizeIsZero) {
+  struct stat info;
+  ASSERT_EQ(stat("/proc/self/status", &info), 0);
+  EXPECT_EQ(info.st_size, 0);
+  TextFile f;
+  Assign(f, "/proc/self/status");
+  ASSERT_EQ(Reset(f), 0);
+  ShortString<255> line;
+  Readln(f, line);
+  EXPECT_EQ(line.view().substr(0, 5), "Name:");
+  EXPECT_FALSE(Eof(f));
+  Close(f);
 }
 
 TEST(TextFile, UsingAFileThatIsNotOpenIsRuntimeError103) {

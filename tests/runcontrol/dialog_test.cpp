@@ -70,6 +70,22 @@ TEST(Dialog, KIsLimitedBySixteenBitsToo) {
   EXPECT_EQ(InnerRow(*h, 5), std::string(CP852("A részecskék száma? [1-62500]32768")));
 }
 
+TEST(Dialog, EachLineAnswersOneQuestionHoweverLongAndEveryRealReads) {
+  // N after 300 blanks; Ah first too large for a double (asked again), then
+  // too small for one (0); Kh -0.
+  auto h = MakeHarness("", std::string(300, ' ') + "5\n7\n9\n1e4933\n1e-5000\n-0\n-1e-4940\n2\n");
+  ASSERT_EQ(Ask(*h), 0);
+  const SimParams& p = h->reactor.params;
+  EXPECT_EQ(p.N, 5);
+  EXPECT_EQ(p.M, 7);
+  EXPECT_EQ(p.K, 9);
+  EXPECT_EQ(p.Ah, 0.0);
+  EXPECT_EQ(p.Kh, 0.0);
+  EXPECT_EQ(p.G, 0.0);
+  EXPECT_EQ(p.rSz, 2);
+  EXPECT_EQ(Occurrences(AllText(*h), CP852("Adhézió nagysága? [-1..1]")), 2);
+}
+
 TEST(Dialog, LettersEndTheProgramWithRuntimeError106) {
   auto h = MakeHarness("", "20\n20\n100\nabc\n");
   EXPECT_EQ(Ask(*h), 106);

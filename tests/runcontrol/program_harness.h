@@ -14,7 +14,7 @@
 
 #include "platform/fatal.h"
 #include "platform/graph.h"
-#include "platform/scripted.h"
+#include "support/scripted_backend.h"
 #include "runcontrol/program.h"
 
 struct ProgramHarness {

@@ -77,8 +77,8 @@ TEST(WholeProgram, ReactorFrozenInQuietModeShowsItsLastState) {
     const Program* program = nullptr;
   } shown;
   shown.program = &h->program;
-  h->sp.platform.window.context = &shown;
-  h->sp.platform.window.present = [](void* context, const GraphSurface& g) {
+  h->sp.window.context = &shown;
+  h->sp.window.present = [](void* context, const GraphSurface& g) {
     auto& s = *static_cast<Shown*>(context);
     if (s.program->run.runMode == Vege) return;
     s.frozen = s.program->run.frozen;

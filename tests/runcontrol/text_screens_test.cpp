@@ -1,4 +1,7 @@
 // The title screen, the help pager and the summary.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "program_harness.h"
 #include "runcontrol/text_screens.h"
 
@@ -94,6 +97,37 @@ TEST(HelpPager, MissingFileIsReportedInBrightAndWaitedOn) {
   EXPECT_EQ(ScreenRow(*h, 4) + "  ", std::string(CP852("  Nincs meg a tájékoztató fájl!!!  ")));
   EXPECT_EQ(ConsoleCellAt(h->sp.platform.console, 3, 4).attribute & 8, 8);
   EXPECT_EQ(h->sp.platform.console.attribute, NormalAttribute);
+}
+
+TEST(HelpPager, AnEmptyLineAfterACrEndedLineIsKept) {
+  auto h = MakeHarness("a", "", "a\rb\n\nc");
+  EXPECT_EQ(Page(*h), 0);
+  EXPECT_EQ(InnerRow(*h, 3), "a");
+  EXPECT_EQ(InnerRow(*h, 4), "b");
+  EXPECT_EQ(InnerRow(*h, 5), "");
+  EXPECT_EQ(InnerRow(*h, 6), "c");
+}
+
+TEST(HelpPager, AFileThatIsNotRegularIsReportedAsMissing) {
+  // A FIFO would block the open, /dev/zero would never end, a folder does not
+  // read; each gets the missing file's message and key wait, without waiting.
+  const auto fifo = [](const std::string& path) { return mkfifo(path.c_str(), 0600); };
+  const auto zero = [](const std::string& path) { return symlink("/dev/zero", path.c_str()); };
+  const auto folder = [](const std::string& path) { return mkdir(path.c_str(), 0700); };
+  for (int (*make)(const std::string&) : {+fifo, +zero, +folder}) {
+    auto h = MakeHarness("a", "", nullptr, nullptr);
+    ScriptPause(h->sp, 300);  // the summary takes a key that is already waiting
+    ScriptKeys(h->sp, "b");
+    ASSERT_EQ(make(h->folder + "/kervatin.hlp"), 0);
+    ASSERT_EQ(make(h->folder + "/kervatin.sum"), 0);
+    alarm(10);  // a blocking open would hang the test: end it instead
+    EXPECT_EQ(Page(*h), 0);
+    EXPECT_EQ(KeysTaken(*h), 1);
+    EXPECT_TRUE(Contains(AllText(*h), CP852("  Nincs meg a tájékoztató fájl!!!")));
+    EXPECT_EQ(Summarise(*h), 0);
+    alarm(0);
+    EXPECT_TRUE(Contains(h->seen, CP852("  Nincs meg az összefoglaló fájl!!!")));
+  }
 }
 
 TEST(Summary, PlaceholdersAreFilledInAndCutAt80) {

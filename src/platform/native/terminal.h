@@ -6,8 +6,11 @@
 // terminal has one, is left at the end and the last console screen is printed
 // on the normal screen, so it stays readable. When standard output is not a
 // terminal (or ncurses cannot drive it), a plain UTF-8 transcript is written
-// instead: every row that text was written to, once, when it is about to be
-// cleared or scrolled away and at the end, in screen order.
+// instead: every row that text was written to, once, in screen order. What
+// stands above and before the cursor goes out whenever the console is shown
+// (before every wait for a key or an answer, so a prompt can be read through
+// a pipe); the rest of a row goes out when it is cleared or scrolled away,
+// and at the end.
 //
 // Keys: from standard input when it is a terminal, else from /dev/tty. Key
 // mode (no line buffering, no echo; Ctrl-C still signals) is set by the first
@@ -26,7 +29,7 @@ struct Console;
 struct KeyQueue;
 
 enum class TerminalOutput : std::uint8_t {
-  None,        // nothing shown (the scripted platform)
+  None,        // nothing shown (not opened, or closed)
   Screen,      // ncurses on standard output
   Transcript,  // plain text on standard output
 };
@@ -39,9 +42,12 @@ struct Terminal {
   void* screen = nullptr;          // the ncurses SCREEN
   bool alternateScreen = false;    // the terminal swaps screens: print the last one
   bool redrawAll = false;          // the terminal's picture is no longer known
+  bool screenLent = false;         // another presenter draws on the screen: leave it alone
   int viewTop = 1;                 // console row on the terminal's first line
   std::FILE* transcript = nullptr;
   bool transcriptFailed = false;   // a write failed; reported once, then silent
+  int transcriptRow = 0;           // the row the transcript stopped on, or 0 after an erasure
+  int transcriptColumns = 0;       // columns of that row already written (no line end yet)
   // Keys.
   int keyFd = -1;                  // -1: no terminal to read keys from
   bool ownsKeyFd = false;          // /dev/tty, opened here
@@ -82,7 +88,8 @@ bool TerminalHasKeys(const Terminal& terminal);
 
 // Decode bytes a terminal sent into keys: characters as code page 852 bytes
 // (UTF-8 decoded; characters the code page lacks are dropped), cursor and
-// function keys as 0 + PC scan code, Enter 13, Backspace 8, Esc 27. Returns
+// function keys as 0 + PC scan code, Ctrl+@ (the byte 0) as 0 + 3, Enter 13,
+// Backspace 8, Esc 27. Returns
 // the bytes used; an incomplete sequence at the end is left for later unless
 // flush is true. Unknown escape sequences are dropped whole.
 int DecodeTerminalKeys(std::string_view bytes, bool flush, KeyQueue& keys);

@@ -1,6 +1,7 @@
-#include "platform/window_sdl.h"
+#include "platform/native/window_sdl.h"
 
 #include <SDL.h>
+#include <X11/Xlib.h>  // Required for: the handler of a lost X connection
 
 #include <algorithm>  // Required for: std::max, std::min
 
@@ -9,6 +10,23 @@
 #include "platform/key_queue.h"
 
 namespace {
+
+// Xlib has one IO error handler per process and passes it no context: the
+// window whose display is watched, and the handler that was there before
+// (SDL 2 sets none; Xlib's own prints "X connection ... broken" and exits).
+SdlWindow* watchedWindow = nullptr;
+XIOErrorHandler xlibIoHandler = nullptr;
+
+// Called by Xlib with the display already unusable; any X call from here on
+// could only fail again, so the end is handed to the program at once.
+int OnXConnectionLost(Display* display) {
+  if (SdlWindow* w = watchedWindow; w != nullptr && w->displayLost != nullptr) {
+    w->videoReady = false;
+    w->failed = true;
+    w->displayLost(w->displayLostContext);
+  }
+  return xlibIoHandler != nullptr ? xlibIoHandler(display) : 0;
+}
 
 void KeepError(SdlWindow& w, const char* what) {
   SDL_snprintf(w.error, sizeof w.error, "%s: %s", what, SDL_GetError());
@@ -176,13 +194,16 @@ bool OpenSdlWindow(SdlWindow& w) {
   return true;
 }
 
-WindowBackend SdlWindowBackend(SdlWindow& w) {
-  WindowBackend b;
+SurfacePresenter SdlSurfacePresenter(SdlWindow& w) {
+  SurfacePresenter b;
   b.context = &w;
   b.present = [](void* c, const GraphSurface& g) { PresentSdlWindow(*static_cast<SdlWindow*>(c), g); };
   b.hide = [](void* c) { HideSdlWindow(*static_cast<SdlWindow*>(c)); };
   b.pollEvents = [](void* c, KeyQueue& keys) { PollSdlWindow(*static_cast<SdlWindow*>(c), keys); };
   b.shutdown = [](void* c) { ShutdownSdlWindow(*static_cast<SdlWindow*>(c)); };
+  b.watchDisplay = [](void* c, void (*lost)(void*), void* lostContext) {
+    WatchSdlDisplay(*static_cast<SdlWindow*>(c), lost, lostContext);
+  };
   return b;
 }
 
@@ -230,6 +251,21 @@ void ShutdownSdlWindow(SdlWindow& w) {
     SDL_Quit();
   }
   w.videoReady = false;
+  if (watchedWindow == &w) {
+    XSetIOErrorHandler(xlibIoHandler);
+    watchedWindow = nullptr;
+  }
+}
+
+void WatchSdlDisplay(SdlWindow& w, void (*lost)(void* context), void* context) {
+  w.displayLost = lost;
+  w.displayLostContext = context;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!w.videoReady || driver == nullptr || SDL_strcmp(driver, "x11") != 0) return;
+  // SDL opened libX11 itself; ours is the same library, so this handler is
+  // the one SDL's connection reports to.
+  if (watchedWindow == nullptr) xlibIoHandler = XSetIOErrorHandler(OnXConnectionLost);
+  watchedWindow = &w;
 }
 
 void TranslateSdlEvent(const SDL_Event& event, KeyQueue& keys) {

@@ -1,5 +1,5 @@
 // The window that shows the graphics surface, on SDL2, and the keys typed
-// into it. It fills the WindowBackend record (window_backend.h).
+// into it. It fills the native back end's SurfacePresenter record.
 //
 // - OpenSdlWindow only starts SDL's video; the window itself appears at the
 //   first present of an open surface, so opening the surface just to learn
@@ -12,9 +12,14 @@
 //   0 and the PC scan code; closing the window sets keys.endRequested.
 // - Every SDL failure after a successful open is kept in error, and the window
 //   then stays away: the run goes on without it.
+// - A lost X connection (the server ended, or it dropped us, as xkill does)
+//   makes Xlib call its IO error handler and then exit. WatchSdlDisplay puts
+//   a handler of our own in its place, which hands the end to the program;
+//   no X call can be made after that. Without a watch Xlib's own handler
+//   runs (a message and exit code 1).
 #pragma once
 
-#include "platform/window_backend.h"
+#include "platform/native/surface_presenter.h"
 
 struct GraphSurface;
 struct KeyQueue;
@@ -36,6 +41,9 @@ struct SdlWindow {
   int frameWidth = 0;
   int frameHeight = 0;
   char error[SdlErrorCapacity] = {};  // SDL's own words, for the caller to print
+  // Called when the display goes away (see WatchSdlDisplay); never returns.
+  void (*displayLost)(void* context) = nullptr;
+  void* displayLostContext = nullptr;
 };
 
 // Where the frame lands in an output of outWidth x outHeight pixels.
@@ -46,8 +54,8 @@ struct SdlPlacement {
 // Start SDL's video (no window yet). False, with SDL's message in w.error,
 // when there is no display to show a window on.
 bool OpenSdlWindow(SdlWindow& w);
-// The back end for the platform, with w as its context.
-WindowBackend SdlWindowBackend(SdlWindow& w);
+// The presenter for the native back end, with w as its context.
+SurfacePresenter SdlSurfacePresenter(SdlWindow& w);
 
 // Show the surface, creating the window at the first call with an open
 // surface; nothing while the surface is closed.
@@ -57,6 +65,10 @@ void HideSdlWindow(SdlWindow& w);
 void PollSdlWindow(SdlWindow& w, KeyQueue& keys);
 // Close the window and SDL; safe to call more than once.
 void ShutdownSdlWindow(SdlWindow& w);
+// Call lost(context) if the X connection of w's video breaks (from SDL's
+// video start on, until ShutdownSdlWindow). One window at a time: Xlib's
+// handler has no context of its own. Nothing on other video drivers.
+void WatchSdlDisplay(SdlWindow& w, void (*lost)(void* context), void* context);
 
 // One SDL event's effect on the key queue (pure: no SDL call).
 void TranslateSdlEvent(const SDL_Event& event, KeyQueue& keys);

@@ -1,4 +1,4 @@
-#include "platform/signals.h"
+#include "platform/native/signals.h"
 
 #include <atomic>
 #include <csignal>
@@ -77,7 +77,7 @@ void RememberScreenReset(std::string_view bytes) {
   screenResetLength = 0;
   std::atomic_signal_fence(std::memory_order_seq_cst);
   const std::size_t n = bytes.size() < ScreenResetCapacity ? bytes.size() : ScreenResetCapacity;
-  std::memcpy(screenReset, bytes.data(), n);
+  if (n > 0) std::memcpy(screenReset, bytes.data(), n);  // an empty view may hold a null pointer
   std::atomic_signal_fence(std::memory_order_seq_cst);
   screenResetLength = static_cast<std::sig_atomic_t>(n);
 }

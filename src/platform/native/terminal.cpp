@@ -1,4 +1,4 @@
-#include "platform/terminal.h"
+#include "platform/native/terminal.h"
 
 #define NCURSES_WIDECHAR 1
 #include <curses.h>  // Required for: the screen presenter
@@ -16,13 +16,16 @@
 #include "platform/cp852.h"
 #include "platform/fatal.h"
 #include "platform/key_queue.h"
-#include "platform/signals.h"
+#include "platform/native/signals.h"
 
 namespace {
 
 // How long the rest of an escape sequence may take to arrive before the
 // bytes count as keys of their own (a lone Esc).
 constexpr std::int64_t EscapeWaitUs = 30000;
+
+// The PC's extended code of Ctrl+@ (the terminal sends it as the byte 0).
+constexpr std::uint8_t CtrlAtScanCode = 3;
 
 // The PC's symbols for the bytes 0 to 31.
 constexpr char32_t ControlSymbols[32] = {
@@ -116,13 +119,22 @@ ShortString<128> ScreenResetBytes() {
   return bytes;
 }
 
-int RowUtf8(const Console& con, int y, char* out) {
+// Columns from + 1 to to of row y in UTF-8, trailing blanks left out;
+// returns the bytes and sets end to the last column taken (at least from).
+int RowUtf8(const Console& con, int y, int from, int to, int& end, char* out) {
   char row[ConsoleWidth];
-  int length = ConsoleRowText(con, y, row);
+  ConsoleRowText(con, y, row);
+  while (to > from && row[to - 1] == ' ') --to;
+  end = to > from ? to : from;
   int n = 0;
-  for (int x = 0; x < length; ++x)
+  for (int x = from; x < end; ++x)
     n += EncodeUtf8(ConsoleCharToUnicode(static_cast<std::uint8_t>(row[x])), out + n);
   return n;
+}
+
+int RowUtf8(const Console& con, int y, char* out) {
+  int end = 0;
+  return RowUtf8(con, y, 0, ConsoleWidth, end, out);
 }
 
 void TranscriptFailed(Terminal& t) {
@@ -131,24 +143,51 @@ void TranscriptFailed(Terminal& t) {
   RuntimeError(101);
 }
 
-// Write out the rows text went to since the last time, first to last.
-void WriteTranscriptRows(Terminal& t, Console& con) {
+std::uint32_t RowBit(int y) { return 1u << (y - 1); }
+
+// The transcript is one stream of rows, top to bottom, each row once between
+// two erasures; text written to a row the stream has passed is not repeated.
+// Rows go out from the first one written to (or the row the stream is on) to
+// the last one written to. With upToCursor the stream stops on the cursor's
+// row, after the last character before the cursor and without the line end,
+// so that a waiting prompt can be read; that row stays marked in writtenRows
+// until its line end is out, so an erasure still finishes it. Rows below the
+// cursor wait.
+void WriteTranscript(Terminal& t, Console& con, bool upToCursor) {
   if (t.transcriptFailed || con.writtenRows == 0) return;
-  int first = 1, last = ConsoleHeight;
-  while ((con.writtenRows & (1u << (first - 1))) == 0) ++first;
-  while ((con.writtenRows & (1u << (last - 1))) == 0) --last;
-  con.writtenRows = 0;
-  for (int y = first; y <= last; ++y) {
+  int first = t.transcriptRow;
+  if (first == 0)
+    while ((con.writtenRows & RowBit(++first)) == 0) {}
+  int last = ConsoleHeight;
+  while (last > first && (con.writtenRows & RowBit(last)) == 0) --last;
+  int stop = upToCursor && con.cursorY < last ? con.cursorY : last;
+  if (stop < first) return;  // the cursor stands above the rows to go out
+  for (int y = first; y <= stop; ++y) {
+    const bool open = upToCursor && y == stop;
+    const int from = y == t.transcriptRow ? t.transcriptColumns : 0;
+    const int to = open && y == con.cursorY ? con.cursorX - 1 : ConsoleWidth;
     char line[ConsoleWidth * 4 + 1];
-    int n = RowUtf8(con, y, line);
-    line[n++] = '\n';
+    int end = 0;
+    int n = RowUtf8(con, y, from, to, end, line);
+    if (!open) line[n++] = '\n';
     if (std::fwrite(line, 1, static_cast<std::size_t>(n), t.transcript) != static_cast<std::size_t>(n))
       TranscriptFailed(t);
+    if (open) {
+      t.transcriptRow = y;
+      t.transcriptColumns = end;
+    }
+  }
+  if (upToCursor) {
+    con.writtenRows = (con.writtenRows & ~(RowBit(stop) - 1)) | RowBit(stop);
+  } else {
+    con.writtenRows = 0;
+    t.transcriptRow = 0;
+    t.transcriptColumns = 0;
   }
 }
 
 void TranscriptEraseHook(void* context, Console& con) {
-  WriteTranscriptRows(*static_cast<Terminal*>(context), con);
+  WriteTranscript(*static_cast<Terminal*>(context), con, false);
 }
 
 // After the alternate screen is gone: the last console screen as plain text.
@@ -302,7 +341,13 @@ int DecodeTerminalKeys(std::string_view bytes, bool flush, KeyQueue& keys) {
       i += length;
       continue;
     }
-    PushKey(keys, c == 127 ? 8 : c);
+    if (c == 0) {
+      // Ctrl+@: a PC reads it as 0 and then 3, its extended code, so a 0
+      // taken from the queue is always followed by a scan code.
+      PushExtendedKey(keys, CtrlAtScanCode);
+    } else {
+      PushKey(keys, c == 127 ? 8 : c);
+    }
     ++i;
   }
   return i;
@@ -353,11 +398,13 @@ void UseTranscript(Terminal& t, Console& con, std::FILE* out) {
 
 void ShowConsole(Terminal& t, Console& con) {
   if (TakeTerminalDisturbed()) Recover(t);
+  if (t.screenLent) return;
   if (t.output == TerminalOutput::Screen) {
     if (con.changedRows != 0 || t.redrawAll || con.cursorX != getcurx(stdscr) + 1 ||
         con.cursorY != getcury(stdscr) + t.viewTop)
       DrawScreen(t, con);
   } else if (t.output == TerminalOutput::Transcript && !t.transcriptFailed) {
+    WriteTranscript(t, con, true);
     if (std::fflush(t.transcript) != 0) TranscriptFailed(t);
   }
 }
@@ -373,7 +420,7 @@ void CloseTerminal(Terminal& t, Console& con) {
     t.screen = nullptr;
   } else if (t.output == TerminalOutput::Transcript) {
     try {
-      WriteTranscriptRows(t, con);
+      WriteTranscript(t, con, false);
     } catch (const ProgramExit&) {
       // already ending: the failed write cannot be reported any better
     }

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The particle move in wasm under node against the native build, on the same
+# machine in one run: builds bench_move_rate (build/) and the same source as
+# wasm (build-web/), runs them by turns, keeps each one's fastest CPU time per
+# workload and prints moves per second of both, the ratio wasm / native, and
+# whether both made the same run (attempts and bottom-row count).
+# Usage: bench/web/compare.sh [turns, default 3]
+set -euo pipefail
+top=$(cd "$(dirname "$0")/../.." && pwd)
+turns=${1:-3}
+# Debian's emscripten runs its tools with Debian's node modules.
+export NODE_PATH=/usr/share/nodejs
+
+cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$top/build" -j2 --target bench_move_rate >/dev/null
+[ -f "$top/build-web/CMakeCache.txt" ] ||
+  emcmake cmake -S "$top" -B "$top/build-web" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$top/build-web" -j2 --target move_rate >/dev/null
+
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+for ((t = 0; t < turns; t++)); do
+  "$top/build/bench/bench_move_rate" 3 | sed 's/^/native /' >>"$out"
+  # This emscripten's loader would fetch the wasm by URL on a node that has fetch.
+  node --no-experimental-fetch "$top/build-web/bench/move_rate.js" 3 | sed 's/^/wasm /' >>"$out"
+done
+
+awk '
+  { key = $2; side = $1
+    if (!(key in order)) { order[key] = ++n; keys[n] = key }
+    if (!((side, key) in best) || $6 < best[side, key]) best[side, key] = $6
+    moves[key] = $3; name[key] = $8; attempts[side, key] = $4; bottom[side, key] = $5; level[side, key] = $7 }
+  END {
+    printf "%-40s %12s %12s %7s %s\n", "workload (N,M,K,Ah,Kh,G,rSz,moves)", "native mv/s",
+      "wasm mv/s", "ratio", "same run"
+    for (i = 1; i <= n; i++) {
+      k = keys[i]
+      nat = moves[k] / best["native", k]; web = moves[k] / best["wasm", k]
+      same = attempts["native", k] == attempts["wasm", k] && bottom["native", k] == bottom["wasm", k]
+      printf "%-40s %12.0f %12.0f %7.2f %s\n", k " " name[k], nat, web, web / nat, same ? "yes" : "NO"
+    }
+    printf "native: %s, wasm: %s (fastest of %d rounds each, CPU time)\n", level["native", keys[1]],
+      level["wasm", keys[1]], 3 * '"$turns"'
+  }' "$out"
