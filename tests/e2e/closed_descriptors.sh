@@ -11,34 +11,14 @@ source "$(dirname "$0")/xvfb_helpers.bash"
 program="$build/src/lemvaris"
 [ -x "$program" ] || { echo "FAIL: $program not built"; exit 1; }
 
-xvfb_pid=
-cleanup() {
-  tm kill-server 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir "$work/empty"
+time_limit 120
 start_xvfb "$work" || { echo "FAIL: Xvfb did not start"; exit 1; }
 
 # run_closed NAME REDIRECTION: the program in an 80 x 25 pane with that
 # redirection, keys sent now and then until it ends (30 s at most).
 run_closed() {
-  local name=$1 redirection=$2
-  cat >"$work/$name.run" <<SCRIPT
-cd "$work/empty"
-stty -g > "$work/$name.before"
-DISPLAY=$DISPLAY "$program" $redirection
-echo \$? > "$work/$name.rc"
-stty -g > "$work/$name.after"
-sleep 60
-SCRIPT
-  if ! tm has-session -t main 2>/dev/null; then
-    tm -f /dev/null new-session -d -x 80 -y 25 -s main -n "$name" "bash --norc --noprofile $work/$name.run"
-  else
-    tm new-window -t main -n "$name" "bash --norc --noprofile $work/$name.run"
-  fi
+  local name=$1
+  env="DISPLAY=$DISPLAY" start_program "$name" "$2"
   for _ in $(seq 60); do
     [ -s "$work/$name.rc" ] && return 0
     sleep 0.5

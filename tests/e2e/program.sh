@@ -20,24 +20,7 @@ for tool in Xvfb tmux xdotool xwd "$magick"; do
   command -v "$tool" >/dev/null || { echo "FAIL: $tool missing (scripts/deps.sh --test)"; exit 1; }
 done
 
-xvfb_pid=
-watchdog_pid=
-cleanup() {
-  tm kill-server 2>/dev/null
-  [ -n "$watchdog_pid" ] && kill "$watchdog_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-# Whatever hangs, the script ends within two minutes.
-trap 'echo "FAIL: the test took too long"; exit 1' TERM
-(
-  trap 'kill "$sleeper" 2>/dev/null; exit 0' TERM
-  sleep 120 &
-  sleeper=$!
-  wait "$sleeper" && kill -TERM $$
-) </dev/null >/dev/null 2>&1 &
-watchdog_pid=$!
+time_limit 120
 
 # stop MESSAGE: a step failed that the later ones need.
 stop() {

@@ -23,23 +23,7 @@ for tool in tmux pngtopnm python3; do
 done
 nodisplay=(env -u DISPLAY -u WAYLAND_DISPLAY)
 
-watchdog_pid=
-cleanup() {
-  tm kill-server 2>/dev/null
-  [ -n "$watchdog_pid" ] && kill "$watchdog_pid" 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-# Whatever hangs, the script ends within three minutes.
-trap 'echo "FAIL: the test took too long"; exit 1' TERM
-(
-  trap 'kill "$sleeper" 2>/dev/null; exit 0' TERM
-  sleep 180 &
-  sleeper=$!
-  wait "$sleeper" && kill -TERM $$
-) </dev/null >/dev/null 2>&1 &
-watchdog_pid=$!
+time_limit 180
 
 stop() {
   fail "$*"

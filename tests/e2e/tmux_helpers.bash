@@ -9,11 +9,28 @@ work=$(mktemp -d)
 failures=0
 
 tm() { timeout 10 tmux -L "$socket" "$@"; }
+xvfb_pid=      # a virtual X server a test started (xvfb_helpers.bash)
+watchdog_pid=  # time_limit's timer
 cleanup() {
   tm kill-server 2>/dev/null
+  [ -n "$watchdog_pid" ] && kill "$watchdog_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
+
+# time_limit SECONDS: whatever hangs, the script fails and ends after SECONDS.
+time_limit() {
+  trap 'echo "FAIL: the test took too long"; exit 1' TERM
+  (
+    trap 'kill "$sleeper" 2>/dev/null; exit 0' TERM
+    sleep "$1" &
+    sleeper=$!
+    wait "$sleeper" && kill -TERM $$
+  ) </dev/null >/dev/null 2>&1 &
+  watchdog_pid=$!
+}
 
 fail() {
   echo "FAIL: $*"
