@@ -1,0 +1,20 @@
+// UTF-8 text from the person's side (a window's text input, a page's key
+// names) read as code points, and typed text put into the key queue as code
+// page 852 bytes. One reader for every back end, so that they agree on what
+// a malformed byte or a missing character gives.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+struct KeyQueue;
+
+// The code point of the sequence at text[at], with at moved past it; -1 for a
+// malformed or cut sequence, with at moved one byte on (so that reading
+// resumes at the next byte).
+long NextCodePoint(std::string_view text, std::size_t& at);
+
+// Every character of text into the queue as its code page 852 byte; control
+// characters, characters the code page lacks and malformed bytes are
+// dropped. Returns the number of keys put in.
+int PushTypedText(KeyQueue& keys, std::string_view text);
