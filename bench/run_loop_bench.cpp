@@ -6,18 +6,32 @@
 // the present throttle shows about 60 frames a second. A redraw hook counts
 // the moves and types V after the last one. The table after the usual
 // benchmark lines gives moves per second of each and Normal's share of quiet.
+//
+// Normal mode also runs with the terminal graphics back end: block symbols
+// in direct colour for a 100 x 30 terminal written to /dev/null, and sixels
+// at 640 x 480 written to a pipe that a reader drains at about 200 KB/s, a slow
+// terminal, so that frames must be dropped. "frames/s" is then the frames
+// the presenter sent.
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench_table.h"
 #include "platform/fatal.h"
 #include "platform/graph.h"
 #include "platform/palette.h"
+#include "display/layout.h"
+#include "platform/termgfx/terminal_graphics.h"
 #include "support/scripted_backend.h"
 #include "runcontrol/program.h"
 #include "sim/particle_move.h"
@@ -55,6 +69,32 @@ void PresentFrame(void* context, const GraphSurface& g) {
   ++w.frames;
 }
 
+// How the surface is shown.
+enum class Shown { Window, TerminalSymbols, TerminalSixelsSlow };
+
+// A terminal that takes about 200 KB a second (a slow link): a pipe read 4 KB
+// at a time, every 20 ms, until it is closed.
+struct SlowTerminal {
+  int fds[2] = {-1, -1};
+  std::thread reader;
+};
+
+void OpenSlowTerminal(SlowTerminal& t) {
+  if (pipe(t.fds) != 0) return;
+  fcntl(t.fds[1], F_SETFL, O_NONBLOCK);  // as the terminal graphics' own output is
+  t.reader = std::thread([fd = t.fds[0]] {
+    char buffer[4096];
+    while (read(fd, buffer, sizeof buffer) > 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  });
+}
+
+void CloseSlowTerminal(SlowTerminal& t) {
+  if (t.fds[1] >= 0) close(t.fds[1]);
+  if (t.reader.joinable()) t.reader.join();
+  if (t.fds[0] >= 0) close(t.fds[0]);
+  t.fds[0] = t.fds[1] = -1;
+}
+
 // The whole program's records, with the move counter between the move and
 // the display's redraw hook.
 struct LoopRig {
@@ -64,6 +104,9 @@ struct LoopRig {
   Screen screen;
   Program program;
   ConvertingWindow window;
+  TerminalGraphics terminal;
+  int terminalFd = -1;
+  SlowTerminal slow;
   CellRedrawHook displayHook;
   std::int64_t cellsRedrawn = 0;
 };
@@ -75,8 +118,23 @@ void CountingRedraw(void* context, std::int16_t N, std::int16_t M, std::uint16_t
   if (++rig.cellsRedrawn == 2 * Moves) PushKey(rig.sp.platform.keys, 'V');
 }
 
+void ShowInTerminal(LoopRig& rig, Shown shown) {
+  Platform& p = rig.sp.platform;
+  if (shown == Shown::TerminalSymbols) {
+    rig.terminalFd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    SetUpTerminalGraphicsOn(rig.terminal, {TermGfxPixels::Symbols, TermGfxColours::Direct}, {100, 30, 8, 16},
+                            rig.terminalFd, p.console);
+  } else {
+    OpenSlowTerminal(rig.slow);
+    SetUpTerminalGraphicsOn(rig.terminal, {TermGfxPixels::Sixels, TermGfxColours::Direct}, {100, 31, 8, 16},
+                            rig.slow.fds[1], p.console);
+  }
+  const SurfacePresenter shownBy = TerminalGraphicsPresenter(rig.terminal);
+  rig.sp.window = {shownBy.context, shownBy.present, shownBy.hide, shownBy.pollEvents, shownBy.shutdown};
+}
+
 // Set up W1 and the screen as RunProgram does after the dialog, in `mode`.
-std::unique_ptr<LoopRig> MakeRig(RunMode mode) {
+std::unique_ptr<LoopRig> MakeRig(RunMode mode, Shown shown = Shown::Window) {
   auto rig = std::make_unique<LoopRig>();
   SetUpScriptedPlatform(rig->sp);
   ScriptPause(rig->sp, 3600 * 1000);  // a key far ahead: the script never runs dry
@@ -88,6 +146,7 @@ std::unique_ptr<LoopRig> MakeRig(RunMode mode) {
   }
   rig->sp.window.context = &rig->window;
   rig->sp.window.present = PresentFrame;
+  if (shown != Shown::Window) ShowInTerminal(*rig, shown);
   Program& p = rig->program;
   SetUpProgram(p, rig->sp.platform, rig->graph, rig->reactor, rig->screen);
   rig->reactor.params = W1();
@@ -111,22 +170,37 @@ void Report(benchmark::State& state, std::int64_t moves, std::int64_t frames) {
   state.counters["frames"] = static_cast<double>(frames);
 }
 
-void RunLoopIn(benchmark::State& state, RunMode mode) {
+void RunLoopIn(benchmark::State& state, RunMode mode, Shown shown = Shown::Window) {
   for (auto _ : state) {
     state.PauseTiming();
-    auto rig = MakeRig(mode);
+    auto rig = MakeRig(mode, shown);
     state.ResumeTiming();
+    // The way out shuts the back end: the presenter is stopped within it.
     const int code = RunWithPlatform(rig->sp.platform, [&](Platform&) { RunLoop(rig->program); });
+    state.PauseTiming();
+    if (rig->terminalFd >= 0) close(rig->terminalFd);
+    CloseSlowTerminal(rig->slow);
+    state.ResumeTiming();
     if (code != 0 || rig->program.run.stepCounter != Moves) {
       state.SkipWithError("the loop did not make every move");
       break;
     }
-    Report(state, rig->program.run.stepCounter, rig->window.frames);
+    if (shown == Shown::Window) {
+      Report(state, rig->program.run.stepCounter, rig->window.frames);
+    } else {
+      Report(state, rig->program.run.stepCounter, rig->terminal.renderer.framesDrawn);
+      state.counters["handed"] = static_cast<double>(rig->terminal.framesPosted);
+      state.counters["dropped"] = static_cast<double>(rig->terminal.framesDropped);
+    }
   }
 }
 
 void NormalMode(benchmark::State& state) { RunLoopIn(state, Normal); }
 void QuietMode(benchmark::State& state) { RunLoopIn(state, Csendes); }
+void NormalModeTerminalSymbols(benchmark::State& state) { RunLoopIn(state, Normal, Shown::TerminalSymbols); }
+void NormalModeTerminalSixels(benchmark::State& state) {
+  RunLoopIn(state, Normal, Shown::TerminalSixelsSlow);
+}
 
 // The moves alone, as lemvaris-batch makes them.
 void BareMoves(benchmark::State& state) {
@@ -141,16 +215,49 @@ void BareMoves(benchmark::State& state) {
   }
 }
 
+// One frame of terminal graphics as the presenter makes it: W1's screen with
+// a new step count each time, drawn for a 100 x 31 terminal of 8 x 16 cells
+// and written to /dev/null. Time per frame is the presenter's cost.
+void RenderFrames(benchmark::State& state, TermGfxPixels pixels) {
+  auto rig = MakeRig(Normal);
+  auto renderer = std::make_unique<TermGfxRenderer>();
+  auto frame = std::make_unique<TermGfxFrame>();
+  auto sink = std::make_unique<TermGfxSink>();
+  SetUpTermGfxRenderer(*renderer, {pixels, TermGfxColours::Direct}, nullptr);
+  sink->fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  frame->width = rig->graph.width;
+  frame->height = rig->graph.height;
+  std::int32_t T = 0;
+  for (auto _ : state) {
+    DrawStepCounterBox(rig->graph, ++T);
+    std::memcpy(frame->pixels, rig->graph.pixels, static_cast<std::size_t>(frame->width) * frame->height);
+    RenderTermGfxFrame(*renderer, *frame, {100, 31, 8, 16}, *sink);
+  }
+  state.counters["bytes_per_frame"] =
+      static_cast<double>(sink->written) / static_cast<double>(state.iterations());
+  close(sink->fd);
+  FreeTermGfxRenderer(*renderer);
+}
+
+void RenderSymbols(benchmark::State& state) { RenderFrames(state, TermGfxPixels::Symbols); }
+void RenderSixels(benchmark::State& state) { RenderFrames(state, TermGfxPixels::Sixels); }
+
+BENCHMARK(RenderSymbols)->Unit(benchmark::kMillisecond);
+BENCHMARK(RenderSixels)->Unit(benchmark::kMillisecond);
 BENCHMARK(BareMoves)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(QuietMode)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(NormalMode)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(NormalModeTerminalSymbols)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(NormalModeTerminalSixels)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void PrintTable(const TableReporter& reporter) {
   std::printf("\n%-40s %12s %10s %10s\n", "W1 (100,100,3000,0.5,0.8,0.2,3), 100000 moves",
               "moves/s", "frames/s", "of quiet");
   const auto quiet = reporter.runs.find("QuietMode/iterations:1");
-  for (const char* name : {"BareMoves", "QuietMode", "NormalMode"}) {
-    const auto run = reporter.runs.find(std::string(name) + "/iterations:1");
+  for (const char* name : {"BareMoves", "QuietMode", "NormalMode", "NormalModeTerminalSymbols",
+                           "NormalModeTerminalSixels"}) {
+    auto run = reporter.runs.find(std::string(name) + "/iterations:1");
+    if (run == reporter.runs.end()) run = reporter.runs.find(std::string(name) + "/iterations:1/real_time");
     if (run == reporter.runs.end()) continue;
     // Real time: the present throttle runs on the real clock.
     auto rate = [](const Measured& m, const char* counter) {

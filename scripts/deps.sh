@@ -10,6 +10,7 @@ packages=(
   g++ cmake make pkg-config
   libsdl2-dev libpng-dev libncurses-dev     # window, PNG writer, terminal
   libx11-dev                                # a lost X server's handler
+  libchafa-dev                              # the graphics drawn in the terminal
   googletest libgtest-dev libbenchmark-dev  # tests and benchmarks
 )
 # The page: emscripten (with its node), and Python's http.server to serve it.
@@ -20,12 +21,12 @@ case "${1:-}" in
     ;;
   --test)
     # End-to-end tests: a virtual X server, a terminal multiplexer, a key
-    # sender, a screenshot tool, xkill (x11-utils) and independent PNG and
-    # screenshot decoders (netpbm: pngtopnm, xwdtopnm); clang and its runtime
-    # for the input fuzzer (scripts/fuzz.sh); the page's tests: headless
-    # Chromium driven by Selenium.
+    # sender, a screenshot tool, xkill (x11-utils) and independent PNG,
+    # screenshot and sixel decoders (netpbm: pngtopnm, xwdtopnm; libsixel-bin:
+    # sixel2png); clang and its runtime for the input fuzzer (scripts/fuzz.sh);
+    # the page's tests: headless Chromium driven by Selenium.
     packages+=(xvfb xauth tmux xdotool x11-apps x11-utils imagemagick libpng-tools python3 netpbm
-               console-setup-linux)  # the console fonts the font table came from
+               libsixel-bin console-setup-linux)  # console-setup-linux: the font table's sources
     packages+=(clang libclang-rt-14-dev)
     packages+=("${web[@]}" chromium chromium-driver python3-selenium)
     ;;

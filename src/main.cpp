@@ -1,17 +1,35 @@
-// Lemvaris: picks the back end (the terminal with an SDL window), wires it
-// into the platform and runs the program.
+// Lemvaris: picks the back end that shows the graphics surface beside the
+// terminal (the SDL window, or the surface drawn in the terminal itself),
+// wires it into the platform and runs the program.
+//
+//   lemvaris              a window when one can be opened, else the terminal
+//   lemvaris --window     the window, or exit code 4
+//   lemvaris --terminal   the graphics drawn in the terminal
+//
+// The choice is made before anything is shown: when neither can show the
+// graphics the program says so and ends with exit code 4 at once. A wrong
+// option ends it with UsageExitCode. The option changes nothing in the run.
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/fatal.h"
 #include "platform/graph.h"
 #include "platform/native/native_backend.h"
 #include "platform/native/window_sdl.h"
 #include "platform/standard_descriptors.h"
+#include "platform/termgfx/terminal_graphics.h"
 #include "runcontrol/program.h"
 
 namespace {
+
+constexpr int NoGraphicsExitCode = 4;
+constexpr int UsageExitCode = 64;  // as sysexits' EX_USAGE
+// How long the note about a small terminal stays before the screen is taken.
+constexpr unsigned SmallTerminalNoteMs = 1500;
 
 // The big records live for the whole run; nothing is allocated later.
 Platform platform;
@@ -19,8 +37,11 @@ GraphSurface graph;
 Reactor reactor;
 Screen screen;
 Program program;
-SdlWindow window;
 NativeBackend native;
+SdlWindow window;
+TerminalGraphics terminalGraphics;
+
+enum class BackEndWish { Any, Window, Terminal };
 
 // The folder of the executable, where the build puts the help and summary
 // files, so the program finds them from any working folder.
@@ -36,16 +57,80 @@ void SetDataFolderFromExecutable(Program& p) {
   Assign(p.dataFolder, std::string_view(path, static_cast<std::size_t>(slash - path)));
 }
 
+bool ReadWish(int argc, char** argv, BackEndWish& wish) {
+  wish = BackEndWish::Any;
+  if (argc == 1) return true;
+  if (argc > 2) return false;
+  if (std::strcmp(argv[1], "--window") == 0) wish = BackEndWish::Window;
+  else if (std::strcmp(argv[1], "--terminal") == 0) wish = BackEndWish::Terminal;
+  else return false;
+  return true;
+}
+
+bool DisplayNamed() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return true;
+  }
+  return false;
+}
+
+// The console needs 80 x 25 cells; a smaller terminal shows only part of it.
+// Said once, before the screen is taken, long enough to be read.
+void NoteSmallTerminal() {
+  winsize size = {};
+  if (!isatty(STDOUT_FILENO) || ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return;
+  if (size.ws_col >= ConsoleWidth && size.ws_row >= ConsoleHeight) return;
+  std::fprintf(stderr,
+               "Lemvaris: a terminál %d x %d karakteres; a program legalább %d x %d karakteres "
+               "terminált kíván, ebben a szöveges képernyőnek csak egy része látszik.\n",
+               size.ws_col, size.ws_row, ConsoleWidth, ConsoleHeight);
+  usleep(SmallTerminalNoteMs * 1000);
+}
+
+// Neither back end can show the graphics: why not, on standard error.
+[[noreturn]] void NoGraphics(BackEndWish wish, const char* terminalWhy) {
+  if (wish == BackEndWish::Any)
+    std::fprintf(stderr, "Lemvaris: grafikus ablak nem nyitható (%s), és a terminálban sem "
+                 "jeleníthető meg a grafika: %s.\n",
+                 DisplayNamed() ? window.error : "nincs DISPLAY vagy WAYLAND_DISPLAY", terminalWhy);
+  else
+    std::fprintf(stderr, "Lemvaris: a terminálban nem jeleníthető meg a grafika: %s.\n", terminalWhy);
+  std::exit(NoGraphicsExitCode);
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   ReserveStandardDescriptors();  // before SDL opens the X connection
-  if (!OpenSdlWindow(window)) {
-    std::fprintf(stderr, "Lemvaris: a grafikus ablak nem nyitható meg (%s).\n", window.error);
-    return 4;
+  BackEndWish wish;
+  if (!ReadWish(argc, argv, wish)) {
+    std::fprintf(stderr, "Lemvaris: ismeretlen kapcsoló. Használat: lemvaris [--window | --terminal]\n");
+    return UsageExitCode;
   }
+  bool useWindow = false;
+  if (wish == BackEndWish::Window || (wish == BackEndWish::Any && DisplayNamed())) {
+    useWindow = OpenSdlWindow(window);
+    if (!useWindow && wish == BackEndWish::Window) {
+      std::fprintf(stderr, "Lemvaris: a grafikus ablak nem nyitható meg (%s).\n", window.error);
+      return NoGraphicsExitCode;
+    }
+  }
+  if (!useWindow) {
+    if (const char* why = TerminalGraphicsRefusal()) NoGraphics(wish, why);
+  }
+  NoteSmallTerminal();
   SetUpPlatform(platform);
-  UseNativeBackend(platform, native, SdlSurfacePresenter(window));
+  if (useWindow) {
+    UseNativeBackend(platform, native, SdlSurfacePresenter(window));
+  } else {
+    UseNativeBackend(platform, native, TerminalGraphicsPresenter(terminalGraphics));
+    if (native.terminal.output != TerminalOutput::Screen) {
+      CloseTerminal(native.terminal, platform.console);
+      NoGraphics(wish, "a terminál képernyője nem kezelhető");
+    }
+    SetUpTerminalGraphics(terminalGraphics, native.terminal, platform.console);
+  }
   SetUpProgram(program, platform, graph, reactor, screen);
   SetDataFolderFromExecutable(program);
   return RunWithPlatform(platform, [](Platform&) { RunProgram(program); });

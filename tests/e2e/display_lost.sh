@@ -118,8 +118,8 @@ begin summary && to_run summary && {
   ended summary "A reakciótér 20 sorában 100 részecske mozgott."
 }
 
-# No display at all: refused before the terminal is touched.
-env="DISPLAY= WAYLAND_DISPLAY=" start_program nodisplay
+# No display at all and the window asked for: refused before the terminal is touched.
+env="DISPLAY= WAYLAND_DISPLAY=" start_program nodisplay --window
 finish nodisplay 4
 pane_text main:nodisplay | grep -qF "a grafikus ablak nem nyitható meg" || fail "nodisplay: no message"
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The real program on the terminal, its window on SDL's dummy driver (no X
-# server needed; the keys come from the terminal).
+# The real program on the terminal, its window (--window) on SDL's dummy
+# driver (no X server needed; the keys come from the terminal).
 #
 # tee: `lemvaris | tee run.log` is usable as a person would use it: each help
 # page with its prompt, and each question, is there before the program waits
@@ -74,20 +74,20 @@ tee_run() {
   grep -q $'\e' "$log" && fail "tee: escape sequences in the log"
 }
 log="$work/run.log"
-start_program tee "| tee '$log'"
+start_program tee "--window | tee '$log'"
 tee_run
 
 # ----------------------------------------------------------- TERM=dumb
 # A terminal that cannot place the cursor gets the same plain text, and it
 # too is there before the key.
-env="SDL_VIDEODRIVER=dummy TERM=dumb" start_program dumb
+env="SDL_VIDEODRIVER=dummy TERM=dumb" start_program dumb --window
 pane_until dumb "${page_ends[0]}" && pane_until dumb "Lapozhatunk?" ||
   fail "dumb: the first help page and its prompt are not shown before a key"
 tm send-keys -t main:dumb C-c
 finish dumb 130
 
 # ---------------------------------------------------------------- Ctrl+@
-start_program nul
+start_program nul --window
 page_help nul || fail "nul: the help pages are not shown"
 pane_until nul "${prompts[0]}" || fail "nul: the first question is not shown"
 tm send-keys -t main:nul C-@ 1 2 Enter

@@ -398,6 +398,7 @@ void UseTranscript(Terminal& t, Console& con, std::FILE* out) {
 
 void ShowConsole(Terminal& t, Console& con) {
   if (TakeTerminalDisturbed()) Recover(t);
+  if (t.screenLent) return;
   if (t.output == TerminalOutput::Screen) {
     if (con.changedRows != 0 || t.redrawAll || con.cursorX != getcurx(stdscr) + 1 ||
         con.cursorY != getcury(stdscr) + t.viewTop)

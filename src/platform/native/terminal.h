@@ -42,6 +42,7 @@ struct Terminal {
   void* screen = nullptr;          // the ncurses SCREEN
   bool alternateScreen = false;    // the terminal swaps screens: print the last one
   bool redrawAll = false;          // the terminal's picture is no longer known
+  bool screenLent = false;         // another presenter draws on the screen: leave it alone
   int viewTop = 1;                 // console row on the terminal's first line
   std::FILE* transcript = nullptr;
   bool transcriptFailed = false;   // a write failed; reported once, then silent
