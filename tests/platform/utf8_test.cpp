@@ -38,10 +38,22 @@ TEST(Utf8, AMalformedByteIsSkippedAloneAndReadingResumesAfterIt) {
   // sequence at the end, a lead no UTF-8 has.
   EXPECT_EQ(CodePoints("\x80x"), (std::vector<long>{-1, 'x'}));
   EXPECT_EQ(CodePoints("\xC3x"), (std::vector<long>{-1, 'x'}));
-  EXPECT_EQ(CodePoints("\xE2\x96\x93\xE2\x96"), (std::vector<long>{0x2593, -1, -1}));
+  EXPECT_EQ(CodePoints("\xE2\x96\x93\xE2\x96"), (std::vector<long>{0x2593, Utf8Cut, -1}));
   EXPECT_EQ(CodePoints("\xF8\x80"), (std::vector<long>{-1, -1}));
   // A lead whose continuation is itself a lead: the second one still reads.
   EXPECT_EQ(CodePoints("\xC5\xC5\x91"), (std::vector<long>{-1, 0x151}));
+}
+
+TEST(Utf8, ACutSequenceIsToldFromABrokenOne) {
+  // A reader of a stream waits for the rest of a cut one.
+  for (std::string_view cut : {"\xC5", "\xE2\x96", "\xF0\x9F\x98"}) {
+    std::size_t at = 0;
+    EXPECT_EQ(NextCodePoint(cut, at), Utf8Cut) << cut.size();
+    EXPECT_EQ(at, 1u);
+  }
+  std::size_t at = 0;
+  EXPECT_EQ(NextCodePoint("\xE2x\x93", at), Utf8Malformed);
+  EXPECT_EQ(at, 1u);
 }
 
 TEST(Utf8, TypedTextBecomesCodePage852KeysAndWhatTheCodePageLacksIsDropped) {
