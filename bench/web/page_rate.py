@@ -3,14 +3,15 @@
 against the native move on the same machine: for each workload the page is
 answered, put in the quiet mode at T = 0, and after SECONDS taken back to
 step by step; T comes from the console line that reports the change. The
-native batch runner then makes the same T moves of the same run
-(lemvaris-batch, moves_per_second). The page's figure includes its whole run
-loop (display update, key polling, about 60 frames a second shown and the
-browser's turns); the native one is the bare move. Both are wall-clock
-times, so a busy machine makes them noisy.
+native batch runner then makes the same T moves of the same run. The page's
+figures include its whole run loop (display update, key polling, about 60
+frames a second shown and the browser's turns); the native one is the bare
+move. All are CPU times: of the renderer's main thread, where the program
+runs, of all the renderer's threads, and of the batch runner.
 
 Prints one line per workload:
-  W<n> <T> <page moves/s> <native moves/s> (N,M,K,Ah,Kh,G,rSz)
+  W<n> <T> <page moves/s, main thread> <page, all threads> <native moves/s>
+  (N,M,K,Ah,Kh,G,rSz)
 Usage: page_rate.py BUILD_WEB_DIR LEMVARIS_BATCH [SECONDS, default 4]
 (run with /usr/bin/python3: Debian's selenium).
 """
@@ -57,19 +58,27 @@ def descendants(pid):
 
 
 def renderer_cpu_seconds(browser):
-    """CPU time of the browser's renderer processes, where the page's program runs."""
-    total = 0
+    """CPU time of the browser's renderer processes: of their main threads,
+    where the page's program and the browser's own work for the page run,
+    and of all their threads (the compositor's too, which may use another
+    core)."""
+    main = total = 0
     for pid in descendants(browser.service.process.pid):
         try:
             with open("/proc/%d/cmdline" % pid, "rb") as f:
                 if b"--type=renderer" not in f.read():
                     continue
-            with open("/proc/%d/stat" % pid) as f:
-                fields = f.read().rsplit(")", 1)[1].split()
+            for task in os.listdir("/proc/%d/task" % pid):
+                with open("/proc/%d/task/%s/stat" % (pid, task)) as f:
+                    fields = f.read().rsplit(")", 1)[1].split()
+                used = int(fields[11]) + int(fields[12])  # utime, stime
+                total += used
+                if int(task) == pid:
+                    main += used
         except OSError:
             continue
-        total += int(fields[11]) + int(fields[12])  # utime, stime
-    return total / os.sysconf("SC_CLK_TCK")
+    tick = os.sysconf("SC_CLK_TCK")
+    return main / tick, total / tick
 
 
 def console(browser):
@@ -77,7 +86,8 @@ def console(browser):
 
 
 def page_moves(browser, url, answers, seconds):
-    """T after seconds of the quiet mode from T = 0, and the time it took."""
+    """T after seconds of the quiet mode from T = 0, and the CPU time it took
+    on the renderer's main thread and on all its threads."""
     browser.get(url)
     for page in range(HELP_PAGES):
         if not wait_until(lambda: "Lapozhatunk?" in console(browser).split("\n")[24]):
@@ -90,7 +100,7 @@ def page_moves(browser, url, answers, seconds):
     if not wait_until(lambda: re.search(LAST_PROMPT + re.escape(answers[-1]), console(browser))):
         sys.exit("page_rate: the answers were not taken")
     time.sleep(0.5)  # the first picture, drawn in step-by-step mode
-    cpu = renderer_cpu_seconds(browser)
+    main, total = renderer_cpu_seconds(browser)
     browser.switch_to.active_element.send_keys("c")
     time.sleep(seconds)
     browser.switch_to.active_element.send_keys("l")
@@ -100,7 +110,8 @@ def page_moves(browser, url, answers, seconds):
         sys.exit("page_rate: no mode change line")
     # The page waits in step-by-step mode from here: what the renderer used
     # since is the quiet mode's, and the page's turns in it.
-    return int(line.group(1)), renderer_cpu_seconds(browser) - cpu
+    main_after, total_after = renderer_cpu_seconds(browser)
+    return int(line.group(1)), main_after - main, total_after - total
 
 
 def native_rate(batch, answers, moves):
@@ -125,9 +136,10 @@ def main():
     try:
         url = "http://127.0.0.1:%d/" % server.server_address[1]
         for i, answers in enumerate(WORKLOADS):
-            T, took = page_moves(browser, url, answers, seconds)
-            print("W%d %d %.0f %.0f (%s)" % (i + 1, T, T / took, native_rate(batch, answers, T),
-                                             ",".join(answers)), flush=True)
+            T, main, total = page_moves(browser, url, answers, seconds)
+            print("W%d %d %.0f %.0f %.0f (%s)" % (i + 1, T, T / main, T / total,
+                                                  native_rate(batch, answers, T), ",".join(answers)),
+                  flush=True)
     finally:
         browser.quit()
         server.shutdown()
