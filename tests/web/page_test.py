@@ -198,21 +198,29 @@ class Page(unittest.TestCase):
                                    "Lapozhatunk?" in self.console_lines()[24]),
                         "help page %d:\n%s" % (index + 1, "\n".join(self.console_lines())))
 
-    def turn_help_pages(self):
-        """Through the help with three kinds of key: a letter, Enter and a
-        cursor key, which comes as 0 then its scan code; the dialog must not
-        take that scan code as typed."""
-        pages = help_pages()
-        self.assertEqual(len(pages), 3)
-        for index, key in enumerate(["x", Keys.ENTER]):
-            self.wait_for_help_page(index)
-            shown = self.console_lines()
-            for row, line in enumerate(pages[index]):
-                self.assertEqual(shown[2 + row][2:78].rstrip(), line.rstrip(),
-                                 "help page %d" % (index + 1))
-            self.press(key)
-        self.wait_for_help_page(2)
-        self.press(Keys.ARROW_DOWN)
+    def help_page_shown(self, index):
+        """Waits for help page index and checks its lines."""
+        self.wait_for_help_page(index)
+        shown = self.console_lines()
+        for row, line in enumerate(help_pages()[index]):
+            self.assertEqual(shown[2 + row][2:78].rstrip(), line.rstrip(),
+                             "help page %d" % (index + 1))
+
+    def turn_help_pages(self, cursor_key=False):
+        """Through the three help pages with a letter, then Enter and a
+        blank; or with a letter, then a cursor key, which comes as 0 then
+        its scan code: the 0 turns the second page, and the scan code left
+        waiting turns the third page at its first look for a key."""
+        self.assertEqual(len(help_pages()), 3)
+        self.help_page_shown(0)
+        self.press("x")
+        self.help_page_shown(1)
+        if cursor_key:
+            self.press(Keys.ARROW_DOWN)
+        else:
+            self.press(Keys.ENTER)
+            self.help_page_shown(2)
+            self.press(" ")
         self.wait_for_line(r"mérete\? \[1-250\]")
 
     def answer(self, answers, first=0):
@@ -251,7 +259,7 @@ class Page(unittest.TestCase):
 
     def test_a_run_is_the_native_run_from_help_to_the_closing_text(self):
         self.load()
-        self.turn_help_pages()
+        self.turn_help_pages(cursor_key=True)
         # The first answer with a typo taken back, and a letter beyond ASCII.
         self.wait_for_line(r"mérete\? \[1-250\]")
         self.press("1")
