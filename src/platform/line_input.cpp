@@ -1,10 +1,7 @@
 #include "platform/line_input.h"
 
-#include <charconv>
-#include <cstdlib>
-#include <locale.h>
-
 #include "platform/console.h"
+#include "platform/extended_real.h"
 #include "platform/fatal.h"
 #include "platform/keyboard.h"
 #include "platform/platform.h"
@@ -16,15 +13,15 @@ constexpr char CtrlD = 4;
 // Longest single wait for an answer line.
 constexpr int AnswerWaitSliceMs = 10;
 
-// Significant digits handed to the conversion of a real. Every long double
-// that can decide which double a number becomes, and every point halfway
-// between two of them, has fewer than 830 significant digits; so digits past
-// these only count as "not all zero" (a last digit 1), and the double stays
-// the one all the digits give.
-constexpr int ConversionDigits = 1000;
-// A power of ten past this makes any significand 0 or infinity.
-constexpr std::int64_t PowerLimit = 99999;
-// An exponent stops growing here, far past the limit, so it never overflows.
+// Significant digits handed to the conversion of a real. Every extended
+// real that can decide which double a number becomes, and every point
+// halfway between two of them, has fewer than 830 significant digits; so
+// digits past these only count as "not all zero" (a last digit 1), and the
+// double stays the one all the digits give.
+constexpr int ConversionDigits = ExtendedRealDigits - 1;
+static_assert(ConversionDigits >= 830);
+// An exponent stops growing here, far past any that gives neither 0 nor
+// infinity, so it never overflows.
 constexpr std::int64_t ExponentCap = 1000000000000000;
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
@@ -130,53 +127,34 @@ NumberRead ParseAnswer(const AnswerLine& line, T& value, NumberRead (*parse)(std
   return parse(text, value);
 }
 
-// The C locale, whose decimal point is '.' whatever the program's locale is.
-locale_t CLocale() {
-  static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t{});
-  return c;
-}
-
 // Value of the decimal digits whole.fraction times ten to the exponent,
-// rounded to a long double, then to a double.
+// rounded to an extended real, then to a double.
 double DecimalToDouble(bool negative, std::string_view whole, std::string_view fraction,
                        std::int64_t exponent) {
-  // "-0.", the kept digits, a last digit for the dropped ones, "e-99999"
-  char text[ConversionDigits + 16];
-  int n = 0;
-  if (negative) text[n++] = '-';
-  text[n++] = '0';
-  text[n++] = '.';
+  // The first significant digits, and a last 1 for dropped ones not all 0
+  char digits[ConversionDigits + 1];
   int kept = 0;
   bool droppedNonZero = false;
   bool significant = false;
   std::int64_t scale = 0;  // the value is 0.<kept digits> times ten to scale
-  const auto take = [&](std::string_view digits, std::int64_t scaleOfFirst) {
-    for (std::size_t k = 0; k < digits.size(); ++k) {
+  const auto take = [&](std::string_view run, std::int64_t scaleOfFirst) {
+    for (std::size_t k = 0; k < run.size(); ++k) {
       if (!significant) {
-        if (digits[k] == '0') continue;
+        if (run[k] == '0') continue;
         significant = true;
         scale = scaleOfFirst - static_cast<std::int64_t>(k);
       }
-      if (kept < ConversionDigits) {
-        text[n++] = digits[k];
-        ++kept;
-      } else if (digits[k] != '0') {
+      if (kept < ConversionDigits)
+        digits[kept++] = run[k];
+      else if (run[k] != '0')
         droppedNonZero = true;
-      }
     }
   };
   take(whole, static_cast<std::int64_t>(whole.size()));
   take(fraction, 0);
-  if (!significant) return negative ? -0.0 : 0.0;
-  if (droppedNonZero) text[n++] = '1';
-  std::int64_t power = scale + exponent;
-  power = power < -PowerLimit ? -PowerLimit : power > PowerLimit ? PowerLimit : power;
-  text[n++] = 'e';
-  n = static_cast<int>(std::to_chars(text + n, text + sizeof text - 1, power).ptr - text);
-  text[n] = '\0';
-  const locale_t c = CLocale();
-  const long double extended = c != locale_t{} ? strtold_l(text, nullptr, c) : std::strtold(text, nullptr);
-  return static_cast<double>(extended);
+  if (droppedNonZero) digits[kept++] = '1';
+  return ExtendedDecimalToDouble(negative, std::string_view(digits, static_cast<std::size_t>(kept)),
+                                 scale + exponent);
 }
 
 }  // namespace

@@ -20,8 +20,9 @@
 // elfogyott a bemenet", exit code 100.
 //
 // Reals: every well-formed decimal (digits with an optional point and
-// exponent, however many digits) reads; it is rounded to the nearest long
-// double, then to the nearest double. One too small for a double reads as 0
+// exponent, however many digits) reads; it is rounded to the nearest x87
+// extended real (64-bit significand), then to the nearest double, the same
+// on every platform (extended_real.h). One too small for a double reads as 0
 // (keeping its sign), one too large as infinity, which no range accepts.
 #pragma once
 

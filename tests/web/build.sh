@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# The wasm build the web tests use: the page's program and the simulation's
-# suite, in BUILD_DIR (configured with emscripten on first use).
+# The wasm build the web tests use: the page's program, the simulation's
+# suite and the real reader's case printer, in BUILD_DIR (configured with
+# emscripten on first use).
 # Usage: build.sh BUILD_DIR
 set -euo pipefail
 build=${1:?usage: build.sh BUILD_DIR}
 top=$(cd "$(dirname "$0")/../.." && pwd)
 export NODE_PATH=/usr/share/nodejs  # Debian's emscripten runs with Debian's node modules
 [ -f "$build/CMakeCache.txt" ] || emcmake cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release
-cmake --build "$build" -j"$(nproc)" --target lemvaris test_sim
+cmake --build "$build" -j"$(nproc)" --target lemvaris test_sim read_reals
