@@ -13,9 +13,9 @@ struct KeyQueue;
 inline constexpr long Utf8Malformed = -1;
 inline constexpr long Utf8Cut = -2;  // the text ends inside the sequence
 
-// The code point of the sequence at text[at], with at moved past it; for a
-// malformed or cut sequence Utf8Malformed or Utf8Cut, with at moved one byte
-// on (so that reading resumes at the next byte).
+// The code point of the sequence at text[at] (at < text.size()), with at
+// moved past it; for a malformed or cut sequence Utf8Malformed or Utf8Cut,
+// with at moved one byte on (so that reading resumes at the next byte).
 long NextCodePoint(std::string_view text, std::size_t& at);
 
 // Every character of text into the queue as its code page 852 byte; control
