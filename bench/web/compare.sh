@@ -3,7 +3,9 @@
 # machine in one run: builds bench_move_rate (build/) and the same source as
 # wasm (build-web/), runs them by turns, keeps each one's fastest CPU time per
 # workload and prints moves per second of both, the ratio wasm / native, and
-# whether both made the same run (attempts and bottom-row count).
+# whether both made the same run (attempts and bottom-row count). Then, where
+# headless Chromium and Selenium are installed, the real program in the page
+# in the quiet mode against the native move of the same run (page_rate.py).
 # Usage: bench/web/compare.sh [turns, default 3]
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
@@ -12,10 +14,10 @@ turns=${1:-3}
 export NODE_PATH=/usr/share/nodejs
 
 cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$top/build" -j2 --target bench_move_rate >/dev/null
+cmake --build "$top/build" -j2 --target bench_move_rate lemvaris-batch >/dev/null
 [ -f "$top/build-web/CMakeCache.txt" ] ||
   emcmake cmake -S "$top" -B "$top/build-web" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$top/build-web" -j2 --target move_rate >/dev/null
+cmake --build "$top/build-web" -j2 --target move_rate lemvaris >/dev/null
 
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
@@ -42,3 +44,14 @@ awk '
     printf "native: %s, wasm: %s (fastest of %d rounds each, CPU time)\n", level["native", keys[1]],
       level["wasm", keys[1]], 3 * '"$turns"'
   }' "$out"
+
+[ -x /usr/bin/chromium ] && /usr/bin/python3 -c 'import selenium' 2>/dev/null || exit 0
+echo
+/usr/bin/python3 "$top/bench/web/page_rate.py" "$top/build-web" "$top/build/tools/lemvaris-batch" |
+  awk '
+    BEGIN { printf "%-40s %12s %12s %7s %12s %7s\n", "in the page, quiet mode (N,M,K,Ah,Kh,G,rSz)",
+              "native mv/s", "page mv/s", "ratio", "all threads", "ratio" }
+    { printf "%-40s %12.0f %12.0f %7.2f %12.0f %7.2f\n", $1 " " $6 " T=" $2, $5, $3, $3 / $5, $4,
+        $4 / $5 }
+    END { print "page: the whole run loop in Chromium, CPU time of the renderer'"'"'s main thread" \
+                " (and of all its threads); native: the bare move of the same T moves, CPU time" }'

@@ -1,6 +1,19 @@
 #include "display/karablak.h"
 
+#include <algorithm>  // Required for: std::min
+
 #include "platform/program_exit.h"
+
+namespace {
+
+// Left edge of the fields' text, from the panel's left edge.
+constexpr int FieldIndent = 10;
+
+// Top of field line i (1-based) in the field viewport, which starts one
+// title line below the panel's top.
+int FieldLineTop(const GraphSurface& g, int i) { return i * (TitleLineHeight(g) + 5); }
+
+}  // namespace
 
 void InitKarAblak(KarAblak& k, std::uint16_t x1, std::uint16_t y1, std::uint16_t x2,
                   std::uint16_t y2, std::string_view title, std::uint8_t colour) {
@@ -41,21 +54,35 @@ void SetField(KarAblak& k, std::string_view name, std::string_view value) {
 }
 
 void DrawKarAblak(const KarAblak& k, GraphSurface& g) {
-  const int th = TitleLineHeight(g);
-  const int pitch = th + 5;
   DrawWindowOutline(k.header, g);
-  SetViewPort(g, k.header.x1, k.header.y1 + th, k.header.x2, k.header.y2, true);
+  SetViewPort(g, k.header.x1, k.header.y1 + TitleLineHeight(g), k.header.x2, k.header.y2, true);
   for (int i = 1; i <= k.fieldCount; ++i) {
     const KarAblakField& f = k.fields[i - 1];
     SetFillStyle(g, EmptyFill, 0);
-    Bar(g, 10, i * pitch, (k.header.x2 - k.header.x1) - 10, (i + 1) * pitch);
+    Bar(g, FieldIndent, FieldLineTop(g, i), (k.header.x2 - k.header.x1) - FieldIndent,
+        FieldLineTop(g, i + 1));
     ShortString<255> line;
     Append(line, f.name.view());
     Append(line, ":");
     Append(line, f.value.view());
-    OutTextXY(g, 10, i * pitch, line.view());
+    OutTextXY(g, FieldIndent, FieldLineTop(g, i), line.view());
   }
   SetViewPort(g, 0, 0, GetMaxX(g), GetMaxY(g), true);
   SetTextJustify(g, LeftText, TopText);
   SetFillStyle(g, SolidFill, GetMaxColor(g));
+}
+
+bool FieldValueBox(const KarAblak& k, const GraphSurface& g, std::string_view name, PixelBox& box) {
+  for (int i = 1; i <= k.fieldCount; ++i) {
+    const KarAblakField& f = k.fields[i - 1];
+    if (f.name.view() != name) continue;
+    // The line is "name:value"; the field viewport clips it at the panel's edges.
+    const int nameWidth = TextWidth(g, f.name.view()) + TextWidth(g, ":");
+    box.x1 = std::min(k.header.x1 + FieldIndent + nameWidth, static_cast<int>(k.header.x2) + 1);
+    box.x2 = k.header.x2;
+    box.y1 = k.header.y1 + TitleLineHeight(g) + FieldLineTop(g, i);
+    box.y2 = std::min(box.y1 + TitleLineHeight(g) - 1, static_cast<int>(k.header.y2));
+    return true;
+  }
+  return false;
 }

@@ -37,3 +37,14 @@ void SetField(KarAblak& k, std::string_view name, std::string_view value);
 
 // Outline, title and every field, each line cleared before it is written.
 void DrawKarAblak(const KarAblak& k, GraphSurface& g);
+
+// A rectangle of surface pixels, corners included.
+struct PixelBox {
+  int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+};
+
+// The pixels the named field's value can touch when the panel is drawn: one
+// text line from the value's first character to the panel's right edge.
+// Whatever differs between two values of the field lies inside it. False
+// when the panel has no such field.
+bool FieldValueBox(const KarAblak& k, const GraphSurface& g, std::string_view name, PixelBox& box);

@@ -1,7 +1,9 @@
 #include "display/karablak.h"
 
 #include <memory>
+#include <vector>
 
+#include "display/screen.h"
 #include "display_test_support.h"
 #include "platform/fatal.h"
 #include "platform/program_exit.h"
@@ -127,3 +129,42 @@ TEST(KarAblak, MisuseMessageIsTheConsolesLastLineAndTheExitCode) {
 }
 
 }  // namespace
+
+// The mode field as the run lays it out: every text the field can show.
+TEST(KarAblak, TheModeValueBoxHoldsWhatDiffersBetweenModesAndNothingOfTheName) {
+  auto g = OpenSurface();
+  auto s = std::make_unique<Screen>();
+  std::int32_t size = 0;
+  ASSERT_TRUE(LayOutWindows(*s, *g, SimParams{100, 100, 3000, 0.5, 0.8, 0.2, 3},
+                            ModeNames[Lepesenkenti], size));
+  PixelBox box;
+  ASSERT_TRUE(FieldValueBox(s->infoPanel, *g, CP852("Üzemmód"), box));
+  static constexpr auto frozen = CP852("Megállt (V: vége)");
+  const std::string_view texts[] = {ModeNames[0], ModeNames[1], ModeNames[2], ModeNames[3],
+                                    frozen.view(), ""};
+  std::vector<std::vector<std::uint8_t>> pictures;
+  for (std::string_view text : texts) {
+    SetField(s->infoPanel, CP852("Üzemmód"), text);
+    DrawKarAblak(s->infoPanel, *g);
+    pictures.emplace_back(g->pixels, g->pixels + 640 * 480);
+    if (!text.empty()) {
+      EXPECT_TRUE(TextAt(*g, box.x1, box.y1, text)) << text;
+    }
+  }
+  // With no value the name alone is drawn, and none of it is in the box
+  // (whose right end is on the panel's 3-pixel outline).
+  EXPECT_EQ(CountColour(*g, box.x1, box.y1, box.x2 - 2, box.y2, 15), 0);
+  EXPECT_TRUE(TextAt(*g, box.x1 - 8 * 8, box.y1, CP852("Üzemmód:")));
+  int differing = 0;
+  for (std::size_t a = 0; a < pictures.size(); ++a)
+    for (std::size_t b = a + 1; b < pictures.size(); ++b)
+      for (int i = 0; i < 640 * 480; ++i) {
+        if (pictures[a][i] == pictures[b][i]) continue;
+        ++differing;
+        const int x = i % 640, y = i / 640;
+        ASSERT_TRUE(x >= box.x1 && x <= box.x2 && y >= box.y1 && y <= box.y2)
+            << texts[a] << " / " << texts[b] << " differ at " << x << "," << y;
+      }
+  EXPECT_GT(differing, 0);
+  EXPECT_FALSE(FieldValueBox(s->infoPanel, *g, CP852("üzemmód"), box));
+}

@@ -77,6 +77,8 @@ TEST(TerminalKeys, Utf8CharactersBecomeCodePage852) {
   EXPECT_EQ(Decoded("\xc3\xa9\xc5\x91\xc3\x9c"), "130 139 154 ");  // é ő Ü
   EXPECT_EQ(Decoded("\xe2\x82\xac" "a"), "97 ");                    // € is not in the code page
   EXPECT_EQ(Decoded("\x80" "b"), "98 ");                            // a stray byte is dropped
+  EXPECT_EQ(Decoded("\xc3" "x"), "120 ");                           // so is a lead without its rest
+  EXPECT_EQ(Decoded("\xc3\xa9\xc5"), "130 ");                        // and, flushed, a cut one
 }
 
 TEST(TerminalText, ConsoleBytesShowAsUnicode) {

@@ -17,6 +17,7 @@
 #include "platform/fatal.h"
 #include "platform/key_queue.h"
 #include "platform/native/signals.h"
+#include "platform/utf8.h"
 
 namespace {
 
@@ -324,21 +325,13 @@ int DecodeTerminalKeys(std::string_view bytes, bool flush, KeyQueue& keys) {
       continue;
     }
     if (c >= 0x80) {
-      int length = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-      if (length == 0) {  // a stray continuation byte
-        ++i;
-        continue;
-      }
-      if (n - i < length && !flush) break;
-      char32_t cp = c & (0x7F >> length);
-      int k = 1;
-      for (; k < length && i + k < n && (b[i + k] & 0xC0) == 0x80; ++k) cp = (cp << 6) | (b[i + k] & 0x3F);
-      if (k < length) {  // broken: drop the lead byte
-        ++i;
-        continue;
-      }
-      if (int code = UnicodeToCp852(cp); code >= 0x80) PushKey(keys, static_cast<std::uint8_t>(code));
-      i += length;
+      std::size_t at = static_cast<std::size_t>(i);
+      const long cp = NextCodePoint(bytes, at);
+      if (cp == Utf8Cut && !flush) break;  // the rest of the character is on its way
+      // A broken sequence drops its first byte; only letters beyond ASCII come as several bytes.
+      if (int code = cp >= 0x80 ? UnicodeToCp852(static_cast<char32_t>(cp)) : -1; code >= 0x80)
+        PushKey(keys, static_cast<std::uint8_t>(code));
+      i = static_cast<int>(at);
       continue;
     }
     if (c == 0) {

@@ -5,9 +5,9 @@
 
 #include <algorithm>  // Required for: std::max, std::min
 
-#include "platform/cp852.h"
 #include "platform/graph.h"
 #include "platform/key_queue.h"
+#include "platform/utf8.h"
 
 namespace {
 
@@ -36,23 +36,6 @@ void KeepError(SdlWindow& w, const char* what) {
 void Fail(SdlWindow& w, const char* what) {
   KeepError(w, what);
   w.failed = true;
-}
-
-// The next code point of UTF-8 text, or -1 for a malformed sequence (which
-// is then skipped a byte at a time).
-long NextCodePoint(const char*& p) {
-  auto lead = static_cast<unsigned char>(*p++);
-  if (lead < 0x80) return lead;
-  int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
-  if (extra < 0 || lead >= 0xF8) return -1;
-  long cp = lead & (0x3F >> extra);
-  for (int k = 0; k < extra; ++k) {
-    auto next = static_cast<unsigned char>(*p);
-    if ((next & 0xC0) != 0x80) return -1;
-    cp = cp << 6 | (next & 0x3F);
-    ++p;
-  }
-  return cp;
 }
 
 // The PC scan code of a key without a character, or 0 when it has none.
@@ -277,11 +260,7 @@ void TranslateSdlEvent(const SDL_Event& event, KeyQueue& keys) {
       if (event.window.event == SDL_WINDOWEVENT_CLOSE) keys.endRequested = true;
       break;
     case SDL_TEXTINPUT:
-      for (const char* p = event.text.text; *p != '\0';) {
-        long cp = NextCodePoint(p);
-        int byte = cp < 0x20 || cp == 0x7F ? -1 : UnicodeToCp852(static_cast<char32_t>(cp));
-        if (byte >= 0) PushKey(keys, static_cast<std::uint8_t>(byte));
-      }
+      PushTypedText(keys, event.text.text);
       break;
     case SDL_KEYDOWN: {
       SDL_Keycode key = event.key.keysym.sym;

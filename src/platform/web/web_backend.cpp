@@ -7,6 +7,8 @@
 
 #include <emscripten/emscripten.h>
 
+#include "platform/platform.h"
+
 // The module's memory is fixed (no growth), so views of it stay valid for the
 // whole run; the hooks copy what they keep.
 EM_JS(void, PageShowRow, (int y, const char16_t* text, const std::uint8_t* attributes, int width,
@@ -95,3 +97,36 @@ bool WaitForWebInput(WebPage& page, KeyQueue& keys, int ms) {
 std::int64_t WebClockUs() { return static_cast<std::int64_t>(emscripten_get_now() * 1000.0); }
 
 void ShutdownWebPage(WebPage&) { PageProgramEnded(); }
+
+namespace {
+
+WebPage& Of(void* context) { return *static_cast<WebPage*>(context); }
+
+}  // namespace
+
+void UseWebBackend(Platform& p, WebPage& page) {
+  OpenWebPage(page);
+  page.keys = &p.keys;
+  Backend& b = p.backend;
+  b.context = &page;
+  b.showConsole = [](void* c, Console& console) { ShowWebConsole(Of(c), console); };
+  b.showSurface = [](void* c, const GraphSurface& surface) {
+    ShowWebSurface(Of(c), surface);
+    // The browser paints the canvas, and takes keys, only once it has control.
+    PageYield();
+  };
+  b.hideSurface = [](void* c) { HideWebSurface(Of(c)); };
+  b.pollKeys = [](void* c, KeyQueue& keys) { PollWebKeys(Of(c), keys); };
+  // Answers are typed as keys, so every wait is one for keys.
+  b.waitForInput = [](void* c, InputKind, int ms) {
+    WebPage& page = Of(c);
+    return WaitForWebInput(page, *page.keys, ms);
+  };
+  b.nowUs = [](void*) { return WebClockUs(); };
+  b.shutDown = [](void* c, Console& console, std::string_view) {
+    // The message is the console's last line already: the page shows it.
+    ShowWebConsole(Of(c), console);
+    ShutdownWebPage(Of(c));
+  };
+  p.typedAnswers = true;
+}

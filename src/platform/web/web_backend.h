@@ -1,6 +1,7 @@
 // The web back end: shows the console model and the graphics surface in the
 // page around the program (web/index.html) and feeds the page's keys into the
-// key queue. Free procedures over one WebPage record, for main to wire in.
+// key queue. Free procedures over one WebPage record; UseWebBackend makes
+// them the platform's back end (src/main_web.cpp).
 //
 // Platform: a browser (or any page that defines the hooks of web/page.js),
 //   the program compiled with emscripten and linked with Asyncify.
@@ -20,7 +21,12 @@
 // - Waiting gives the browser control back through Asyncify
 //   (emscripten_sleep), a slice at a time, so a key ends a wait within a
 //   slice; a wait of 0 ms yields through a message to the page itself, as a
-//   timer of 0 ms lasts 4 ms once timers nest. Nothing else here waits.
+//   timer of 0 ms lasts 4 ms once timers nest. Showing the surface yields so
+//   too: the canvas is painted, and keys arrive, only while the browser has
+//   control, and a busy run shows the surface about 60 times a second.
+// - Answers are typed into the console (the platform's typedAnswers).
+// - One program per page: the records are the program's statics, and a new
+//   run is a new instance of the module (web/page.js).
 // Dependencies: emscripten (web_backend.cpp only); the key and text
 //   conversions (web_convert.cpp) are plain C++, built natively for tests.
 #pragma once
@@ -44,7 +50,10 @@ struct WebConsoleRow {
   std::uint8_t attribute[ConsoleWidth];
 };
 
+struct Platform;
+
 struct WebPage {
+  KeyQueue* keys = nullptr;   // the platform's queue, which a wait watches
   bool consoleShown = false;  // every row has been sent once
   int cursorX = 0, cursorY = 0;  // where the page shows the cursor (0: nowhere yet)
   bool surfaceShown = false;  // the canvas holds a surface, not blank
@@ -88,3 +97,6 @@ bool WaitForWebInput(WebPage& page, KeyQueue& keys, int ms);
 std::int64_t WebClockUs();
 // The program has ended: the page offers a new run.
 void ShutdownWebPage(WebPage& page);
+// Make page the platform's back end, answers typed into the console; the
+// page starts afresh (OpenWebPage).
+void UseWebBackend(Platform& platform, WebPage& page);

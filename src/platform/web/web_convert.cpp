@@ -7,6 +7,7 @@
 
 #include "platform/cp852.h"
 #include "platform/palette.h"
+#include "platform/utf8.h"
 #include "platform/web/web_backend.h"
 
 namespace {
@@ -29,32 +30,13 @@ constexpr NamedKey NamedKeys[] = {
     {"Del", ScanDel, true},        {"F11", ScanF11, true},        {"F12", ScanF12, true},
 };
 
-// The one code point of UTF-8 text, or -1 when the text is anything else
-// (a key name, several characters, malformed bytes).
-long SingleCodePoint(std::string_view text) {
-  if (text.empty()) return -1;
-  const auto lead = static_cast<unsigned char>(text[0]);
-  constexpr std::size_t Bad = 9;  // a continuation byte first
-  const std::size_t extra =
-      lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : Bad;
-  if (extra == Bad || lead >= 0xF8 || text.size() != extra + 1) return -1;
-  long cp = extra == 0 ? lead : lead & (0x3F >> extra);
-  for (std::size_t k = 1; k <= extra; ++k) {
-    const auto next = static_cast<unsigned char>(text[k]);
-    if ((next & 0xC0) != 0x80) return -1;
-    cp = cp << 6 | (next & 0x3F);
-  }
-  return cp;
-}
-
 }  // namespace
 
 bool PushPageKey(KeyQueue& keys, std::string_view keyName) {
-  const long cp = SingleCodePoint(keyName);
-  if (cp >= 0) {
-    const int byte = cp < 0x20 || cp == 0x7F ? -1 : UnicodeToCp852(static_cast<char32_t>(cp));
-    return byte >= 0 && PushKey(keys, static_cast<std::uint8_t>(byte));
-  }
+  // A key that types one character is named by that character.
+  std::size_t end = 0;
+  if (!keyName.empty() && NextCodePoint(keyName, end) >= 0 && end == keyName.size())
+    return PushTypedText(keys, keyName) == 1;
   for (const NamedKey& key : NamedKeys)
     if (keyName == key.name)
       return key.extended ? PushExtendedKey(keys, key.code) : PushKey(keys, key.code);

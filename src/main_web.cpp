@@ -1,0 +1,27 @@
+// Lemvaris in a web page: wires the web back end (platform/web) into the
+// platform and runs the program; web/page.js starts it and offers a new run
+// after its end. The help and summary files lie in the working folder of the
+// module's own file system (web/CMakeLists.txt packs them in).
+#include "platform/fatal.h"
+#include "platform/graph.h"
+#include "platform/web/web_backend.h"
+#include "runcontrol/program.h"
+
+namespace {
+
+// The big records live for the whole run; nothing is allocated later.
+Platform platform;
+GraphSurface graph;
+Reactor reactor;
+Screen screen;
+Program program;
+WebPage page;
+
+}  // namespace
+
+int main() {
+  SetUpPlatform(platform);
+  UseWebBackend(platform, page);
+  SetUpProgram(program, platform, graph, reactor, screen);
+  return RunWithPlatform(platform, [](Platform&) { RunProgram(program); });
+}

@@ -1,0 +1,73 @@
+// UTF-8 read as code points, and typed text into the key queue: what every
+// back end's text input goes through.
+#include <gtest/gtest.h>
+
+#include <string_view>
+#include <vector>
+
+#include "platform/key_queue.h"
+#include "platform/utf8.h"
+
+namespace {
+
+// Every code point of text, -1 for each malformed step.
+std::vector<long> CodePoints(std::string_view text) {
+  std::vector<long> out;
+  for (std::size_t at = 0; at < text.size();) out.push_back(NextCodePoint(text, at));
+  return out;
+}
+
+std::vector<int> Typed(std::string_view text, int* pushed = nullptr) {
+  KeyQueue keys;
+  const int n = PushTypedText(keys, text);
+  if (pushed != nullptr) *pushed = n;
+  std::vector<int> codes;
+  std::uint8_t key = 0;
+  while (PopKey(keys, key)) codes.push_back(key);
+  return codes;
+}
+
+}  // namespace
+
+TEST(Utf8, SequencesOfOneToFourBytes) {
+  EXPECT_EQ(CodePoints("aő▓😀"), (std::vector<long>{'a', 0x151, 0x2593, 0x1F600}));
+}
+
+TEST(Utf8, AMalformedByteIsSkippedAloneAndReadingResumesAfterIt) {
+  // A continuation byte first, a lead without its continuation, a cut
+  // sequence at the end, a lead no UTF-8 has.
+  EXPECT_EQ(CodePoints("\x80x"), (std::vector<long>{-1, 'x'}));
+  EXPECT_EQ(CodePoints("\xC3x"), (std::vector<long>{-1, 'x'}));
+  EXPECT_EQ(CodePoints("\xE2\x96\x93\xE2\x96"), (std::vector<long>{0x2593, Utf8Cut, -1}));
+  EXPECT_EQ(CodePoints("\xF8\x80"), (std::vector<long>{-1, -1}));
+  // A lead whose continuation is itself a lead: the second one still reads.
+  EXPECT_EQ(CodePoints("\xC5\xC5\x91"), (std::vector<long>{-1, 0x151}));
+}
+
+TEST(Utf8, ACutSequenceIsToldFromABrokenOne) {
+  // A reader of a stream waits for the rest of a cut one.
+  for (std::string_view cut : {"\xC5", "\xE2\x96", "\xF0\x9F\x98"}) {
+    std::size_t at = 0;
+    EXPECT_EQ(NextCodePoint(cut, at), Utf8Cut) << cut.size();
+    EXPECT_EQ(at, 1u);
+  }
+  std::size_t at = 0;
+  EXPECT_EQ(NextCodePoint("\xE2x\x93", at), Utf8Malformed);
+  EXPECT_EQ(at, 1u);
+}
+
+TEST(Utf8, TypedTextBecomesCodePage852KeysAndWhatTheCodePageLacksIsDropped) {
+  int pushed = 0;
+  EXPECT_EQ(Typed("aőŰé▓b", &pushed), (std::vector<int>{'a', 0x8B, 0xEB, 0x82, 178, 'b'}));
+  EXPECT_EQ(pushed, 6);
+  // The euro sign, control characters and broken bytes give no key.
+  EXPECT_EQ(Typed("€\x01\x7f\t\xC3x", &pushed), (std::vector<int>{'x'}));
+  EXPECT_EQ(pushed, 1);
+}
+
+TEST(Utf8, TypedTextStopsAtAFullQueueAndCountsOnlyWhatWentIn) {
+  KeyQueue keys;
+  for (int i = 0; i < KeyQueueCapacity - 1; ++i) PushKey(keys, 'k');
+  EXPECT_EQ(PushTypedText(keys, "xyz"), 1);
+  EXPECT_EQ(keys.count, KeyQueueCapacity);
+}
