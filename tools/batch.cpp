@@ -255,15 +255,10 @@ bool CheckOutputs(const BatchOptions& options) {
   return true;
 }
 
-// The final grid into its file, complete or not at all.
-bool SaveGrid(const char* path, const Reactor& reactor) {
-  OutputFile file;
-  if (!BeginOutputFile(file, path)) return false;
-  if (!WriteGrid(file.stream, reactor)) {
-    AbandonOutputFile(file);
-    return false;
-  }
-  return CommitOutputFile(file);
+// An output file that could not be written; the run's exit code becomes 1.
+void ReportWriteFailure(const char* path, const char* why, int& code) {
+  std::fprintf(stderr, "lemvaris-batch: writing \"%s\" failed: %s\n", path, why);
+  code = ExitOutputFailed;
 }
 
 // One CSV line: T, then the measures.
@@ -335,26 +330,19 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "lemvaris-batch: writing standard output failed\n");
     code = ExitOutputFailed;
   }
-  if (options.gridPath && !SaveGrid(options.gridPath, reactor)) {
-    std::fprintf(stderr, "lemvaris-batch: writing \"%s\" failed: %s\n", options.gridPath, std::strerror(errno));
-    code = ExitOutputFailed;
-  }
+  if (options.gridPath &&
+      !WriteOutputFile(options.gridPath, [](std::FILE* stream) { return WriteGrid(stream, reactor); }))
+    ReportWriteFailure(options.gridPath, std::strerror(errno), code);
   if (options.pngPath) {
     FinishPicture(picture, reactor, T);
-    if (!WritePng(picture.surface, options.pngPath)) {
-      std::fprintf(stderr, "lemvaris-batch: writing \"%s\" failed: %s\n", options.pngPath, std::strerror(errno));
-      code = ExitOutputFailed;
-    }
+    if (!WritePng(picture.surface, options.pngPath))
+      ReportWriteFailure(options.pngPath, std::strerror(errno), code);
   }
   if (options.gifPath) {
     gifWritten = CloseGif(gif) && gifWritten;
     if (gifWritten) gifWritten = CommitOutputFile(gifFile);
     else AbandonOutputFile(gifFile);
-    if (!gifWritten) {
-      std::fprintf(stderr, "lemvaris-batch: writing \"%s\" failed: %s\n", options.gifPath,
-                   gifFile.error[0] ? gifFile.error : "write error");
-      code = ExitOutputFailed;
-    }
+    if (!gifWritten) ReportWriteFailure(options.gifPath, gifFile.error[0] ? gifFile.error : "write error", code);
   }
   if (frozen) std::fprintf(stderr, "frozen at T=%" PRId32 "\n", T);
   std::fprintf(stderr, "moves=%" PRId32 " attempts=%" PRId64 " seconds=%.3f moves_per_second=%.0f\n",

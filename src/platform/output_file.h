@@ -44,6 +44,19 @@ bool CommitOutputFile(OutputFile& file);
 // Close and remove the temporary file; the target stays as it was.
 void AbandonOutputFile(OutputFile& file);
 
+// Write the file at path in one go: write(stream) gives its content and
+// says whether all went well; false (errno set) leaves the target untouched.
+template <class Write>
+bool WriteOutputFile(const char* path, Write&& write) {
+  OutputFile file;
+  if (!BeginOutputFile(file, path)) return false;
+  if (!write(file.stream)) {
+    AbandonOutputFile(file);
+    return false;
+  }
+  return CommitOutputFile(file);
+}
+
 // From now on SIGINT, SIGTERM, SIGHUP and SIGQUIT remove every temporary
 // file still open before the program ends by the signal; a signal ignored
 // when the program started stays ignored. For programs without signal

@@ -25,11 +25,5 @@ bool WritePngStream(const GraphSurface& g, std::FILE* stream) {
 }
 
 bool WritePng(const GraphSurface& g, const char* path) {
-  OutputFile file;
-  if (!BeginOutputFile(file, path)) return false;
-  if (!WritePngStream(g, file.stream)) {
-    AbandonOutputFile(file);
-    return false;
-  }
-  return CommitOutputFile(file);
+  return WriteOutputFile(path, [&g](std::FILE* stream) { return WritePngStream(g, stream); });
 }

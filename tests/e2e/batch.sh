@@ -1,19 +1,7 @@
 #!/usr/bin/env bash
 # The batch runner as a person uses it: CSV and stats, the grid file, refused
 # parameters, and reactors that can never move again.
-set -uo pipefail
-batch="$1/tools/lemvaris-batch"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-# run NAME ARGS...: stdout to $work/NAME.out, stderr to $work/NAME.err, code in $code
-run() {
-  local name=$1; shift
-  "$batch" "$@" >"$work/$name.out" 2>"$work/$name.err"
-  code=$?
-}
+source "$(dirname "$0")/batch_helpers.bash" "$@"
 
 base=(--N 100 --M 100 --K 3000 --Ah 0.5 --Kh 0.8 --G 0.2 --rSz 3)
 
@@ -125,5 +113,4 @@ T=$(sed -n 's/^frozen at T=\([0-9]*\)$/\1/p' "$work/sink.err")
 [ -n "$T" ] && [ "$T" -gt 0 ] && [ "$(tail -n 1 "$work/sink.out" | cut -d, -f1)" = "$T" ] ||
   fail "settling layer: T=$T, last CSV line $(tail -n 1 "$work/sink.out")"
 
-[ "$failures" -eq 0 ] && echo "batch: all checks passed"
-exit $((failures > 0))
+report batch

@@ -4,12 +4,7 @@
 # link planted where the output goes, an option taken for a file name, and
 # standard output closed. A file is complete or untouched, and nothing the
 # person did not name is written or removed.
-set -uo pipefail
-batch="$(cd "$1" && pwd)/tools/lemvaris-batch"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$(dirname "$0")/batch_helpers.bash" "$@"
 
 base=(--N 100 --M 100 --K 3000 --Ah 0.5 --Kh 0.8 --G 0.2 --rSz 3)
 # A run long enough to be interrupted in the middle.
@@ -119,6 +114,4 @@ grep -q 'standard output' "$dir.err" || fail "stdout closed: no message: $(cat "
 [ "$(grep -Evc '^[012]+$' "$dir/g.txt")" -eq 0 ] && [ "$(wc -l <"$dir/g.txt")" -eq 102 ] ||
   fail "stdout closed: the grid file holds $(head -c 40 "$dir/g.txt")"
 
-if [ "$failures" -eq 0 ]; then echo "batch_files: all checks passed"; exit 0; fi
-echo "batch_files: $failures check(s) failed"
-exit 1
+report batch_files

@@ -3,12 +3,7 @@
 # frame at T = 0, N, 2N, ... up to the last T, each the very picture --png
 # gives at that T, and it loops; bad option pairs and targets are refused
 # before the run, and no temporary file is left behind.
-set -uo pipefail
-batch="$1/tools/lemvaris-batch"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$(dirname "$0")/batch_helpers.bash" "$@"
 
 # check_frames GIF EVERY COUNT PARAMS...: COUNT frames, frame k equal to
 # --png at T = k * EVERY for the same parameters.
@@ -109,5 +104,4 @@ refused --gif --gif "$work/r/same" --png "$work/r/same" --frame-every 10
   fail "left behind: $(ls -A "$work/r" | tr '\n' ' ')"
 [ "$(ls -A "$work" | grep -c '^\.lemvaris')" -eq 0 ] || fail "a temporary file was left"
 
-if [ "$failures" -eq 0 ]; then echo "batch_gif: all checks passed"; exit 0; fi
-echo "batch_gif: $failures check(s) failed"; exit 1
+report batch_gif

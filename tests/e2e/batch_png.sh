@@ -2,12 +2,7 @@
 # lemvaris-batch --png: the picture decodes, with netpbm's pngtopnm (not our
 # code), to the screen the program draws: the frame at its coordinates and
 # the reactor block cell for cell as the grid file says.
-set -uo pipefail
-batch="$1/tools/lemvaris-batch"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$(dirname "$0")/batch_helpers.bash" "$@"
 
 # check_picture PNG GRID N M: the decoded pixels against the grid and layout.
 check_picture() {
@@ -81,5 +76,4 @@ echo kept >"$work/old.png"
 "$batch" "${base[@]}" --steps 10 --png "$work/old.png" --grid "$work/no/such/g.txt" >/dev/null 2>&1
 [ "$(cat "$work/old.png")" = kept ] || fail "a refused run changed an existing picture"
 
-if [ "$failures" -eq 0 ]; then echo "batch_png: all checks passed"; exit 0; fi
-echo "batch_png: $failures check(s) failed"; exit 1
+report batch_png

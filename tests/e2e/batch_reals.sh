@@ -1,40 +1,25 @@
 #!/usr/bin/env bash
 # The batch runner reads reals as the dialog does: one too small for a double
 # is 0 and runs as 0 does; one too large is out of range and refused (exit 2).
-set -uo pipefail
-batch="$1/tools/lemvaris-batch"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$(dirname "$0")/batch_helpers.bash" "$@"
 
-# run NAME AH KH G: a short run; stdout to $work/NAME.out, stderr to .err, code in $code
-run() {
-  local name=$1
-  "$batch" --N 30 --M 30 --K 200 --Ah "$2" --Kh "$3" --G "$4" --rSz 2 --steps 1000 \
-    >"$work/$name.out" 2>"$work/$name.err"
-  code=$?
-}
+# run_reals NAME AH KH G: a short run with these strengths (see run)
+run_reals() { run "$1" --N 30 --M 30 --K 200 --Ah "$2" --Kh "$3" --G "$4" --rSz 2 --steps 1000; }
 
-run zeros 0 0 0.5
+run_reals zeros 0 0 0.5
 [ "$code" -eq 0 ] || fail "zeros: exit $code"
-run tiny 1e-5000 -1e-4940 0.5
+run_reals tiny 1e-5000 -1e-4940 0.5
 [ "$code" -eq 0 ] || fail "tiny: exit $code: $(cat "$work/tiny.err")"
 cmp -s "$work/zeros.out" "$work/tiny.out" || fail "tiny: not the run of 0"
-run signed -0 0.000e999999999999999999 5e-1
+run_reals signed -0 0.000e999999999999999999 5e-1
 [ "$code" -eq 0 ] || fail "signed zero: exit $code: $(cat "$work/signed.err")"
 cmp -s "$work/zeros.out" "$work/signed.out" || fail "signed zero: not the run of 0"
 
 for huge in 1e4933 1e999 1e999999999999999999 -1e4933; do
-  run huge 0 "$huge" 0
+  run_reals huge 0 "$huge" 0
   [ "$code" -eq 2 ] || fail "--Kh $huge: exit $code"
   grep -q -- '--Kh' "$work/huge.err" || fail "--Kh $huge: message does not name it"
   [ -s "$work/huge.out" ] && fail "--Kh $huge: wrote to standard output"
 done
 
-if [ "$failures" -eq 0 ]; then
-  echo "all passed"
-  exit 0
-fi
-echo "$failures failed"
-exit 1
+report batch_reals
