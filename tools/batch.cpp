@@ -330,8 +330,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "lemvaris-batch: writing standard output failed\n");
     code = ExitOutputFailed;
   }
-  if (options.gridPath &&
-      !WriteOutputFile(options.gridPath, [](std::FILE* stream) { return WriteGrid(stream, reactor); }))
+  const auto writeGrid = [](std::FILE* stream) { return WriteGrid(stream, reactor); };
+  if (options.gridPath && !WriteOutputFile(options.gridPath, writeGrid))
     ReportWriteFailure(options.gridPath, std::strerror(errno), code);
   if (options.pngPath) {
     FinishPicture(picture, reactor, T);
@@ -342,7 +342,8 @@ int main(int argc, char** argv) {
     gifWritten = CloseGif(gif) && gifWritten;
     if (gifWritten) gifWritten = CommitOutputFile(gifFile);
     else AbandonOutputFile(gifFile);
-    if (!gifWritten) ReportWriteFailure(options.gifPath, gifFile.error[0] ? gifFile.error : "write error", code);
+    if (!gifWritten)
+      ReportWriteFailure(options.gifPath, gifFile.error[0] ? gifFile.error : "write error", code);
   }
   if (frozen) std::fprintf(stderr, "frozen at T=%" PRId32 "\n", T);
   std::fprintf(stderr, "moves=%" PRId32 " attempts=%" PRId64 " seconds=%.3f moves_per_second=%.0f\n",
