@@ -31,7 +31,7 @@
 #include "platform/graph.h"
 #include "platform/palette.h"
 #include "display/layout.h"
-#include "platform/termgfx/terminal_graphics.h"
+#include "backends/native/termgfx/terminal_graphics.h"
 #include "support/scripted_backend.h"
 #include "runcontrol/program.h"
 #include "sim/particle_move.h"

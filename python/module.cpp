@@ -13,8 +13,8 @@
 #include <string>
 
 #include "display/picture.h"
-#include "platform/output_file.h"
-#include "platform/png_writer.h"
+#include "output/output_file.h"
+#include "output/png_writer.h"
 #include "sim/measures.h"
 #include "sim/particle_move.h"
 #include "sim/reactor.h"

@@ -18,10 +18,10 @@
 
 #include "platform/fatal.h"
 #include "platform/graph.h"
-#include "platform/native/native_backend.h"
-#include "platform/native/window_sdl.h"
+#include "backends/native/native_backend.h"
+#include "backends/native/window_sdl.h"
 #include "platform/standard_descriptors.h"
-#include "platform/termgfx/terminal_graphics.h"
+#include "backends/native/termgfx/terminal_graphics.h"
 #include "runcontrol/program.h"
 
 namespace {

@@ -4,7 +4,7 @@
 // module's own file system (web/CMakeLists.txt packs them in).
 #include "platform/fatal.h"
 #include "platform/graph.h"
-#include "platform/web/web_backend.h"
+#include "backends/web/web_backend.h"
 #include "runcontrol/program.h"
 
 namespace {

@@ -20,7 +20,7 @@
 // at T = 0, N, 2N, ... up to the last T (the frozen T when the reactor
 // freezes), each frame the picture --png would give at that T, written as
 // it comes.
-// Output files are written complete or not at all (platform/output_file.h):
+// Output files are written complete or not at all (output/output_file.h):
 // each is checked before the run and put in place only when whole.
 // Exit codes: 0 done; 1 output failed; 2 a parameter missing, malformed or out
 // of the dialog's range, or an output file that cannot be written (nothing
@@ -38,11 +38,11 @@
 #include <cstring>
 
 #include "display/picture.h"
-#include "platform/gif_writer.h"
+#include "output/gif_writer.h"
 #include "platform/graph.h"
 #include "platform/line_input.h"
-#include "platform/output_file.h"
-#include "platform/png_writer.h"
+#include "output/output_file.h"
+#include "output/png_writer.h"
 #include "platform/standard_descriptors.h"
 #include "sim/measures.h"
 #include "sim/particle_move.h"

@@ -1,5 +1,5 @@
 // The page around Lemvaris: the console rows and the picture that the web
-// back end (src/platform/web/) sends, the keys it takes, the layout, and a
+// back end (src/backends/web/) sends, the keys it takes, the layout, and a
 // new run after the end. Sends nothing anywhere; the one file it fetches is
 // the program's own lemvaris.wasm, once, so a new run works offline.
 'use strict';

@@ -170,3 +170,8 @@ int ConsoleRowText(const Console& con, int y, char* out) {
   }
   return length;
 }
+
+int NewestConsoleRow(const Console& c) {
+  if (c.cursorX > c.windowLeft || c.cursorY == 1) return c.cursorY;
+  return c.cursorY - 1;
+}

@@ -82,3 +82,7 @@ const ConsoleCell& ConsoleCellAt(const Console& console, int x, int y);
 // Screen row y as code page 852 bytes, trailing blanks removed; out must hold
 // ConsoleWidth bytes. Returns the length.
 int ConsoleRowText(const Console& console, int y, char* out);
+
+// The console row the person last wrote to: the cursor's row, or the one
+// above when the cursor stands at the start of a line.
+int NewestConsoleRow(const Console& console);

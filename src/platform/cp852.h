@@ -39,3 +39,19 @@ constexpr int UnicodeToCp852(char32_t cp) {
     if (Cp852ToUnicode[b] == cp) return b;
   return -1;
 }
+
+// The PC's symbols for the bytes 0 to 31.
+inline constexpr char32_t ConsoleControlSymbols[32] = {
+    U' ',    0x263A, 0x263B, 0x2665, 0x2666, 0x2663, 0x2660, 0x2022,
+    0x25D8,  0x25CB, 0x25D9, 0x2642, 0x2640, 0x266A, 0x266B, 0x263C,
+    0x25BA,  0x25C4, 0x2195, 0x203C, 0x00B6, 0x00A7, 0x25AC, 0x21A8,
+    0x2191,  0x2193, 0x2192, 0x2190, 0x221F, 0x2194, 0x25B2, 0x25BC,
+};
+
+// The Unicode character a console cell shows: code page 852, with the PC's
+// symbols for the control bytes (0 is a blank).
+constexpr char32_t ConsoleCharToUnicode(std::uint8_t ch) {
+  if (ch < 32) return ConsoleControlSymbols[ch];
+  if (ch == 127) return 0x2302;
+  return Cp852ToUnicode[ch];
+}

@@ -4,14 +4,6 @@
 #include "platform/platform.h"
 #include "platform/shortstring.h"
 
-void RuntimeError(int code, std::string_view detail) {
-  ShortString<255> message;
-  Assign(message, "Runtime error ");
-  AppendInt(message, code);
-  Append(message, detail);
-  ExitProgram(code, message.view());
-}
-
 namespace {
 
 // Hand everything back to the person. The back end stays wired: one that

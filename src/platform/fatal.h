@@ -14,10 +14,6 @@
 
 struct Platform;
 
-// End the program with "Runtime error <code>" (detail, if any, follows on the
-// same line) and exit code code.
-[[noreturn]] void RuntimeError(int code, std::string_view detail = {});
-
 // Write the exit message and shut the back end down; returns the exit code
 // for main.
 int FinishProgram(Platform& platform, const ProgramExit& exit);

@@ -1,6 +1,6 @@
 // The standard 16-colour palette of the graphics surface: the names of the
-// indices and the RGB value each one shows as. The window presenter and the
-// PNG writer both take their colours from here.
+// indices and the RGB value each one shows as, and the ANSI colour each one
+// stands on. Every presenter and writer takes its colours from here.
 #pragma once
 
 #include <cstdint>
@@ -34,3 +34,11 @@ inline constexpr PaletteRgb StandardPalette[PaletteSize] = {
     {0xFF, 0xFF, 0x55},  // 14 yellow        FFFF55
     {0xFF, 0xFF, 0xFF},  // 15 white         FFFFFF
 };
+
+// The ANSI colour (0..15) of palette index i: the palette's low three bits
+// name blue, green, red, ANSI's red, green, blue; bit 3 is bright in both.
+// The console's attributes use the same order, so terminals take it too.
+constexpr int AnsiColourOf(int index) {
+  constexpr int AnsiOfLow[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+  return AnsiOfLow[index & 7] + (index & 8);
+}

@@ -22,3 +22,13 @@ struct ProgramExit {
   Assign(e.message, message);
   throw e;
 }
+
+// End the program with "Runtime error <code>" (detail, if any, follows on the
+// same line) and exit code code.
+[[noreturn]] inline void RuntimeError(int code, std::string_view detail = {}) {
+  ShortString<255> message;
+  Assign(message, "Runtime error ");
+  AppendInt(message, code);
+  Append(message, detail);
+  ExitProgram(code, message.view());
+}

@@ -22,3 +22,6 @@ long NextCodePoint(std::string_view text, std::size_t& at);
 // characters, characters the code page lacks and malformed bytes are
 // dropped. Returns the number of keys put in.
 int PushTypedText(KeyQueue& keys, std::string_view text);
+
+// Append the UTF-8 bytes of cp to out (room for 4); returns their count.
+int EncodeUtf8(char32_t cp, char* out);

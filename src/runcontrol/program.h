@@ -56,7 +56,3 @@ void ShowInitialScreen(Program& program);
 
 // Keep the windows current after a move (and once before the first).
 void UpdateDisplay(Program& program);
-
-// Open and close the graphics surface, telling the window.
-void OpenGraphics(Program& program);
-void CloseGraphics(Program& program);

@@ -2,6 +2,7 @@
 
 #include "platform/program_exit.h"
 #include "platform/text_file.h"
+#include "runcontrol/graphics_mode.h"
 #include "runcontrol/modes.h"
 
 namespace {

@@ -17,8 +17,8 @@
 
 #include "display/screen.h"
 #include "platform/graph.h"
-#include "platform/png_writer.h"
-#include "platform/termgfx/termgfx_render.h"
+#include "output/png_writer.h"
+#include "backends/native/termgfx/render.h"
 #include "sim/particle_move.h"
 #include "sim/reactor.h"
 

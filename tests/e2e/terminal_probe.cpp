@@ -12,7 +12,7 @@
 #include "platform/fatal.h"
 #include "platform/keyboard.h"
 #include "platform/line_input.h"
-#include "platform/native/native_backend.h"
+#include "backends/native/native_backend.h"
 #include "platform/platform.h"
 
 namespace {

@@ -8,9 +8,9 @@
 
 #include "platform/graph.h"
 #include "platform/key_queue.h"
-#include "platform/png_writer.h"
+#include "output/png_writer.h"
 #include "platform/shortstring.h"
-#include "platform/native/window_sdl.h"
+#include "backends/native/window_sdl.h"
 
 namespace {
 

@@ -174,3 +174,18 @@ TEST(Console, EraseHookSeesTheRowsBeforeTheyAreLost) {
   ClrScr(con);  // nothing new written: no call
   EXPECT_EQ(seen.rows, "first|second|third|");
 }
+
+TEST(Console, TheNewestRowIsTheOneLastWrittenTo) {
+  auto console = std::make_unique<Console>();
+  EXPECT_EQ(NewestConsoleRow(*console), 1);
+  Write(*console, "abc");
+  EXPECT_EQ(NewestConsoleRow(*console), 1);  // a line still being written
+  Writeln(*console);
+  EXPECT_EQ(NewestConsoleRow(*console), 1);  // ended: the cursor waits on row 2
+  Window(*console, 3, 3, 78, 23);
+  GotoXY(*console, 1, 21);
+  Writeln(*console, "last");  // the window scrolls: the line is on its bottom row
+  EXPECT_EQ(NewestConsoleRow(*console), 22);
+  char row[ConsoleWidth];
+  EXPECT_EQ(std::string_view(row, ConsoleRowText(*console, 22, row)), "  last");
+}

@@ -5,7 +5,6 @@
 
 #include "platform/fatal.h"
 #include "platform/keyboard.h"
-#include "platform/native/native_backend.h"
 #include "support/scripted_backend.h"
 
 using namespace std::string_view_literals;
@@ -184,20 +183,4 @@ TEST(Keyboard, PresentIfDueShowsAboutSixtyTimesASecond) {
   }
   EXPECT_GE(window.presents, 57);
   EXPECT_LE(window.presents, 61);
-}
-
-// No terminal and a window that is not on the screen: nothing can ever be
-// typed, so a wait ends the program instead of hanging.
-TEST(Keyboard, HiddenWindowAloneIsNoKeySource) {
-  auto p = std::make_unique<Platform>();
-  auto native = std::make_unique<NativeBackend>();  // its terminal never opened
-  SetUpPlatform(*p);
-  FakeWindow window;
-  ScriptedWindow fake = WindowOf(window);
-  native->surface = {fake.context, fake.present, fake.hide, fake.pollEvents, fake.shutdown};
-  WireNativeBackend(*p, *native);
-  p->graphOpen = false;
-  const int code = RunWithPlatform(*p, [](Platform& q) { ReadKey(q); });
-  EXPECT_EQ(code, 100);
-  EXPECT_GE(window.polls, 1);
 }

@@ -2,6 +2,7 @@
 // back end's text input goes through.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -15,6 +16,11 @@ std::vector<long> CodePoints(std::string_view text) {
   std::vector<long> out;
   for (std::size_t at = 0; at < text.size();) out.push_back(NextCodePoint(text, at));
   return out;
+}
+
+std::string Utf8(char32_t cp) {
+  char bytes[4];
+  return std::string(bytes, static_cast<std::size_t>(EncodeUtf8(cp, bytes)));
 }
 
 std::vector<int> Typed(std::string_view text, int* pushed = nullptr) {
@@ -31,6 +37,13 @@ std::vector<int> Typed(std::string_view text, int* pushed = nullptr) {
 
 TEST(Utf8, SequencesOfOneToFourBytes) {
   EXPECT_EQ(CodePoints("aő▓😀"), (std::vector<long>{'a', 0x151, 0x2593, 0x1F600}));
+}
+
+TEST(Utf8, EncodedInOneToFourBytes) {
+  EXPECT_EQ(Utf8(U'\u2593'), "\xe2\x96\x93");
+  EXPECT_EQ(Utf8(U'\u00e9'), "\xc3\xa9");
+  EXPECT_EQ(Utf8(U'a'), "a");
+  EXPECT_EQ(Utf8(U'\U0001F600'), "\xf0\x9f\x98\x80");
 }
 
 TEST(Utf8, AMalformedByteIsSkippedAloneAndReadingResumesAfterIt) {

@@ -1,0 +1,95 @@
+// TERMINAL GRAPHICS, the drawing: one frame of the graphics surface, and the
+// console's newest line below it, as the bytes a terminal shows.
+//
+// For: the terminal graphics back end (terminal_graphics.h) and its probes.
+// What the terminal can show is chafa's detection from the environment
+// (TERM, COLORTERM, TMUX, ...): sixels or the kitty protocol where it finds
+// them, Unicode block symbols everywhere else, in direct colour, 256 colours
+// or 16 colours.
+//
+// Limits:
+// - Where the picture goes and at what size: layout.h.
+// - Colours: the 16 palette colours stay exact in direct colour and sixels
+//   (sixels carry percentages: within one unit of 255/100). In 16 colours each
+//   palette colour is its own ANSI colour; in 256 colours the nearest of the
+//   240 colours that do not depend on the terminal's theme. A cell that
+//   mixes colours shows chafa's average of them.
+// - Sent: only what changed. Symbols: the rows whose cells differ from what
+//   the terminal shows; sixels: images of the bands of cell rows whose
+//   pixels changed (whole bands of six pixel rows); kitty: the whole picture
+//   when the surface changed; the line when it changed. After
+//   ForgetTermGfxScreen, or at a new size, everything.
+//
+// Dependencies: libchafa 1.12 (ChafaTermDb, ChafaCanvas, ChafaSymbolMap), the
+// standard palette, the console model (for the line's cells), the sink.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "backends/native/termgfx/layout.h"
+#include "backends/native/termgfx/sink.h"
+#include "platform/console.h"
+#include "platform/graph.h"
+
+struct ChafaTermInfo;
+struct ChafaCanvas;
+struct ChafaSymbolMap;
+
+// The kitty protocol's "delete every image shown" (chafa 1.12 has no
+// sequence for it): a new frame, or the console, replaces the last image.
+inline constexpr std::string_view TermGfxKittyDelete = "\x1b_Ga=d\x1b\\";
+enum class TermGfxColours : std::uint8_t { Direct, Indexed240, Ansi16 };
+
+struct TermGfxCaps {
+  TermGfxPixels pixels = TermGfxPixels::Symbols;
+  TermGfxColours colours = TermGfxColours::Ansi16;
+};
+
+// One frame as the program hands it over: the surface and the console line.
+struct TermGfxFrame {
+  int width = 0, height = 0;  // 0: no frame yet
+  std::uint8_t pixels[GraphMaxWidth * GraphMaxHeight];
+  ConsoleCell line[ConsoleWidth];
+};
+
+// What a cell of the symbol picture shows, as chafa chose it.
+struct TermGfxCell {
+  std::uint32_t symbol = 0;
+  std::int32_t fg = -1, bg = -1;
+  bool operator==(const TermGfxCell&) const = default;
+};
+
+struct TermGfxRenderer {
+  TermGfxCaps caps;
+  ChafaTermInfo* info = nullptr;  // the sequences the terminal understands
+  ChafaSymbolMap* symbols = nullptr;
+  ChafaCanvas* canvas = nullptr;  // made for layout
+  TermGfxLayout layout;
+  bool screenKnown = false;  // the terminal shows last, shownCells and shownLine
+  TermGfxFrame last;         // the frame the terminal shows
+  TermGfxCell shownCells[TermGfxMaxRows][TermGfxMaxColumns];
+  std::uint8_t rgba[TermGfxMaxPixelWidth * TermGfxMaxPixelHeight * 4];
+  std::int64_t framesDrawn = 0;  // frames that sent a picture
+};
+
+// What chafa finds in this environment (envp as in environ).
+TermGfxCaps DetectTermGfxCaps(char** envp);
+
+// Set up for these capabilities; envp null: every sequence chafa knows (for
+// probes that force a mode). Create the record once: it is large.
+void SetUpTermGfxRenderer(TermGfxRenderer& r, TermGfxCaps caps, char** envp);
+void FreeTermGfxRenderer(TermGfxRenderer& r);
+
+// The terminal's screen was cleared or is unknown: the next frame sends all.
+void ForgetTermGfxScreen(TermGfxRenderer& r);
+
+// Send frame (picture and line) to a terminal of this size: a new size or a
+// forgotten screen clears it and sends everything, else only what changed.
+void RenderTermGfxFrame(TermGfxRenderer& r, const TermGfxFrame& frame, const TermGfxSize& terminal,
+                        TermGfxSink& out);
+
+// The RGB value chafa is given for palette index i in these colours: the
+// palette's own, except in 16 colours, where it is chafa's value for the ANSI
+// colour that index stands for, so that chafa's nearest match is that colour.
+std::uint32_t TermGfxInk(TermGfxColours colours, int index);
