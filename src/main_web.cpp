@@ -1,4 +1,4 @@
-// Lemvaris in a web page: wires the web back end (platform/web) into the
+// Lemvaris in a web page: wires the web back end (backends/web) into the
 // platform and runs the program; web/page.js starts it and offers a new run
 // after its end. The help and summary files lie in the working folder of the
 // module's own file system (web/CMakeLists.txt packs them in).

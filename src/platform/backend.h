@@ -4,11 +4,16 @@
 // everything back at the end. main picks one and wires it into the Platform;
 // nothing else names a back end.
 //
-// The back ends are peers: native (the terminal with an SDL window,
-// native/), terminal graphics (the surface drawn in the terminal,
-// termgfx/), the web page (web/), and the tests' scripted one. A back end
-// may drop frames; it never changes what the models hold or the order of the
-// program's steps. A null procedure is skipped (a back end without a screen).
+// The back ends are peers, each in a folder of its own under src/backends/:
+// - native: the person's terminal for the console and the keys, plus one
+//   surface presenter beside it: the SDL window (native/window_sdl.h) or the
+//   surface drawn in the terminal itself (native/termgfx/);
+// - web: the page around the program compiled to wasm (web/);
+// - scripted: the tests' own, keys and answers from a script
+//   (tests/support/scripted_backend.h).
+// A back end may drop frames; it never changes what the models hold or the
+// order of the program's steps. A null procedure is skipped (a back end
+// without a screen).
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,11 @@
-// The scripted back end for tests: the platform's models with no presenter,
+// BACK END scripted: the tests' own. The platform's models with no presenter,
 // keys and answer lines from a script, and virtual time (Delay and waits only
 // move the clock; an empty KeyPressed poll moves it by 1 us, about what a
 // real poll of a busy loop costs).
+//
+// PLATFORM: any; nothing is shown and nothing is read from the person.
+// LIMITATIONS: keys and answers only as scripted; presenters are the test's.
+// DEPENDENCIES: the platform's models.
 //
 //   ScriptedPlatform sp;
 //   SetUpScriptedPlatform(sp, "n\0Hv"sv, "12\n7\n");  // n, Up, v; two answers

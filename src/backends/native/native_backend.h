@@ -1,7 +1,7 @@
-// The native back end: the person's terminal shows the console and brings the
-// keys (terminal.h), and a surface presenter beside it shows the graphics
+// BACK END native: the person's terminal shows the console and brings the
+// keys (terminal.h), and one surface presenter beside it shows the graphics
 // surface: the SDL window (window_sdl.h) or the surface drawn in the terminal
-// itself (termgfx/).
+// itself (termgfx/terminal_graphics.h).
 //
 // PLATFORM: Linux and other POSIX systems, started from a terminal (or with
 // standard output redirected: the console becomes a transcript).
@@ -9,7 +9,7 @@
 // Answers are typed in key mode when standard input is the terminal shown,
 // else read as lines from standard input.
 // DEPENDENCIES: ncurses (terminal.cpp), POSIX signals (signals.h), and what
-// the surface presenter needs.
+// the surface presenter needs (SDL2 and Xlib, or libchafa).
 #pragma once
 
 #include "backends/native/surface_presenter.h"

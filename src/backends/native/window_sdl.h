@@ -1,6 +1,10 @@
-// The window that shows the graphics surface, on SDL2, and the keys typed
-// into it. It fills the native back end's SurfacePresenter record.
+// SURFACE PRESENTER of the native back end: the window that shows the
+// graphics surface, on SDL2, and the keys typed into it. It fills the native
+// back end's SurfacePresenter record.
 //
+// PLATFORM: a desktop with an X server or Wayland (DISPLAY, WAYLAND_DISPLAY).
+// DEPENDENCIES: SDL2; Xlib for the handler of a lost X connection.
+// LIMITATIONS:
 // - OpenSdlWindow only starts SDL's video; the window itself appears at the
 //   first present of an open surface, so opening the surface just to learn
 //   its size never flashes a window.

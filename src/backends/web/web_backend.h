@@ -1,11 +1,11 @@
-// The web back end: shows the console model and the graphics surface in the
+// BACK END web: shows the console model and the graphics surface in the
 // page around the program (web/index.html) and feeds the page's keys into the
 // key queue. Free procedures over one WebPage record; UseWebBackend makes
 // them the platform's back end (src/main_web.cpp).
 //
-// Platform: a browser (or any page that defines the hooks of web/page.js),
+// PLATFORM: a browser (or any page that defines the hooks of web/page.js),
 //   the program compiled with emscripten and linked with Asyncify.
-// Limits:
+// LIMITATIONS:
 // - The console is text in <pre id="console">: 25 lines of 80 characters
 //   (code page 852 shown as Unicode, the shade block as U+2593), one span
 //   per run of cells with the same attribute; only changed rows are sent.
@@ -27,7 +27,7 @@
 // - Answers are typed into the console (the platform's typedAnswers).
 // - One program per page: the records are the program's statics, and a new
 //   run is a new instance of the module (web/page.js).
-// Dependencies: emscripten (web_backend.cpp only); the key and text
+// DEPENDENCIES: emscripten (web_backend.cpp only); the key and text
 //   conversions (web_convert.cpp) are plain C++, built natively for tests.
 #pragma once
 

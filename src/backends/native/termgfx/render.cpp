@@ -4,7 +4,6 @@
 // Sections:
 //   Sequences      cursor, attributes, a cleared screen
 //   Canvases       chafa's canvas for the layout and the capabilities
-//   Pixels         the surface through the palette into RGBA
 //   Symbols        the changed rows of the symbol picture
 //   Pixel images   sixels (whole, or the changed bands) and kitty
 //   Console line   the newest console line under the picture
@@ -19,17 +18,11 @@
 #include <cstring>
 
 #include "platform/cp852.h"  // Required for: ConsoleCharToUnicode
+#include "backends/native/termgfx/pixels.h"
 #include "platform/palette.h"
 #include "platform/utf8.h"   // Required for: EncodeUtf8
 
 namespace {
-
-// chafa's own values for the 16 ANSI colours (its fixed palette), which its
-// 16-colour mode matches against.
-constexpr std::uint32_t ChafaAnsi16[16] = {
-    0x000000, 0x800000, 0x007000, 0x707000, 0x000070, 0x700070, 0x007070, 0xc0c0c0,
-    0x404040, 0xff0000, 0x00ff00, 0xffff00, 0x0000ff, 0xff00ff, 0x00ffff, 0xffffff,
-};
 
 // ---------------------------------------------------------------------------
 // Sequences
@@ -117,55 +110,6 @@ ChafaCanvas* NewCanvas(const TermGfxRenderer& r, int rows) {
 void MakeCanvas(TermGfxRenderer& r) {
   if (r.canvas != nullptr) chafa_canvas_unref(r.canvas);
   r.canvas = NewCanvas(r, r.layout.rows);
-}
-
-// ---------------------------------------------------------------------------
-// Pixels
-// ---------------------------------------------------------------------------
-
-// The surface row that picture row y (of pixelHeight) shows, nearest.
-int SourceRow(int y, int pixelHeight, int height) {
-  return static_cast<int>((2L * y + 1) * height / (2L * pixelHeight));
-}
-
-void PutRgba(std::uint8_t* p, std::uint32_t rgb) {
-  p[0] = static_cast<std::uint8_t>(rgb >> 16);
-  p[1] = static_cast<std::uint8_t>(rgb >> 8);
-  p[2] = static_cast<std::uint8_t>(rgb);
-  p[3] = 255;
-}
-
-// Symbols: the surface as it is; chafa scales it into the cells.
-void SurfaceToRgba(TermGfxRenderer& r, const TermGfxFrame& f) {
-  std::uint32_t ink[PaletteSize];
-  for (int i = 0; i < PaletteSize; ++i) ink[i] = TermGfxInk(r.caps.colours, i);
-  const int n = f.width * f.height;
-  for (int i = 0; i < n; ++i) PutRgba(r.rgba + 4 * i, ink[f.pixels[i] & (PaletteSize - 1)]);
-}
-
-// Pixel modes: the picture scaled here, nearest neighbour, so that only
-// palette colours reach the terminal; black where the cells reach past it.
-void ScaledToRgba(TermGfxRenderer& r, const TermGfxFrame& f) {
-  const TermGfxLayout& l = r.layout;
-  const int width = l.columns * l.cellWidth, height = l.rows * l.cellHeight;
-  const TermGfxColours colours =
-      r.caps.pixels == TermGfxPixels::Sixels ? TermGfxColours::Ansi16 : TermGfxColours::Direct;
-  std::uint32_t ink[PaletteSize];
-  for (int i = 0; i < PaletteSize; ++i) ink[i] = TermGfxInk(colours, i);
-  for (int y = 0; y < height; ++y) {
-    std::uint8_t* row = r.rgba + 4L * y * width;
-    if (y >= l.pixelHeight) {
-      for (int x = 0; x < width; ++x) PutRgba(row + 4 * x, 0);
-      continue;
-    }
-    const std::uint8_t* source =
-        f.pixels + static_cast<long>(SourceRow(y, l.pixelHeight, f.height)) * f.width;
-    for (int x = 0; x < width; ++x) {
-      std::uint32_t c = 0;
-      if (x < l.pixelWidth) c = ink[source[(2L * x + 1) * f.width / (2L * l.pixelWidth)] & (PaletteSize - 1)];
-      PutRgba(row + 4 * x, c);
-    }
-  }
 }
 
 // ---------------------------------------------------------------------------
@@ -282,7 +226,7 @@ void SendChangedSixels(TermGfxRenderer& r, TermGfxSink& out, const TermGfxFrame&
                     static_cast<std::size_t>(f.width)) != 0;
   bool rowChanged[TermGfxMaxRows] = {};
   for (int y = 0; y < l.pixelHeight; ++y)
-    if (sourceChanged[SourceRow(y, l.pixelHeight, f.height)]) rowChanged[y / l.cellHeight] = true;
+    if (sourceChanged[TermGfxSourceRow(y, l.pixelHeight, f.height)]) rowChanged[y / l.cellHeight] = true;
   auto wholeBands = [&](int first, int last) { return (last - first + 1) * l.cellHeight % 6 == 0; };
   for (int first = 0; first < l.rows; ++first) {
     if (!rowChanged[first]) continue;
@@ -400,12 +344,15 @@ void RenderTermGfxFrame(TermGfxRenderer& r, const TermGfxFrame& f, const TermGfx
   if (all) ClearScreen(r, out);
   if (all || !SamePicture(f, r.last)) {
     if (r.caps.pixels == TermGfxPixels::Symbols) {
-      SurfaceToRgba(r, f);
+      SurfaceToRgba(f.pixels, f.width, f.height, r.caps.colours, r.rgba);
       chafa_canvas_draw_all_pixels(r.canvas, CHAFA_PIXEL_RGBA8_UNASSOCIATED, r.rgba, f.width, f.height,
                                    f.width * 4);
       SendSymbolRows(r, out, all);
     } else {
-      ScaledToRgba(r, f);
+      // Sixels carry chafa's 16 colours, whose registers get the palette's values.
+      const TermGfxColours colours =
+          r.caps.pixels == TermGfxPixels::Sixels ? TermGfxColours::Ansi16 : TermGfxColours::Direct;
+      ScaledToRgba(f.pixels, f.width, f.height, r.layout, colours, r.rgba);
       if (r.caps.pixels == TermGfxPixels::Sixels && !all)
         SendChangedSixels(r, out, f);
       else
@@ -420,11 +367,4 @@ void RenderTermGfxFrame(TermGfxRenderer& r, const TermGfxFrame& f, const TermGfx
   std::memcpy(r.last.pixels, f.pixels, static_cast<std::size_t>(f.width) * f.height);
   std::memcpy(r.last.line, f.line, sizeof f.line);
   r.screenKnown = !out.failed;
-}
-
-std::uint32_t TermGfxInk(TermGfxColours colours, int index) {
-  index &= PaletteSize - 1;
-  if (colours == TermGfxColours::Ansi16) return ChafaAnsi16[AnsiColourOf(index)];
-  const PaletteRgb c = StandardPalette[index];
-  return std::uint32_t{c.red} << 16 | std::uint32_t{c.green} << 8 | c.blue;
 }

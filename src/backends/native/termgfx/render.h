@@ -28,6 +28,7 @@
 #include <string_view>
 
 #include "backends/native/termgfx/layout.h"
+#include "backends/native/termgfx/pixels.h"
 #include "backends/native/termgfx/sink.h"
 #include "platform/console.h"
 #include "platform/graph.h"
@@ -39,7 +40,6 @@ struct ChafaSymbolMap;
 // The kitty protocol's "delete every image shown" (chafa 1.12 has no
 // sequence for it): a new frame, or the console, replaces the last image.
 inline constexpr std::string_view TermGfxKittyDelete = "\x1b_Ga=d\x1b\\";
-enum class TermGfxColours : std::uint8_t { Direct, Indexed240, Ansi16 };
 
 struct TermGfxCaps {
   TermGfxPixels pixels = TermGfxPixels::Symbols;
@@ -88,8 +88,3 @@ void ForgetTermGfxScreen(TermGfxRenderer& r);
 // forgotten screen clears it and sends everything, else only what changed.
 void RenderTermGfxFrame(TermGfxRenderer& r, const TermGfxFrame& frame, const TermGfxSize& terminal,
                         TermGfxSink& out);
-
-// The RGB value chafa is given for palette index i in these colours: the
-// palette's own, except in 16 colours, where it is chafa's value for the ANSI
-// colour that index stands for, so that chafa's nearest match is that colour.
-std::uint32_t TermGfxInk(TermGfxColours colours, int index);

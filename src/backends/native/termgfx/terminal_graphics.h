@@ -1,8 +1,10 @@
-// TERMINAL GRAPHICS back end: the graphics surface drawn in the terminal
-// itself, for when no window can be opened (SSH, a text console, a
-// container) or the person asks for it (lemvaris --terminal). It fills the
+// SURFACE PRESENTER of the native back end: the graphics surface drawn in
+// the terminal itself, for when no window can be opened (SSH, a text console,
+// a container) or the person asks for it (lemvaris --terminal). It fills the
 // native back end's SurfacePresenter record (native/surface_presenter.h);
 // keys, waits and the console stay with the terminal presenter (terminal.h).
+//
+// PLATFORM: a terminal (TERM set and not "dumb") on standard output.
 //
 // How it works:
 // - While the surface is open a presenter thread owns the terminal's output
@@ -19,12 +21,12 @@
 // - When the surface closes, the presenter stops, the screen is cleared and
 //   ncurses draws the console again in full.
 //
-// Limits: those of termgfx_render.h. The presenter writes on an open file
+// LIMITATIONS: those of render.h and layout.h. The presenter writes on an open file
 // description of its own for the terminal, non-blocking, so stopping it never
 // waits on a stuck terminal for more than a moment; an image cut short then
 // is ended before the console comes back.
 //
-// Dependencies: termgfx_render (libchafa), the terminal presenter, std::thread.
+// DEPENDENCIES: render.h (libchafa), the terminal presenter, std::thread.
 #pragma once
 
 #include <atomic>
