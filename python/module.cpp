@@ -27,6 +27,8 @@ namespace {
 constexpr long long MovesPerSignalCheck = 4096;
 // T is the program's signed 32-bit step counter.
 constexpr long long StepLimit = INT32_MAX;
+// Seeds are the generator's 32-bit words.
+constexpr unsigned long long SeedLimit = UINT32_MAX;
 
 // What one Python Reactor owns.
 struct ReactorObject {
@@ -81,10 +83,27 @@ SimParams CheckedParams(long long N, long long M, long long K, double Ah, double
   return p;
 }
 
+// Any Python integer (or object with __index__), so that one past the limit
+// is refused by name however large it is.
+std::uint32_t CheckedSeed(const py::object& seed) {
+  PyObject* index = PyNumber_Index(seed.ptr());
+  if (index == nullptr) {
+    PyErr_Clear();
+    throw py::type_error("seed must be an integer, not " + std::string(py::repr(seed)));
+  }
+  const auto value = py::reinterpret_steal<py::int_>(index);
+  if (value < py::int_(0) || py::int_(SeedLimit) < value)
+    RefuseValue("seed must be an integer from 0 to " + std::to_string(SeedLimit) + ", not " +
+                std::string(py::repr(value)));
+  return value.cast<std::uint32_t>();
+}
+
 std::unique_ptr<ReactorObject> MakeReactor(long long N, long long M, long long K, double Ah,
-                                           double Kh, double G, long long rSz) {
+                                           double Kh, double G, long long rSz,
+                                           const py::object& seed) {
   auto object = std::make_unique<ReactorObject>();
   object->reactor.params = CheckedParams(N, M, K, Ah, Kh, G, rSz);
+  object->reactor.random.seed = CheckedSeed(seed);
   SetUpReactor(object->reactor);
   StartPicture(object->picture, object->reactor);
   return object;
@@ -221,7 +240,8 @@ std::string Describe(const ReactorObject& o) {
   const SimParams& p = o.reactor.params;
   return "Reactor(N=" + std::to_string(p.N) + ", M=" + std::to_string(p.M) + ", K=" +
          std::to_string(p.K) + ", Ah=" + Number(p.Ah) + ", Kh=" + Number(p.Kh) + ", G=" +
-         Number(p.G) + ", rSz=" + std::to_string(p.rSz) + ") at T=" + std::to_string(o.T) +
+         Number(p.G) + ", rSz=" + std::to_string(p.rSz) + ", seed=" +
+         std::to_string(o.reactor.random.seed) + ") at T=" + std::to_string(o.T) +
          (o.frozen ? ", frozen" : "");
 }
 
@@ -230,6 +250,7 @@ std::string Describe(const ReactorObject& o) {
 PYBIND11_MODULE(_core, m) {
   m.doc() = "The Lemvaris reactor, its measures and its screen, over the program's own code.";
   m.attr("REFRESH_INTERVAL") = RefreshInterval;
+  m.attr("SEED_LIMIT") = SeedLimit;
   m.def(
       "check_parameters",
       [](long long N, long long M, long long K, double Ah, double Kh, double G, long long rSz) {
@@ -240,9 +261,11 @@ PYBIND11_MODULE(_core, m) {
       "Raise ValueError naming the first parameter outside the dialog's ranges.");
 
   py::class_<ReactorObject>(m, "Reactor",
-                            "A reactor set up exactly as the program sets it up; T = 0.")
+                            "A reactor set up exactly as the program sets it up, its random "
+                            "generator started from `seed` (0 to 4294967295; 0 is the "
+                            "program's own run); T = 0.")
       .def(py::init(&MakeReactor), py::arg("N"), py::arg("M"), py::arg("K"), py::arg("Ah"),
-           py::arg("Kh"), py::arg("G"), py::arg("rSz"))
+           py::arg("Kh"), py::arg("G"), py::arg("rSz"), py::kw_only(), py::arg("seed") = 0)
       .def("step", &Step, py::arg("moves"),
            "Make up to `moves` moves; fewer when the reactor freezes. Returns the moves made.")
       .def_property_readonly("T", [](const ReactorObject& o) { return Idle(o).T; })
@@ -252,6 +275,8 @@ PYBIND11_MODULE(_core, m) {
                              [](const ReactorObject& o) { return Idle(o).reactor.attempts; },
                              "Particle-and-target tries so far.")
       .def_property_readonly("parameters", &Parameters)
+      .def_property_readonly("seed", [](const ReactorObject& o) { return o.reactor.random.seed; },
+                             "The seed the random generator started from.")
       .def_property_readonly("grid", &Grid, "(N+2, M+2) array: 0 wall, 1 empty, 2 particle.")
       .def_property_readonly("row_counts", &RowCountArray, "Particles in each row 0..N+1.")
       .def_property_readonly("bottom", [](const ReactorObject& o) {

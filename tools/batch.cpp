@@ -1,11 +1,12 @@
 // lemvaris-batch: the simulation without a window, for experiments.
 //
 //   lemvaris-batch --N 100 --M 100 --K 3000 --Ah 0.5 --Kh 0.8 --G 0.2 --rSz 3
-//                  --steps 200000 [--grid FILE] [--png FILE]
+//                  --steps 200000 [--seed S] [--grid FILE] [--png FILE]
 //                  [--gif FILE --frame-every N]
 //
 // Sets the reactor up exactly as the interactive program does and makes that
-// many moves. Standard output: the CSV "T,bottom,wall_contacts,interface,
+// many moves. --seed S (0 to 4294967295, default 0, the interactive
+// program's) initialises the random generator from S. Standard output: the CSV "T,bottom,wall_contacts,interface,
 // mean_row", the measures (sim/measures.h) at T = 0, 2000, 4000, ... (the
 // chart's cadence) and at the final T, mean_row with 6 decimals. Standard
 // error: a progress line while a run longer than a second goes on (terminal
@@ -29,6 +30,7 @@
 #include <unistd.h>  // Required for: isatty
 
 #include <cerrno>
+#include <charconv>
 #include <cstdarg>
 #include <chrono>
 #include <cinttypes>
@@ -57,6 +59,7 @@ constexpr int GifFrameDelay = 10;  // hundredths of a second per frame
 struct BatchOptions {
   SimParams params;
   std::int32_t steps = 0;
+  std::uint32_t seed = 0;
   const char* gridPath = nullptr;  // null: no grid file
   const char* pngPath = nullptr;   // null: no picture
   const char* gifPath = nullptr;   // null: no animation
@@ -64,7 +67,7 @@ struct BatchOptions {
 };
 
 // Options: a new one is a row of Options and a field of BatchOptions.
-enum class ValueKind { Integer, Real, Path };
+enum class ValueKind { Integer, Real, Path, Seed };
 
 struct OptionValue {
   long long integer = 0;
@@ -100,6 +103,8 @@ const OptionSpec Options[] = {
      [](BatchOptions& o, const OptionValue& v) { o.params.rSz = Int16(v); }},
     {"--steps", ValueKind::Integer, true, 0, INT32_MAX,
      [](BatchOptions& o, const OptionValue& v) { o.steps = static_cast<std::int32_t>(v.integer); }},
+    {"--seed", ValueKind::Seed, false, 0, UINT32_MAX,
+     [](BatchOptions& o, const OptionValue& v) { o.seed = static_cast<std::uint32_t>(v.integer); }},
     {"--grid", ValueKind::Path, false, 0, 0,
      [](BatchOptions& o, const OptionValue& v) { o.gridPath = v.text; }},
     {"--png", ValueKind::Path, false, 0, 0,
@@ -150,10 +155,18 @@ bool ReadValue(const OptionSpec& option, const char* text, OptionValue& value) {
   bool whole = !arg.empty();
   for (char c : arg)
     if (static_cast<unsigned char>(c) <= ' ') whole = false;
-  if (option.kind == ValueKind::Integer) {
-    std::int32_t number = 0;
-    const bool read = whole && ParseInteger(arg, number) == NumberRead::Number;
-    value.integer = number;
+  if (option.kind == ValueKind::Integer || option.kind == ValueKind::Seed) {
+    bool read = false;
+    if (option.kind == ValueKind::Integer) {
+      std::int32_t number = 0;
+      read = whole && ParseInteger(arg, number) == NumberRead::Number;
+      value.integer = number;
+    } else {  // no dialog answer, and past its signed 32 bits: decimal digits only
+      std::uint32_t number = 0;
+      const auto [end, error] = std::from_chars(arg.data(), arg.data() + arg.size(), number);
+      read = whole && error == std::errc() && end == arg.data() + arg.size();
+      value.integer = number;
+    }
     if (!read || value.integer < option.low || value.integer > option.high)
       return Refuse("%s must be an integer from %.0f to %.0f, not \"%s\"", option.name, option.low,
                     option.high, text);
@@ -290,6 +303,7 @@ int main(int argc, char** argv) {
   static Reactor reactor;  // the grid is too big for the stack
   static Picture picture;  // so is the surface
   reactor.params = options.params;
+  reactor.random.seed = options.seed;
   SetUpReactor(reactor);
   const bool pictureWanted = options.pngPath != nullptr || options.gifPath != nullptr;
   if (pictureWanted) StartPicture(picture, reactor);

@@ -9,11 +9,11 @@ Both draw on `ax` when given, else on a new figure, and return the axes.
 import matplotlib.pyplot as plt
 import numpy as np
 
-from .sweeps import MEASURES, PARAMETERS
+from .sweeps import MEASURES, PARAMETERS, RUN
 
 
 def _varying(df):
-    return [name for name in PARAMETERS if df[name].nunique() > 1]
+    return [name for name in RUN if df[name].nunique() > 1]
 
 
 def _check_measure(measure):
@@ -26,13 +26,13 @@ def _new_axes(ax):
 
 
 def series(df, measure, ax=None):
-    """One line per run of `measure` over T, labelled by the parameters that
-    vary across the table."""
+    """One line per run of `measure` over T, labelled by the parameters (and
+    the seed) that vary across the table."""
     _check_measure(measure)
     ax = _new_axes(ax)
     varying = _varying(df)
-    for values, run in df.groupby(list(PARAMETERS), sort=False):
-        label = ", ".join(f"{name}={value:g}" for name, value in zip(PARAMETERS, values)
+    for values, run in df.groupby(list(RUN), sort=False):
+        label = ", ".join(f"{name}={value:g}" for name, value in zip(RUN, values)
                           if name in varying)
         ax.plot(run["T"].to_numpy(), run[measure].to_numpy(), label=label or None)
     ax.set_xlabel("T (moves)")
@@ -45,7 +45,7 @@ def series(df, measure, ax=None):
 def at_T(df, T=None):
     """Each run's row at T: its last sample when T is None; else its sample at
     T, or its last one when it froze before T."""
-    runs = list(PARAMETERS)
+    runs = list(RUN)
     if T is None:
         return df.groupby(runs, sort=False).tail(1)
     last = df[df["T"] <= T].groupby(runs, sort=False).tail(1)
@@ -58,7 +58,8 @@ def at_T(df, T=None):
 
 def phase_map(df, x, y, measure, T=None, ax=None):
     """A heat map of `measure` over the parameters x and y at T (each run's
-    last sample by default). Every other parameter must be fixed."""
+    last sample by default). Every other parameter, and the seed, must be
+    fixed."""
     _check_measure(measure)
     for name in (x, y):
         if name not in PARAMETERS:

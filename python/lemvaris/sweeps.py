@@ -12,22 +12,23 @@ import operator
 import os
 import sys
 
-from ._core import REFRESH_INTERVAL, Reactor, check_parameters
+from ._core import REFRESH_INTERVAL, SEED_LIMIT, Reactor, check_parameters
 
 PARAMETERS = ("N", "M", "K", "Ah", "Kh", "G", "rSz")
+RUN = PARAMETERS + ("seed",)  # the columns that tell one run of a table from another
 MEASURES = ("bottom", "wall_contacts", "interface", "mean_row")
-COLUMNS = PARAMETERS + ("T",) + MEASURES + ("frozen_at",)
+COLUMNS = RUN + ("T",) + MEASURES + ("frozen_at",)
 
 _INTEGER_PARAMETERS = ("N", "M", "K", "rSz")
 _STEP_LIMIT = 2**31 - 1  # T is the program's signed 32-bit step counter
 
 
-def run_one(parameters, steps, sample_every):
-    """One run: the measures at T = 0, sample_every, 2 sample_every, ... and
-    at the last T (steps, or the T at which the reactor froze). Returns the
-    samples as (T, bottom, wall_contacts, interface, mean_row) tuples and the
-    frozen T or None."""
-    reactor = Reactor(*parameters)
+def run_one(parameters, steps, sample_every, seed=0):
+    """One run from `seed`: the measures at T = 0, sample_every, 2
+    sample_every, ... and at the last T (steps, or the T at which the reactor
+    froze). Returns the samples as (T, bottom, wall_contacts, interface,
+    mean_row) tuples and the frozen T or None."""
+    reactor = Reactor(*parameters, seed=seed)
 
     def sample():
         m = reactor.measures()
@@ -82,6 +83,23 @@ def runs_of(parameters):
     return [_one_run(dict(values), f"run {i}") for i, values in enumerate(parameters)]
 
 
+def seeds_of(seeds):
+    """The seeds of a sweep, checked: a list of distinct seeds, or an int n
+    for the seeds 0..n-1."""
+    if isinstance(seeds, (str, bytes)) or not hasattr(seeds, "__iter__"):
+        count = _whole("seeds", seeds)
+        if count < 1:
+            raise ValueError(f"seeds must be at least 1 (seeds 0..n-1), not {count}")
+        return list(range(count))
+    chosen = [_whole("seeds", seed) for seed in seeds]
+    for seed in chosen:
+        if not 0 <= seed <= SEED_LIMIT:
+            raise ValueError(f"seeds: seed must be an integer from 0 to {SEED_LIMIT}, not {seed}")
+    if not chosen or len(set(chosen)) != len(chosen):
+        raise ValueError(f"seeds must be distinct and at least one, not {chosen}")
+    return chosen
+
+
 def _progress_bar(total, progress):
     from tqdm import tqdm
     show = sys.stderr.isatty() if progress is None else bool(progress)
@@ -129,13 +147,15 @@ def _gather(submit, as_completed, cancel, tasks, bar):
         raise
 
 
-def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, processes=None,
-          progress=None):
-    """Run every parameter set for `steps` moves and return a pandas DataFrame
-    with one row per run and sample: the columns COLUMNS, frozen_at empty
-    (pd.NA) unless the run froze.
+def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, seeds=(0,),
+          processes=None, progress=None):
+    """Run every parameter set from every seed for `steps` moves and return a
+    pandas DataFrame with one row per run and sample: the columns COLUMNS,
+    frozen_at empty (pd.NA) unless the run froze.
 
     parameters: a dict of lists (every combination) or a list of dicts.
+    seeds: a list of seeds (0 to 4294967295), or an int n for 0..n-1; every
+    parameter set runs from each, the seed varying fastest.
     client: None for local processes (`processes` of them, every core by
     default; processes=1 runs the runs one after another in this process), or
     a dask.distributed Client, whose workers must be able to import lemvaris.
@@ -143,7 +163,8 @@ def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, proc
     """
     import pandas as pd
 
-    runs = runs_of(parameters)
+    seeds = seeds_of(seeds)
+    runs = [(run, seed) for run in runs_of(parameters) for seed in seeds]
     steps = _whole("steps", steps)
     sample_every = _whole("sample_every", sample_every)
     if not 0 <= steps <= _STEP_LIMIT:
@@ -156,7 +177,7 @@ def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, proc
         from distributed import Client, as_completed
         if not isinstance(client, Client):
             raise TypeError(f"client must be a dask.distributed Client, not {client!r}")
-    tasks = [(run, steps, sample_every) for run in runs]
+    tasks = [(run, steps, sample_every, seed) for run, seed in runs]
 
     with _progress_bar(len(tasks), progress) as bar:
         if client is not None:
@@ -178,11 +199,11 @@ def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, proc
                 _drop_pool()  # it may be broken, or busy with runs nobody waits for
                 raise
 
-    rows = [run + sample + (frozen_at,)
-            for run, (samples, frozen_at) in zip(runs, results) for sample in samples]
+    rows = [run + (seed,) + sample + (frozen_at,)
+            for (run, seed), (samples, frozen_at) in zip(runs, results) for sample in samples]
     table = pd.DataFrame(rows, columns=list(COLUMNS))
-    types = {name: "int64" for name in _INTEGER_PARAMETERS + ("T", "bottom", "wall_contacts",
-                                                               "interface")}
+    types = {name: "int64" for name in _INTEGER_PARAMETERS + ("seed", "T", "bottom",
+                                                               "wall_contacts", "interface")}
     types.update({"Ah": "float64", "Kh": "float64", "G": "float64", "mean_row": "float64",
                   "frozen_at": "Int64"})
     return table.astype(types)

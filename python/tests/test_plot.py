@@ -70,3 +70,12 @@ def test_phase_map_refuses_a_third_varying_parameter_and_unknown_names(table):
     with pytest.raises(ValueError, match="parameter"):
         lemvaris.plot.phase_map(table, "Ah", "T", "interface")
     plt.close("all")
+
+
+def test_runs_from_several_seeds_stay_apart():
+    seeded = lemvaris.sweep(dict(GRID, Kh=0.2), 1000, seeds=2, processes=1)
+    labels = [line.get_label() for line in lemvaris.plot.series(seeded, "bottom").get_lines()]
+    assert labels == [f"Ah={a:g}, seed={s}" for a in GRID["Ah"] for s in (0, 1)]
+    with pytest.raises(ValueError, match="seed vary"):
+        lemvaris.plot.phase_map(seeded, "Ah", "Kh", "bottom")
+    plt.close("all")

@@ -16,12 +16,17 @@ PARAMETER_SETS = [
 ]
 
 
-@pytest.mark.parametrize("parameters,freezes", zip(PARAMETER_SETS, [False, False, True]),
-                         ids=["W", "wide", "freezes"])
-def test_grid_after_20000_moves_is_the_batch_runners(parameters, freezes, batch, tmp_path):
-    reactor = lemvaris.Reactor(**parameters)
+# "wide" from another seed: both must take it, and it must change the run.
+@pytest.mark.parametrize("parameters,freezes,seed",
+                         zip(PARAMETER_SETS, [False, False, True], [0, 20261208, 0]),
+                         ids=["W", "wide-seeded", "freezes"])
+def test_grid_after_20000_moves_is_the_batch_runners(parameters, freezes, seed, batch, tmp_path):
+    reactor = lemvaris.Reactor(**parameters, seed=seed)
+    assert reactor.seed == seed
+    if seed:
+        assert not np.array_equal(reactor.grid, lemvaris.Reactor(**parameters).grid)
     made = reactor.step(20000)
-    run = batch(parameters, 20000, "--grid", tmp_path / "grid.txt")
+    run = batch(parameters, 20000, "--grid", tmp_path / "grid.txt", "--seed", seed)
     np.testing.assert_array_equal(reactor.grid, read_grid(tmp_path / "grid.txt"))
     assert f"attempts={reactor.attempts} " in run.stderr
     if freezes:
@@ -83,6 +88,23 @@ def test_a_parameter_just_outside_its_range_is_refused_by_name(name):
             lemvaris.Reactor(**{**base, name: value})
         with pytest.raises(ValueError, match=rf"^{name} must be"):
             lemvaris.check_parameters(**{**base, name: value})
+
+
+def test_seed_is_kept_read_only_and_refused_outside_its_range():
+    base = dict(N=20, M=20, K=100, Ah=0.5, Kh=0.5, G=0.5, rSz=3)
+    assert lemvaris.Reactor(**base).seed == 0
+    largest = lemvaris.Reactor(**base, seed=4294967295)
+    assert largest.seed == lemvaris.SEED_LIMIT == 4294967295
+    assert repr(largest).endswith("rSz=3, seed=4294967295) at T=0")
+    with pytest.raises(AttributeError):
+        largest.seed = 1
+    for outside in (-1, 2**32, 2**70):
+        with pytest.raises(ValueError, match=rf"^seed must be an integer from 0 to 4294967295, "
+                                             rf"not {outside}$"):
+            lemvaris.Reactor(**base, seed=outside)
+    for wrong in (1.5, "3"):
+        with pytest.raises(TypeError, match="^seed must be an integer"):
+            lemvaris.Reactor(**base, seed=wrong)
 
 
 def test_k_above_the_cells_or_the_16_bit_limit_is_refused():

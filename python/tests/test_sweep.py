@@ -12,36 +12,45 @@ from lemvaris.__main__ import parse_values
 
 GRID_4x4 = dict(N=[24], M=[30], K=[200], Ah=[-0.5, 0.0, 0.5, 1.0], Kh=[0.0, 0.3, 0.6, 0.9],
                 G=[0.2], rSz=[2])
+SEEDS = [0, 20261208]
 STEPS = 5000
 
 
 @pytest.fixture(scope="module")
 def serial_table():
-    return lemvaris.sweep(GRID_4x4, STEPS, sample_every=2000, processes=1)
+    return lemvaris.sweep(GRID_4x4, STEPS, sample_every=2000, seeds=SEEDS, processes=1)
 
 
 def test_serial_processes_and_dask_give_the_same_table(serial_table):
     from distributed import Client, LocalCluster
 
-    local = lemvaris.sweep(GRID_4x4, STEPS, sample_every=2000, processes=2)
+    local = lemvaris.sweep(GRID_4x4, STEPS, sample_every=2000, seeds=SEEDS, processes=2)
     with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None,
                       silence_logs=logging.ERROR) as cluster, Client(cluster) as client:
         assert len(client.scheduler_info()["workers"]) == 2
-        on_dask = lemvaris.sweep(GRID_4x4, STEPS, sample_every=2000, client=client)
-    assert len(serial_table) > 16
+        on_dask = lemvaris.sweep(GRID_4x4, STEPS, sample_every=2000, seeds=SEEDS, client=client)
+    assert len(serial_table) > 32
     for other in (local, on_dask):
         pd.testing.assert_frame_equal(serial_table, other, check_exact=True)
         assert serial_table.equals(other)
+    # Without seeds: the runs from seed 0, and only those.
+    today = lemvaris.sweep(GRID_4x4, STEPS, sample_every=2000, processes=1)
+    seed_zero = serial_table[serial_table["seed"] == 0].reset_index(drop=True)
+    pd.testing.assert_frame_equal(today, seed_zero, check_exact=True)
+    at_0 = serial_table[serial_table["T"] == 0]
+    placements = [at_0[at_0["seed"] == seed][list(lemvaris.MEASURES)].to_numpy() for seed in SEEDS]
+    assert (placements[0] != placements[1]).any()  # the other seed placed otherwise
 
 
 def test_rows_are_every_runs_samples_at_the_sampling_times(serial_table):
     assert list(serial_table.columns) == list(lemvaris.COLUMNS)
-    runs = serial_table.groupby(list(lemvaris.PARAMETERS), sort=False)
-    assert runs.ngroups == 16
-    # Every combination once, the last parameter varying fastest.
+    assert list(serial_table.columns[6:9]) == ["rSz", "seed", "T"]
+    runs = serial_table.groupby(list(lemvaris.RUN), sort=False)
+    assert runs.ngroups == 32
+    # Every combination once, the seed varying fastest, then the last parameter.
     firsts = runs.head(1)
-    assert list(zip(firsts["Ah"], firsts["Kh"])) == [
-        (a, k) for a in GRID_4x4["Ah"] for k in GRID_4x4["Kh"]]
+    assert list(zip(firsts["Ah"], firsts["Kh"], firsts["seed"])) == [
+        (a, k, seed) for a in GRID_4x4["Ah"] for k in GRID_4x4["Kh"] for seed in SEEDS]
     for values, run in runs:
         frozen = run["frozen_at"].iloc[0]
         if pd.isna(frozen):
@@ -50,7 +59,7 @@ def test_rows_are_every_runs_samples_at_the_sampling_times(serial_table):
         else:  # a frozen run stops at its frozen T
             assert list(run["T"]) == [T for T in (0, 2000, 4000) if T < frozen] + [frozen]
             assert (run["frozen_at"] == frozen).all()
-        reactor = lemvaris.Reactor(*values)
+        reactor = lemvaris.Reactor(*values[:-1], seed=values[-1])
         for _, row in run.iterrows():
             reactor.step(row["T"] - reactor.T)
             assert reactor.measures() == {name: row[name] for name in lemvaris.MEASURES}
@@ -71,11 +80,12 @@ def test_a_frozen_run_has_its_frozen_t_and_a_batch_runners_last_line(batch):
 def test_list_of_dicts_and_single_values():
     runs = [dict(N=20, M=20, K=50, Ah=0.5, Kh=0.5, G=0.0, rSz=2),
             dict(N=20, M=20, K=50, Ah=0.5, Kh=0.5, G=0.25, rSz=2)]
-    from_list = lemvaris.sweep(runs, 3000, sample_every=1000, processes=1)
+    from_list = lemvaris.sweep(runs, 3000, sample_every=1000, seeds=[0, 1], processes=1)
     from_dict = lemvaris.sweep(dict(N=20, M=20, K=50, Ah=0.5, Kh=0.5, G=[0, 0.25], rSz=2), 3000,
-                               sample_every=1000, processes=1)
+                               sample_every=1000, seeds=2, processes=1)
     pd.testing.assert_frame_equal(from_list, from_dict, check_exact=True)
-    assert list(from_list["T"]) == [0, 1000, 2000, 3000] * 2
+    assert list(from_list["T"]) == [0, 1000, 2000, 3000] * 4
+    assert list(from_list["seed"]) == [0] * 4 + [1] * 4 + [0] * 4 + [1] * 4
 
 
 @pytest.mark.parametrize("parameters,message", [
@@ -100,6 +110,12 @@ def test_bad_steps_and_sampling_are_refused():
         lemvaris.sweep(GRID_4x4, 100, client="tcp://nowhere:8786")
     with pytest.raises(ValueError, match="processes"):
         lemvaris.sweep(GRID_4x4, 100, processes=0)
+    for seeds in (0, [], [-1], [2**32], [3, 3]):
+        with pytest.raises(ValueError, match="^seeds"):
+            lemvaris.sweep(GRID_4x4, 100, seeds=seeds, processes=1)
+    for seeds in ([1.5], "3"):
+        with pytest.raises(TypeError, match="^seeds"):
+            lemvaris.sweep(GRID_4x4, 100, seeds=seeds, processes=1)
 
 
 def test_ranges_include_their_stop_and_keep_decimal_values():
@@ -109,8 +125,13 @@ def test_ranges_include_their_stop_and_keep_decimal_values():
     assert parse_values("N", "10:50:20") == [10, 30, 50]
     assert parse_values("N", "10:55:20") == [10, 30, 50]
     assert parse_values("K", "300") == [300]
+    # Whole numbers count by 1 when the step is left out.
+    assert parse_values("seeds", "0:9") == list(range(10))
+    assert parse_values("seeds", "4294967295") == [4294967295]
+    assert parse_values("N", "10:12") == [10, 11, 12]
     for name, text in [("Ah", "0:1"), ("Ah", "1:0:0.5"), ("Ah", "0:1:0"), ("Ah", "x"),
-                       ("N", "1.5"), ("N", "10:20:2.5"), ("G", "nan")]:
+                       ("N", "1.5"), ("N", "10:20:2.5"), ("G", "nan"), ("seeds", "0:1:2:3"),
+                       ("seeds", "0:4294967295"), ("seeds", "0:1:1e-40")]:
         with pytest.raises(ValueError, match=f"--{name}"):
             parse_values(name, text)
 
@@ -124,17 +145,18 @@ def test_command_line_writes_the_sweeps_table(tmp_path):
     out = tmp_path / "results.csv"
     run = cli("--N", "20", "--M", "24", "--K", "150", "--Ah", "0:1:0.5", "--Kh", "0.6",
               "--G=-0.2:0.2:0.4", "--rSz", "2", "--steps", "4500", "--out", str(out),
-              "--processes", "2")
+              "--processes", "2", "--seeds", "3:4")
     assert run.returncode == 0, run.stderr
     expected = lemvaris.sweep(dict(N=20, M=24, K=150, Ah=[0, 0.5, 1], Kh=0.6, G=[-0.2, 0.2],
-                                   rSz=2), 4500, processes=1)
+                                   rSz=2), 4500, seeds=[3, 4], processes=1)
     lines = out.read_text().splitlines()
     assert lines[0] == ",".join(lemvaris.COLUMNS)
     assert len(lines) == 1 + len(expected)
     written = pd.read_csv(out)
     for name in lemvaris.COLUMNS:
         if name == "mean_row":
-            assert [f"{v:.6f}" for v in expected[name]] == [l.split(",")[11] for l in lines[1:]]
+            column = lemvaris.COLUMNS.index(name)
+            assert [f"{v:.6f}" for v in expected[name]] == [l.split(",")[column] for l in lines[1:]]
         elif name != "frozen_at":
             assert list(written[name]) == list(expected[name]), name
     assert written["frozen_at"].isna().tolist() == expected["frozen_at"].isna().tolist()
@@ -144,6 +166,9 @@ def test_command_line_writes_the_sweeps_table(tmp_path):
     (["--Ah", "0:2:0.5"], "Ah must be"),
     (["--Ah", "0:1"], "--Ah"),
     (["--steps", "-5"], "--steps"),
+    (["--seeds", "-1"], "--seeds"),
+    (["--seeds", "4294967296"], "--seeds"),
+    (["--seeds", "0:1e12"], "--seeds"),
 ])
 def test_command_line_refusals_exit_2_and_write_nothing(arguments, named, tmp_path):
     out = tmp_path / "results.csv"

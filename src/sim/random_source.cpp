@@ -158,7 +158,7 @@ void RefillRandom(RandomSource& s) {
   const int carried = s.count - s.next;
   assert(carried >= 0 && carried <= RandomCarryLimit);
   std::memmove(s.words, s.words + s.next, sizeof(std::uint32_t) * static_cast<unsigned>(carried));
-  if (!s.seeded) Seed(s, 0);
+  if (!s.seeded) Seed(s, s.seed);
 #ifdef LEMVARIS_X86
   if (s.simd == SimdLevel::Avx512)
     GenerateAvx512(s.state, s.words + carried);

@@ -1,6 +1,7 @@
-// The simulation's one random source: MT19937 seeded with 0, the very stream
-// of std::mt19937 (first output 2357136044), made a block of 624 words at a
-// time so that the move can read its words straight from the buffer.
+// The simulation's one random source: MT19937 by its standard initialisation
+// from `seed` (0 unless set, first output 2357136044), the very stream of
+// std::mt19937(seed), made a block of 624 words at a time so that the move can
+// read its words straight from the buffer.
 //
 // The buffer holds a stretch of the stream: words[next..count) are the words
 // not yet drawn. RefillRandom keeps those (at most three) at the front and
@@ -24,7 +25,8 @@ struct RandomSource {
   std::uint32_t words[RandomBufferCapacity];  // tempered outputs
   std::int32_t next = 0;                      // first word not yet drawn
   std::int32_t count = 0;                     // end of the buffered words
-  bool seeded = false;                        // state filled from the seed 0
+  std::uint32_t seed = 0;                     // set before the first draw; kept as a record
+  bool seeded = false;                        // state filled from seed
   SimdLevel simd = DetectSimd();
 };
 

@@ -39,5 +39,6 @@ struct Reactor {
 };
 
 // Frame the reactor space with walls and scatter params.K particles over it at
-// random. Reads params (which must lie in their ranges); call once per reactor.
+// random. Reads params (which must lie in their ranges) and random.seed (0 for
+// the program's own run); call once per reactor.
 void SetUpReactor(Reactor& reactor);

@@ -46,8 +46,8 @@ measures=$(awk -F '' '
 [ "$(tail -n 1 "$work/csv.out")" = "4500,$measures" ] ||
   fail "last sample $(tail -n 1 "$work/csv.out") is not the grid's 4500,$measures"
 
-# The same parameters give the same run.
-run again "${base[@]}" --steps 4500
+# The same parameters give the same run; seed 0 is the run without a seed.
+run again "${base[@]}" --steps 4500 --seed 0
 cmp -s "$work/csv.out" "$work/again.out" || fail "second run differs"
 
 # No steps: the set-up only; a multiple of 2000 gives no extra last line.
@@ -57,7 +57,7 @@ run none "${base[@]}" --steps 0
 run even "${base[@]}" --steps 2000
 [ "$(cut -d, -f1 "$work/even.out" | tr '\n' ' ')" = "T 0 2000 " ] || fail "steps 2000 rows"
 
-# Refusals: exit 2, a message naming the parameter, nothing on stdout, no file.
+# Refusals: exit 2, a message naming the option, nothing on stdout, no file.
 # refused NAME ARGS...: NAME is the option the message must name.
 refused() {
   local what=$1; shift
@@ -88,12 +88,16 @@ refused --steps --steps --N 10 --M 10 --K 1 --Ah 0.8 --Kh 0.2 --G 0.2 --rSz 1
 refused --G --G --N 10 --M 10 --K 1 --Ah 0.8 --Kh 0.2 --rSz 1 --steps 1
 refused --rSz --N 10 --M 10 --K 1 --Ah 0.8 --Kh 0.2 --G 0.2 --steps 1
 refused --N --N 5 --N 6 --M 10 --K 1 --Ah 0.8 --Kh 0.2 --G 0.2 --rSz 1 --steps 1
+refused --seed --seed -1 --N 10 --M 10 --K 1 --Ah 0.8 --Kh 0.2 --G 0.2 --rSz 1 --steps 1
+refused --seed --seed 4294967296 --N 10 --M 10 --K 1 --Ah 0.8 --Kh 0.2 --G 0.2 --rSz 1 --steps 1
+refused --seed --seed abc --N 10 --M 10 --K 1 --Ah 0.8 --Kh 0.2 --G 0.2 --rSz 1 --steps 1
+refused --seed --seed 1e3 --N 10 --M 10 --K 1 --Ah 0.8 --Kh 0.2 --G 0.2 --rSz 1 --steps 1
 refused --Gravity --Gravity 1 --N 10 --M 10 --K 1 --Ah 0.8 --Kh 0.2 --G 0.2 --rSz 1 --steps 1
 
 # The bounds themselves are accepted.
-run bounds --N 250 --M 250 --K 32767 --Ah -1 --Kh 1 --G -1 --rSz 10 --steps 10
+run bounds --N 250 --M 250 --K 32767 --Ah -1 --Kh 1 --G -1 --rSz 10 --steps 10 --seed 4294967295
 [ "$code" -eq 0 ] || fail "largest values refused: $(cat "$work/bounds.err")"
-run small --N 1 --M 1 --K 1 --Ah 1 --Kh -1 --G 1 --rSz 1 --steps 0
+run small --N 1 --M 1 --K 1 --Ah 1 --Kh -1 --G 1 --rSz 1 --steps 0 --seed 0
 [ "$code" -eq 0 ] || fail "smallest values refused: $(cat "$work/small.err")"
 
 # Reactors that can never move: exit 3 with the T reached, CSV up to there.

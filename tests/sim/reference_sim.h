@@ -18,7 +18,8 @@ inline constexpr std::int32_t WallCell = 0, EmptyCell = 1, ParticleCell = 2;
 // MT19937: initialisation from a seed, the twist, and the tempering.
 struct Twister {
   std::uint32_t x[624];
-  int index = 625;  // 625: not yet initialised
+  int index = 625;         // 625: not yet initialised
+  std::uint32_t seed = 0;  // what the first draw initialises from
 };
 
 inline void SeedTwister(Twister& t, std::uint32_t seed) {
@@ -28,7 +29,7 @@ inline void SeedTwister(Twister& t, std::uint32_t seed) {
 }
 
 inline std::uint32_t NextTwister(Twister& t) {
-  if (t.index == 625) SeedTwister(t, 0);
+  if (t.index == 625) SeedTwister(t, t.seed);
   if (t.index == 624) {
     for (int i = 0; i < 624; ++i) {
       const std::uint32_t y = (t.x[i] & 0x80000000u) | (t.x[(i + 1) % 624] & 0x7fffffffu);

@@ -30,11 +30,13 @@ inline std::vector<SimdLevel> LevelsHere() {
   return levels;
 }
 
-// Set up with the random source and the move at this vector level.
-inline std::unique_ptr<Reactor> MakeReactor(const SimParams& p, SimdLevel simd = DetectSimd()) {
+// Set up from this seed, with the random source and the move at this vector level.
+inline std::unique_ptr<Reactor> MakeReactor(const SimParams& p, SimdLevel simd = DetectSimd(),
+                                            std::uint32_t seed = 0) {
   auto reactor = std::make_unique<Reactor>();
   reactor->params = p;
   reactor->random.simd = simd;
+  reactor->random.seed = seed;
   SetUpReactor(*reactor);
   return reactor;
 }
