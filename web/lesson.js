@@ -148,13 +148,12 @@
       encodeURIComponent($(f.id).value.trim().replace(/,/g, '.'))).join('&');
   }
 
+  // A link's values into the form; those it leaves out take their defaults.
   function readHash() {
     const given = new URLSearchParams(location.hash.slice(1));
-    let any = false;
-    for (const f of Fields) {
-      if (given.has(f.id)) { $(f.id).value = given.get(f.id); any = true; }
-    }
-    if (any && core) checkAll();
+    if (!Fields.some(f => given.has(f.id))) return;
+    for (const f of Fields) $(f.id).value = given.has(f.id) ? given.get(f.id) : f.value;
+    if (core) checkAll();
   }
 
   // --- The run ---
@@ -238,6 +237,7 @@
     chart = new uPlot({
       width: 400, height: 300,
       scales: {x: {time: false}},
+      legend: {live: false},
       axes: [{label: text.axisT}, {scale: 'count', label: text.axisCount},
              {scale: 'row', label: text.axisRow, side: 1, grid: {show: false}}],
       series: [{label: 'T'}, series('bottom', '#0000aa', 'count'),
