@@ -86,10 +86,13 @@
     const textWidth = consoleElement.offsetWidth, textHeight = consoleElement.offsetHeight;
     const factor = (w, h) => Math.max(0, Math.min(w / canvas.width, h / canvas.height));
     const side = factor(width - textWidth - gap, height);
-    const stacked = factor(width, height - textHeight - gap);
+    let stacked = factor(width, height - textHeight - gap);
+    // Where neither leaves a readable picture (a phone), it goes below the
+    // console as wide as the page, and the page scrolls down to it.
+    const readable = 0.5;
+    if (Math.max(side, stacked) < readable) stacked = Math.min(1, width / canvas.width);
     document.body.classList.toggle('wide', side >= stacked);
-    // Never so small that the picture cannot be read, nor wider than the page.
-    const scale = Math.max(Math.min(1, width / canvas.width), Math.max(side, stacked));
+    const scale = Math.max(side, stacked);
     canvas.style.width = Math.floor(canvas.width * scale) + 'px';
     canvas.style.height = Math.floor(canvas.height * scale) + 'px';
   }
