@@ -52,15 +52,11 @@ double ReadInteger(const std::string& text) {
   return value;
 }
 
-// A real as the dialog reads it, a decimal comma taken for a point; NaN
-// when malformed.
+// A real as the dialog reads it ("0,5" is 0.5); NaN when malformed.
 double ReadReal(const std::string& text) {
-  std::string pointed = text;
-  for (char& c : pointed)
-    if (c == ',') c = '.';
   std::string_view token;
   double value = 0.0;
-  if (!WholeToken(pointed, token) || ParseReal(token, value) != NumberRead::Number) return NAN;
+  if (!WholeToken(text, token) || ParseReal(token, value) != NumberRead::Number) return NAN;
   return value;
 }
 

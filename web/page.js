@@ -69,8 +69,10 @@
     context.fillRect(0, 0, canvas.width, canvas.height);
   }
 
-  function programEnded() {
+  // The program's end, with its exit code (0 after the closing text).
+  function programEnded(code) {
     running = false;
+    if (typeof code === 'number') status.textContent = `A program véget ért (kilépési kód: ${code}).`;
     again.hidden = false;
     layout();
   }

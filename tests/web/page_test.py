@@ -13,9 +13,10 @@ the panel's mode text, whose place the display's layout gives
 colours, the picture fills the room beside or above the console without
 sideways scrolling, pasted answers are typed, a second start while a run
 goes on starts nothing, the page draws at least 30 new frames a second
-while the run goes on, a malformed answer ends in "Runtime error 106" and
-the page offers a new run, which works with the server gone; nothing is
-fetched from elsewhere, and the folder of pages totals under 2 MB.
+while the run goes on, a malformed answer is asked again and "0,5" is read,
+the run ends with exit code 0 and the page offers a new run, which works
+with the server gone; nothing is fetched from elsewhere, and the folder of
+pages totals under 2 MB.
 
 Usage: page_test.py SITE_DIR --batch LEMVARIS_BATCH --mode-text-box PROGRAM [TEST...]
 """
@@ -302,14 +303,24 @@ class Page(unittest.TestCase):
         self.assertEqual(again.text, "Új futás")
         self.assertEqual(self.canvas()[2], bytes(640 * 480 * 3), "the surface was closed")
 
-    def test_a_malformed_answer_is_error_106_and_a_new_run_works_offline(self):
+    def test_a_typo_is_asked_again_and_a_new_run_works_offline(self):
         self.load()
         self.turn_help_pages()
-        self.press("abc", Keys.ENTER)
-        self.wait_for_line(r"Runtime error 106")
+        # "abc" asks the adhesion question again; "0,5" answers it.
+        self.answer(W1[:3] + ["abc"])
+        self.answer(["0,5"] + W1[4:], first=3)
+        lines = self.console_lines()
+        self.assertEqual([l.rstrip(" ▓")[-4:] for l in lines[5:7]], ["]abc", "]0,5"])
+        self.assertFalse([l for l in lines if "Runtime error" in l])
+        self.assert_canvas_is_native(W1, 0)  # Ah = 0.5
+        self.press("v")
+        self.wait_for_line(r"^▓ Összefoglaló")
+        self.press(" ")
         again = self.browser.find_element(By.ID, "again")
         self.assertTrue(wait_until(again.is_displayed))
         self.assertEqual(again.text, "Új futás")
+        self.assertEqual(self.browser.find_element(By.ID, "status").text,
+                         "A program véget ért (kilépési kód: 0).")
         requested = set(QuietHandler.requested)
         origin = self.url.rstrip("/")
         self.server.shutdown()  # from here on the page has no server
@@ -320,7 +331,7 @@ class Page(unittest.TestCase):
             self.assertEqual(self.browser.execute_script("return document.activeElement.id"),
                              "console")
             self.wait_for_help_page(0)
-            self.assertFalse([l for l in self.console_lines() if "Runtime error" in l])
+            self.assertEqual(self.browser.find_element(By.ID, "status").text, "")
             self.turn_help_pages()
             self.answer(W1)
             self.assert_canvas_is_native(W1, 0)
