@@ -26,6 +26,7 @@
       bottom: 'alsó sor', wall_contacts: 'falérintés', interface: 'határfelület',
       mean_row: 'átlagos sor', axisT: 'T (lépés)', axisCount: 'részecske / cellapár',
       axisRow: 'sor', noCore: 'A szimuláció nem töltődött be: ', other: 'English',
+      run: 'Futás', reactor: 'A reakciótér: kék fal, fekete üres cella, sárga részecske',
     },
     en: {
       classic: 'The classic program', preset: 'Experiment', custom: '– own settings –',
@@ -42,6 +43,7 @@
       bottom: 'bottom row', wall_contacts: 'wall contacts', interface: 'interface',
       mean_row: 'mean row', axisT: 'T (moves)', axisCount: 'particles / cell pairs',
       axisRow: 'row', noCore: 'The simulation did not load: ', other: 'Magyar',
+      run: 'Run', reactor: 'The reactor: blue wall, black empty cell, yellow particle',
     },
   };
   const lang = new URLSearchParams(location.search).get('lang') === 'en' ? 'en' : 'hu';
@@ -171,13 +173,22 @@
   const run = {on: false, params: null, mode: 'paused', ended: false, frozen: false,
                samples: null, rows: null, carry: 0, lastTime: 0, lastDraw: 0};
 
-  function takeSample() {
+  // The chart's columns hold the samples and, while T is between two, the
+  // current T last (run.current); a draw replaces it, a sample takes its place.
+  function putMeasures() {
     const m = core.measures();
-    run.samples[0].push(core.T());
-    run.samples[1].push(m.bottom);
-    run.samples[2].push(m.wall_contacts);
-    run.samples[3].push(m.interface);
-    run.samples[4].push(m.mean_row);
+    [core.T(), m.bottom, m.wall_contacts, m.interface, m.mean_row].forEach((v, i) =>
+      run.samples[i].push(v));
+  }
+
+  function dropCurrent() {
+    if (run.current) for (const column of run.samples) column.pop();
+    run.current = false;
+  }
+
+  function takeSample() {
+    dropCurrent();
+    putMeasures();
     run.rows.push(core.sampleRow());
   }
 
@@ -185,7 +196,7 @@
     const p = params;
     core.setUp(p.N, p.M, p.K, p.Ah, p.Kh, p.G, p.rSz, p.seed);
     Object.assign(run, {on: true, params: p, mode: 'paused', ended: false, frozen: false,
-                        samples: [[], [], [], [], []], rows: [], carry: 0});
+                        samples: [[], [], [], [], []], current: false, rows: [], carry: 0});
     takeSample();
   }
 
@@ -288,13 +299,12 @@
     context.imageSmoothingEnabled = false;
     context.drawImage(cells, 0, 0, canvas.width, canvas.height);
 
-    const data = run.samples.map(s => s.slice());
+    dropCurrent();
     if (core.T() % core.sampleInterval() !== 0) {
-      const m = core.measures();
-      [core.T(), m.bottom, m.wall_contacts, m.interface, m.mean_row].forEach((v, i) =>
-        data[i].push(v));
+      putMeasures();
+      run.current = true;
     }
-    chart.setData(data);
+    chart.setData(run.samples);
     showState();
   }
 
@@ -459,6 +469,8 @@
     element.textContent = text[element.dataset.text];
   }
   $('lang-switch').textContent = text.other;
+  $('run').setAttribute('aria-label', text.run);
+  canvas.setAttribute('aria-label', text.reactor);
   $('lang-switch').lang = lang === 'en' ? 'hu' : 'en';
   buildForm();
   readHash();
