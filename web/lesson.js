@@ -164,35 +164,30 @@
                   5e5, Infinity];
   const Chunk = 500;          // moves between looks at the clock
   const FrameBudget = 12;     // ms of moves in a frame of about 16.7 ms (a set speed)
-  // At full speed moves run in slices between which the browser takes its
-  // turn (input, painting); the views are drawn after a slice when due: every
-  // 30 ms (at least 20 a second, slices overrunning), or every 500 ms in the
-  // fast mode (C), which draws rarely.
-  const Slice = 10;
-  const DrawEvery = {play: 30, quiet: 500};
+  // Full speed runs in a worker (lesson_worker.js), which sends a state of the
+  // run back every 25 ms to be drawn (at least 20 a second), or every 500 ms
+  // in the fast mode (C), which draws rarely.
+  const DrawEvery = {play: 25, quiet: 500};
   const run = {on: false, params: null, mode: 'paused', ended: false, frozen: false,
                samples: null, rows: null, carry: 0, lastTime: 0, lastDraw: 0};
 
   // The chart's columns hold the samples and, while T is between two, the
   // current T last (run.current); a draw replaces it, a sample takes its place.
-  function putMeasures() {
-    const m = core.measures();
-    [core.T(), m.bottom, m.wall_contacts, m.interface, m.mean_row].forEach((v, i) =>
-      run.samples[i].push(v));
-  }
-
   function dropCurrent() {
     if (run.current) for (const column of run.samples) column.pop();
     run.current = false;
   }
 
-  function takeSample() {
+  // A sample: by default the core's now, or one the worker took on its way.
+  function takeSample(T = core.T(), m = core.measures(), row = core.sampleRow()) {
     dropCurrent();
-    putMeasures();
-    run.rows.push(core.sampleRow());
+    [T, m.bottom, m.wall_contacts, m.interface, m.mean_row].forEach((v, i) =>
+      run.samples[i].push(v));
+    run.rows.push(row);
   }
 
   function setUpRun(params) {
+    stopRemote();
     const p = params;
     core.setUp(p.N, p.M, p.K, p.Ah, p.Kh, p.G, p.rSz, p.seed);
     Object.assign(run, {on: true, params: p, mode: 'paused', ended: false, frozen: false,
@@ -203,6 +198,7 @@
   // Up to n moves, until the deadline (performance.now()) if one is given;
   // takes the samples on the way. The moves made.
   function advance(n, deadline) {
+    stopRemote();  // the page moves the run itself now
     let made = 0;
     const interval = core.sampleInterval();
     while (made < n && !run.frozen && !run.ended) {
@@ -225,20 +221,17 @@
 
   const fastest = () => run.mode === 'quiet' || (run.mode === 'play' &&
                                                   Speeds[$('speed').value] === Infinity);
-  const slices = new MessageChannel();
-  let slicing = false;
 
   // A set speed: the moves due since the last frame, a picture every frame.
+  // Full speed: the run goes to the worker.
   function frame(now) {
     requestAnimationFrame(frame);
     if (!run.on || (run.mode !== 'play' && run.mode !== 'quiet')) return;
     if (fastest()) {
-      if (!slicing) {
-        slicing = true;
-        slices.port2.postMessage(null);
-      }
+      if (!remote && workerReady) startRemote();
       return;
     }
+    stopRemote();
     const elapsed = Math.min(now - run.lastTime, 250);
     run.lastTime = now;
     run.carry += Speeds[$('speed').value] * elapsed / 1000;
@@ -248,19 +241,35 @@
     draw();
   }
 
-  // Full speed: one slice of moves, then the next after the browser's turn.
-  slices.port1.onmessage = () => {
-    if (!run.on || !fastest() || run.frozen) {
-      slicing = false;
-      return;
+  // The worker and the run it moves (remote: its number; 0: none). Every
+  // change of course stops it first: the page goes on from the last state it
+  // received and drew, which the worker passed through on the same moves.
+  const worker = new Worker('lesson_worker.js');
+  let workerReady = false, remote = 0, runsSent = 0;
+
+  function startRemote() {
+    remote = ++runsSent;
+    const record = core.record().slice().buffer;
+    worker.postMessage({record, generation: remote, postEvery: DrawEvery[run.mode]}, [record]);
+  }
+
+  function stopRemote() {
+    if (!remote) return;
+    remote = 0;
+    worker.postMessage({stop: true});
+  }
+
+  worker.onmessage = ({data}) => {
+    if (data.ready) workerReady = true;
+    if (data.generation !== remote || !remote) return;  // from a run since stopped
+    core.record().set(new Uint8Array(data.record));
+    for (const s of data.samples) takeSample(s.T, s.measures, s.row);
+    if (data.frozen) {
+      run.frozen = true;
+      run.mode = 'paused';
+      remote = 0;
     }
-    advance(Infinity, performance.now() + Slice);
-    const now = performance.now();
-    if (now - run.lastDraw >= DrawEvery[run.mode] || run.frozen) {
-      run.lastDraw = now;
-      draw();
-    }
-    slices.port2.postMessage(null);
+    draw();
   };
 
   // --- Drawing and layout ---
@@ -301,7 +310,8 @@
 
     dropCurrent();
     if (core.T() % core.sampleInterval() !== 0) {
-      putMeasures();
+      takeSample(core.T(), core.measures(), null);
+      run.rows.pop();
       run.current = true;
     }
     chart.setData(run.samples);
@@ -384,6 +394,7 @@
 
   function play(mode) {
     if (!run.on || run.ended || run.frozen) return;
+    stopRemote();  // to go on with the other mode's pictures
     run.mode = mode;
     run.lastTime = run.lastDraw = performance.now();
     showState();
@@ -391,6 +402,7 @@
 
   function end() {
     if (!run.on) return;
+    stopRemote();
     run.mode = 'ended';
     run.ended = true;
     draw();
@@ -414,6 +426,7 @@
     $('step').addEventListener('click', stepOnce);
     $('play').addEventListener('click', () => play('play'));
     $('pause').addEventListener('click', () => {
+      stopRemote();
       if (run.on && !run.ended) run.mode = 'paused';
       draw();
     });

@@ -1,7 +1,7 @@
 // The lesson page's core: the simulation of src/sim behind a small embind
 // binding, so that a run in the page is the native run move for move. One
-// reactor per page, a static record set up by setUp and moved by step; the
-// page (web/lesson.js) draws its own view from grid() and measures().
+// reactor per instance, a static record set up by setUp and moved by step;
+// the page (web/lesson.js) draws its own view from grid() and measures().
 //
 // Numbers typed into the page's form are read here by the dialog's own
 // readers, so a typed real becomes the double the program would read.
@@ -24,14 +24,16 @@
 
 namespace {
 
+// The run: everything a move reads or writes, and nothing else, so that its
+// bytes carry the run from one instance of this module to another (record()).
 struct Lesson {
   Reactor reactor;
   std::int32_t T = 0;
-  bool frozen = false;                 // no particle can move any more
-  std::uint8_t cells[GridSide * GridSide];  // grid(): (N+2) x (M+2), row by row
+  bool frozen = false;  // no particle can move any more
 };
 
 Lesson lesson;
+std::uint8_t cells[GridSide * GridSide];  // grid(): (N+2) x (M+2), row by row
 
 // A form field's text: the whole text is the number, blanks around it aside.
 bool WholeToken(const std::string& text, std::string_view& token) {
@@ -122,8 +124,17 @@ emscripten::val Grid() {
   const int rows = r.params.N + 2, columns = r.params.M + 2;
   for (int row = 0; row < rows; ++row)
     for (int column = 0; column < columns; ++column)
-      lesson.cells[row * columns + column] = static_cast<std::uint8_t>(r.grid[row][column]);
-  return emscripten::val(emscripten::typed_memory_view(rows * columns, lesson.cells));
+      cells[row * columns + column] = static_cast<std::uint8_t>(r.grid[row][column]);
+  return emscripten::val(emscripten::typed_memory_view(rows * columns, cells));
+}
+
+// The run's bytes. The page's worker (lesson_worker.js) runs its own
+// instance of this module: a run goes there and back as these bytes, which
+// hold no pointer (the redraw hook stays null), and the record lies at the
+// same address in every instance.
+emscripten::val Record() {
+  return emscripten::val(emscripten::typed_memory_view(
+      sizeof lesson, reinterpret_cast<std::uint8_t*>(&lesson)));
 }
 
 // The classic screen's colour of a cell state, as 0xRRGGBB.
@@ -153,5 +164,6 @@ EMSCRIPTEN_BINDINGS(lemvaris_lesson) {
   function("sampleHeader", +[] { return std::string(SampleCsvHeader); });
   function("sampleInterval", +[] { return static_cast<int>(RefreshInterval); });
   function("grid", &Grid);
+  function("record", &Record);
   function("cellRgb", &CellRgb);
 }

@@ -4,8 +4,8 @@
 // network fails. Only this page's own files are asked for; nothing is sent.
 'use strict';
 const CacheName = 'lemvaris-lesson';
-const LessonFiles = ['./', 'index.html', 'lesson.css', 'lesson.js', 'presets.js',
-                     'lesson_core.js', 'lesson_core.wasm', 'uPlot.iife.min.js',
+const LessonFiles = ['./', 'index.html', 'lesson.css', 'lesson.js', 'lesson_worker.js',
+                     'presets.js', 'lesson_core.js', 'lesson_core.wasm', 'uPlot.iife.min.js',
                      'uPlot.min.css', 'manifest.webmanifest', 'icon.svg', 'icon-192.png'];
 
 self.addEventListener('install', event => {

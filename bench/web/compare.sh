@@ -61,11 +61,12 @@ echo
 echo
 /usr/bin/python3 "$top/bench/web/lesson_rate.py" "$top/build-web" "$top/build/tools/lemvaris-batch" |
   awk '
-    BEGIN { printf "%-40s %10s %10s %6s %10s %6s %10s %8s %8s\n",
-              "lesson page, fastest (N,M,K,Ah,Kh,G,rSz)", "native", "page wall", "ratio",
-              "page CPU", "ratio", "reactor/s", "chart/s", "frames/s" }
-    { printf "%-40s %10.0f %10.0f %6.2f %10.0f %6.2f %10.1f %8.1f %8.1f\n", $1 " " $9 " T=" $2, $5,
-        $3, $3 / $5, $4, $4 / $5, $6, $7, $8 }
-    END { print "moves per second; page wall: the whole page by the clock; page CPU: per CPU" \
-                " second of the renderer'"'"'s main thread; native: the bare move, CPU time;" \
-                " load average " load }' load="$(cut -d' ' -f1-3 /proc/loadavg)"
+    BEGIN { printf "%-40s %9s %9s %5s %9s %5s %9s %5s %9s %7s %8s\n",
+              "lesson page, fastest (N,M,K,Ah,Kh,G,rSz)", "native", "wall", "ratio", "worker",
+              "ratio", "renderer", "ratio", "reactor/s", "chart/s", "frames/s" }
+    { printf "%-40s %9.0f %9.0f %5.2f %9.0f %5.2f %9.0f %5.2f %9.1f %7.1f %8.1f\n",
+        $1 " " $10 " T=" $2, $6, $3, $3 / $6, $4, $4 / $6, $5, $5 / $6, $7, $8, $9 }
+    END { print "moves per second; wall: the page by the clock; worker: per CPU second of the" \
+                " page'"'"'s worker, which makes the moves; renderer: per CPU second of all the" \
+                " renderer'"'"'s threads; native: the bare move, CPU time; load average " load }' \
+    load="$(cut -d' ' -f1-3 /proc/loadavg)"

@@ -6,13 +6,15 @@ often the page drew the reactor and the chart meanwhile.
 For each workload the page is opened with the workload's link, the run is
 started and played at the speed control's fastest for SECONDS. The page's
 rate is wall-clock (all the page does: moves, pictures, the chart, the
-browser's turns), and also per CPU second of the renderer's main thread.
+browser's turns; on a busy machine the worker that makes the moves gets less
+than a core), per CPU second of that worker, and per CPU second of all the
+renderer's threads (the worker, the drawing, the painting).
 The native batch runner then makes the same T moves of the same run (CPU
 time). Draws are counted where the page draws: the reactor's drawImage and
 the chart's clearing of its canvas; and the frames the browser painted.
 
 Prints one line per workload:
-  W<n> <T> <page moves/s, wall> <page, main-thread CPU> <native moves/s>
+  W<n> <T> <page moves/s: wall, per worker CPU s, per renderer CPU s> <native moves/s>
   <reactor draws/s> <chart draws/s> <frames painted/s> (N,M,K,Ah,Kh,G,rSz)
 Usage: lesson_rate.py SITE_DIR LEMVARIS_BATCH [SECONDS, default 5]
 (run with /usr/bin/python3: Debian's selenium).
@@ -23,7 +25,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from page_rate import WORKLOADS, native_rate, renderer_cpu_seconds  # noqa: E402
+from page_rate import WORKLOADS, descendants, native_rate  # noqa: E402
 from page_rate import start_browser, start_server, wait_until  # noqa: E402
 
 COUNT_DRAWS = """
@@ -41,8 +43,32 @@ COUNT_DRAWS = """
   };"""
 
 
+def renderer_cpu_seconds(browser):
+    """CPU time of the renderer's worker threads, where the moves are made at
+    full speed, and of all the renderer's threads."""
+    worker = total = 0
+    for pid in descendants(browser.service.process.pid):
+        try:
+            with open("/proc/%d/cmdline" % pid, "rb") as f:
+                if b"--type=renderer" not in f.read():
+                    continue
+            for task in os.listdir("/proc/%d/task" % pid):
+                with open("/proc/%d/task/%s/stat" % (pid, task)) as f:
+                    stat = f.read()
+                fields = stat.rsplit(")", 1)[1].split()
+                used = int(fields[11]) + int(fields[12])  # utime, stime
+                total += used
+                if "(DedicatedWorker" in stat:
+                    worker += used
+        except OSError:
+            continue
+    tick = os.sysconf("SC_CLK_TCK")
+    return worker / tick, total / tick
+
+
 def page_moves(browser, url, answers, seconds):
-    """Moves, wall seconds, main-thread CPU seconds and the draws of both views."""
+    """Moves, wall seconds, the CPU seconds of the worker and of the whole
+    renderer, and the draws of both views."""
     names = ["N", "M", "K", "Ah", "Kh", "G", "rSz"]
     browser.get("about:blank")
     browser.get(url + "index.html#" + "&".join(n + "=" + v for n, v in zip(names, answers)))
@@ -51,17 +77,17 @@ def page_moves(browser, url, answers, seconds):
         sys.exit("lesson_rate: the page did not load")
     browser.find_element("id", "start").click()
     browser.execute_script(COUNT_DRAWS + "document.getElementById('speed').value = 18;")
-    main = renderer_cpu_seconds(browser)[0]
-    start = time.monotonic()
-    browser.find_element("id", "play").click()
+    # Played and paused by the page's own clock, not the driver's round trips.
+    before = renderer_cpu_seconds(browser)
+    browser.execute_script("window.drawCount.since = performance.now();"
+                           "document.getElementById('play').click()")
     time.sleep(seconds)
-    browser.find_element("id", "pause").click()
-    wall = time.monotonic() - start
-    main = renderer_cpu_seconds(browser)[0] - main
-    T, reactor, chart, frames = browser.execute_script(
-        "const c = window.drawCount; return [window.lemvaris.state().T, c.reactor, c.chart,"
-        " c.frames]")
-    return T, wall, main, reactor, chart, frames
+    T, wall, reactor, chart, frames = browser.execute_script(
+        "document.getElementById('pause').click(); const c = window.drawCount;"
+        "return [window.lemvaris.state().T, (performance.now() - c.since) / 1000, c.reactor,"
+        " c.chart, c.frames]")
+    worker, total = (b - a for a, b in zip(before, renderer_cpu_seconds(browser)))
+    return T, wall, worker, total, reactor, chart, frames
 
 
 def main():
@@ -77,9 +103,10 @@ def main():
     try:
         url = "http://127.0.0.1:%d/" % server.server_address[1]
         for i, answers in enumerate(WORKLOADS):
-            T, wall, main_cpu, reactor, chart, frames = page_moves(browser, url, answers, seconds)
-            print("W%d %d %.0f %.0f %.0f %.1f %.1f %.1f (%s)" % (
-                i + 1, T, T / wall, T / main_cpu, native_rate(batch, answers, T), reactor / wall,
+            T, wall, worker, total, reactor, chart, frames = page_moves(browser, url, answers,
+                                                                        seconds)
+            print("W%d %d %.0f %.0f %.0f %.0f %.1f %.1f %.1f (%s)" % (
+                i + 1, T, T / wall, T / worker, T / total, native_rate(batch, answers, T), reactor / wall,
                 chart / wall, frames / wall, ",".join(answers)), flush=True)
     finally:
         browser.quit()

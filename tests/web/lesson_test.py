@@ -6,9 +6,10 @@ omitted value left at its default), bad values are marked and start
 nothing, a preset fills the form; a seeded run stepped through
 window.lemvaris.step is the batch runner's run (grid and the downloaded
 CSV), the canvas shows each cell state in its colour and is the downloaded
-PNG; play moves, pause holds, restart returns to the same start, the keys
-step and end; the three window sizes; English and the classic page's link;
-after one visit the page runs with the server gone, and can be installed.
+PNG; play moves (still the native run, grid and CSV), pause holds, restart
+returns to the same start, the keys step and end; the three window sizes;
+English and the classic page's link; after one visit the page runs with the
+server gone, and can be installed.
 
 Usage: lesson_test.py SITE_DIR --batch LEMVARIS_BATCH [TEST...]
 """
@@ -200,6 +201,12 @@ class Lesson(unittest.TestCase):
         held = self.state()["T"]
         time.sleep(0.5)
         self.assertEqual(self.state()["T"], held)
+        # Played at full speed (by the page's worker), still the native run.
+        csv, native_grid = batch_run(held, RUN)
+        grid = self.js("return Array.from(window.lemvaris.grid())")
+        self.assertEqual(["".join(map(str, grid[r * 52:(r + 1) * 52])) for r in range(42)],
+                         native_grid)
+        self.assertEqual(self.downloaded("save-csv", ".csv").decode(), csv)
         self.click("restart")
         self.assertEqual(self.state()["T"], 0)
         self.assertEqual(self.js("return Array.from(window.lemvaris.grid())"), start)
