@@ -347,7 +347,8 @@
     const wide = matchMedia('(min-width: 900px)').matches;
     const below = document.querySelector('#run > .buttons').offsetHeight + $('keys').offsetHeight;
     const room = wide ? document.querySelector('main').clientHeight : window.innerHeight;
-    const height = Math.max(100, room - views.offsetTop - below - 3 * gap);
+    const above = views.getBoundingClientRect().top - $('run').getBoundingClientRect().top;
+    const height = Math.max(100, room - above - below - 3 * gap);
     const width = Math.max(100, views.clientWidth - (wide ? 300 + gap : 0));
     const fit = Math.min(width * ratio / (p.M + 2), height * ratio / (p.N + 2));
     const factor = Math.max(1, Math.floor(fit));
@@ -382,7 +383,9 @@
     }
     setUpRun(params);
     layout();
-    canvas.scrollIntoView({block: 'nearest'});
+    // The run in view: on a narrow screen its buttons at the top, the reactor below.
+    if (matchMedia('(min-width: 900px)').matches) canvas.scrollIntoView({block: 'nearest'});
+    else $('run').scrollIntoView({block: 'start'});
   }
 
   function stepOnce() {
