@@ -48,16 +48,19 @@ def check_schema(experiments):
         try:
             for lang in ("hu", "en"):
                 assert e[lang]["name"].strip() and e[lang]["watch"].strip(), lang + " text empty"
-            assert sorted(e["params"]) == sorted(PARAMETERS), "params must be " + ", ".join(PARAMETERS)
+            assert sorted(e["params"]) == sorted(PARAMETERS), \
+                "params must be " + ", ".join(PARAMETERS)
             for name, value in e["params"].items():
                 kinds = (int,) if name in WHOLE else (int, float)
                 assert isinstance(value, kinds) and not isinstance(value, bool), "params." + name
             c = e["claim"]
-            assert sorted(c) == ["at", "compare", "measure", "relative_to_start", "value"], "claim fields"
+            assert sorted(c) == [
+                "at", "compare", "measure", "relative_to_start", "value"], "claim fields"
             assert c["measure"] in MEASURES, "claim.measure %r" % c["measure"]
             assert c["compare"] in COMPARE, "claim.compare %r" % c["compare"]
             assert isinstance(c["at"], int) and c["at"] > 0, "claim.at"
-            assert isinstance(c["value"], (int, float)) and not isinstance(c["value"], bool), "claim.value"
+            assert isinstance(c["value"], (int, float)) and not isinstance(c["value"], bool), \
+                "claim.value"
             assert isinstance(c["relative_to_start"], bool), "claim.relative_to_start"
             assert e["id"] not in ids and e["hu"]["name"] not in names, "id or name used twice"
         except (AssertionError, KeyError, TypeError, AttributeError) as problem:
@@ -73,7 +76,8 @@ def measure_at(batch, e, seed):
     or a message saying why there is none. A reactor that froze earlier stays
     as it was, so its last sample is its state at T."""
     c = e["claim"]
-    command = [batch] + [arg for name in PARAMETERS for arg in ("--" + name, number(e["params"][name]))]
+    command = [batch] + [arg for name in PARAMETERS
+                         for arg in ("--" + name, number(e["params"][name]))]
     command += ["--steps", str(c["at"]), "--seed", str(seed)]
     run = subprocess.run(command, capture_output=True, text=True, timeout=120)
     rows = list(csv.DictReader(io.StringIO(run.stdout)))
@@ -98,8 +102,9 @@ def check_claims(batch, experiments):
                    for e in experiments for seed in SEEDS}
         for e in experiments:
             c = e["claim"]
-            claim = "%s%s at T=%d %s %s" % (c["measure"], " / start" if c["relative_to_start"] else "",
-                                           c["at"], c["compare"], number(c["value"]))
+            ratio = " / start" if c["relative_to_start"] else ""
+            claim = "%s%s at T=%d %s %s" % (c["measure"], ratio, c["at"], c["compare"],
+                                           number(c["value"]))
             shown = []
             for seed in SEEDS:
                 value, problem = futures[e["id"], seed].result()
@@ -123,7 +128,8 @@ def help_lines(experiments):
     n, m, k = sizes.pop()
     lines = ["%s (mindegyiknél N=%d M=%d K=%d):" % (HELP_HEADING, n, m, k)]
     for e in experiments:
-        p = " ".join("%s=%s" % (name, number(e["params"][name])) for name in ("Ah", "Kh", "G", "rSz"))
+        p = " ".join("%s=%s" % (name, number(e["params"][name]))
+                     for name in ("Ah", "Kh", "G", "rSz"))
         lines.append("  %s (%s): %s" % (e["hu"]["name"], p, e["hu"]["watch"]))
     return lines
 
@@ -159,7 +165,8 @@ def main():
     if check_schema(experiments):
         check_help(experiments)
         check_claims(batch, experiments)
-    print("experiments: %s" % ("%d check(s) failed" % len(failures) if failures else "all checks passed"))
+    verdict = "%d check(s) failed" % len(failures) if failures else "all checks passed"
+    print("experiments: " + verdict)
     return 1 if failures else 0
 
 
