@@ -118,6 +118,8 @@ int main(int argc, char** argv) {
   }
   if (!useWindow) {
     if (const char* why = TerminalGraphicsRefusal()) NoGraphics(wish, why);
+    char why[256];
+    if (TerminfoMissing(why, sizeof why)) NoGraphics(wish, why);
   }
   NoteSmallTerminal();
   SetUpPlatform(platform);
