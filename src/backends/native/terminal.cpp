@@ -128,20 +128,20 @@ void LimitSizeVariable(const char* name, int terminal, int limit) {
 }  // namespace
 
 bool TerminfoMissing(char* why, int capacity) {
-  const char* term = std::getenv("TERM");
   int found = 1;
   if (setupterm(nullptr, STDOUT_FILENO, &found) == OK) {
     del_curterm(cur_term);
     return false;
   }
+  const char* term = std::getenv("TERM");
+  if (term == nullptr) term = "";
+  const auto room = static_cast<std::size_t>(capacity);
   if (found == 0)
-    std::snprintf(why, static_cast<std::size_t>(capacity),
-                  "a TERM=%s terminálhoz nincs terminfo leírás (Debianon az ncurses-term "
-                  "csomagban: apt-get install ncurses-term)", term != nullptr ? term : "");
+    std::snprintf(why, room, "a TERM=%s terminálhoz nincs terminfo leírás (Debianon az "
+                  "ncurses-term, a kitty-terminfo vagy a foot-terminfo csomag hozza)", term);
   else
-    std::snprintf(why, static_cast<std::size_t>(capacity),
-                  "nem található a terminfo adatbázis (TERM=%s; Debianon: apt-get install "
-                  "ncurses-base ncurses-term)", term != nullptr ? term : "");
+    std::snprintf(why, room, "nem található a terminfo adatbázis (TERM=%s; Debianon az "
+                  "ncurses-base csomag hozza)", term);
   return true;
 }
 
