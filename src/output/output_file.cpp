@@ -239,6 +239,8 @@ bool FailWith(OutputFile& file, const char* reason) {
   return SetError(file.error, reason);
 }
 
+// An end signal: remove every temporary file still open, then end by the
+// signal itself.
 void RemoveAndEnd(int sig, siginfo_t* info, void*) {
   if (FromOwnWrite(sig, info)) return;  // the write fails, and is reported
   for (int i = 0; i < OutputSlotCount; ++i)
