@@ -72,7 +72,7 @@ fi
 start_in_pane huge 80 25 "stty rows 9999 cols 9999;" "${nodisplay[@]}" "$program" --terminal
 wait_pane huge 'Lapozhatunk?' || fail "9999 x 9999: no help within 10 s"
 pid=$(program_pid huge)
-peak=$(awk '/^VmPeak:/ { print $2 }' "/proc/$pid/status" 2>/dev/null)
+peak=$(awk '/^VmHWM:/ { print $2 }' "/proc/$pid/status" 2>/dev/null)
 [ -n "$peak" ] && [ "$peak" -lt 500000 ] || fail "9999 x 9999: the program took ${peak:-?} kB"
 tm send-keys -t main:huge C-c
 finish huge 130
