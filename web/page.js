@@ -72,7 +72,9 @@
   // The program's end, with its exit code (0 after the closing text).
   function programEnded(code) {
     running = false;
-    if (typeof code === 'number') status.textContent = `A program véget ért (kilépési kód: ${code}).`;
+    if (typeof code === 'number') {
+      status.textContent = `A program véget ért (kilépési kód: ${code}).`;
+    }
     again.hidden = false;
     layout();
   }

@@ -26,5 +26,6 @@ self.addEventListener('fetch', event => {
       caches.open(CacheName).then(cache => cache.put(request, copy));
     }
     return response;
-  }).catch(() => caches.match(request, {ignoreSearch: true}).then(kept => kept || Response.error())));
+  }).catch(() => caches.match(request, {ignoreSearch: true})
+                 .then(kept => kept || Response.error())));
 });

@@ -106,8 +106,8 @@ def main():
             T, wall, worker, total, reactor, chart, frames = page_moves(browser, url, answers,
                                                                         seconds)
             print("W%d %d %.0f %.0f %.0f %.0f %.1f %.1f %.1f (%s)" % (
-                i + 1, T, T / wall, T / worker, T / total, native_rate(batch, answers, T), reactor / wall,
-                chart / wall, frames / wall, ",".join(answers)), flush=True)
+                i + 1, T, T / wall, T / worker, T / total, native_rate(batch, answers, T),
+                reactor / wall, chart / wall, frames / wall, ",".join(answers)), flush=True)
     finally:
         browser.quit()
         server.shutdown()
