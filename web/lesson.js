@@ -63,8 +63,7 @@
     {id: 'rSz', kind: 'integer', low: 1, high: 10, value: '3'},
     {id: 'seed', kind: 'seed', low: 0, high: 4294967295, value: '0'},
   ];
-  const Experiments = (list => (Array.isArray(list) ? list : list.experiments))(
-    window.LemvarisExperiments || []);
+  const Experiments = window.LemvarisExperiments || [];  // data/experiments.json
   let core = null;
 
   function buildForm() {

@@ -36,9 +36,6 @@ STEPS = 4321
 COLOURS = {0: (0x00, 0x00, 0xAA), 1: (0, 0, 0), 2: (0xFF, 0xFF, 0x55)}  # wall, empty, particle
 EXPERIMENTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "data",
                            "experiments.json")
-if not os.path.exists(EXPERIMENTS):
-    EXPERIMENTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fixtures",
-                               "experiments.json")
 
 
 def batch_run(steps, run):
@@ -136,7 +133,6 @@ class Lesson(unittest.TestCase):
         # Every preset fills the form and says what to watch.
         with open(EXPERIMENTS, encoding="utf-8") as f:
             experiments = json.load(f)
-        experiments = experiments if isinstance(experiments, list) else experiments["experiments"]
         names = self.js("return Array.from(document.getElementById('preset').options, o => o.text)")
         self.assertEqual(names[1:], [e["hu"]["name"] for e in experiments])
         self.assertGreaterEqual(len(experiments), 5)
