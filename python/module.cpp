@@ -254,7 +254,15 @@ std::unique_ptr<ReactorObject> LoadState(const py::tuple& state) {
       state[0].cast<int>() != StateVersion || !py::isinstance<py::str>(state[1]) ||
       state[1].cast<std::string>() != StateLayout || !py::isinstance<py::bytes>(state[2]))
     refuse();
-  const std::string image = py::module_::import("zlib").attr("decompress")(state[2]).cast<py::bytes>();
+  // Never more than one record's bytes, whatever the state holds.
+  std::string image;
+  try {
+    py::object inflate = py::module_::import("zlib").attr("decompressobj")();
+    image = inflate.attr("decompress")(state[2], sizeof(ReactorObject) + 1).cast<py::bytes>();
+    if (!inflate.attr("eof").cast<bool>()) refuse();
+  } catch (const py::error_already_set&) {
+    refuse();
+  }
   if (image.size() != sizeof(ReactorObject)) refuse();
   auto object = std::make_unique<ReactorObject>();
   std::memcpy(static_cast<void*>(object.get()), image.data(), sizeof(ReactorObject));
@@ -314,10 +322,11 @@ copy.deepcopy and pickle give a reactor in the same state that goes on with
 exactly the same moves; Jupyter shows a reactor as its screen.)");
   reactor.attr("__module__") = "lemvaris";
   reactor
-      .def(py::init(&MakeReactor))
+      .def(py::init(&MakeReactor),
+           "__init__(N, M, K, Ah, Kh, G, rSz, *, seed=0)\n\nSet the reactor up (see the class).")
       .def("step", &Step,
-           "step(moves) -> int\n\nMake up to `moves` moves (T may reach 2147483647); fewer when "
-           "the reactor freezes. Returns the moves made. Ctrl+C stops it between two moves.")
+           "step(moves) -> int\n\nMake up to `moves` moves (T may reach 2147483647); fewer when\n"
+           "the reactor freezes. Returns the moves made. Ctrl+C stops it between\ntwo moves.")
       .def_property_readonly("T", [](const ReactorObject& o) { return Idle(o).T; },
                              "Moves made so far.")
       .def_property_readonly("frozen", [](const ReactorObject& o) { return Idle(o).frozen; },
@@ -350,12 +359,12 @@ exactly the same moves; Jupyter shows a reactor as its screen.)");
            "measures() -> dict\n\nAll four measures at once: bottom, wall_contacts, interface, "
            "mean_row.")
       .def("screen", &ScreenArray,
-           "screen() -> numpy.ndarray\n\nThe 640 x 480 screen in palette indices, after a full "
+           "screen() -> numpy.ndarray\n\nThe 640 x 480 screen in palette indices, after a full\n"
            "refresh at this T; lemvaris.PALETTE[r.screen()] is the picture in RGB.")
       .def("save_png", &SavePng,
-           "save_png(path)\n\nThe screen as lemvaris-batch --png writes it. path: str, bytes or "
-           "os.PathLike. A device, FIFO or folder is refused (OSError); the file is written "
-           "beside the target and renamed in, an old file's permissions kept.")
+           "save_png(path)\n\nThe screen as lemvaris-batch --png writes it. path: str, bytes or\n"
+           "os.PathLike. A device, FIFO or folder is refused (OSError); the file is\n"
+           "written beside the target and renamed in, an old file's permissions kept.")
       .def("_repr_png_", &PngBytes,
            "_repr_png_() -> bytes\n\nThe PNG file save_png writes, for Jupyter.")
       .def("__copy__", [](const ReactorObject& o) { return std::make_unique<ReactorObject>(Idle(o)); },
