@@ -26,6 +26,12 @@ def test_wetting_example_writes_both_pictures(tmp_path):
         assert len(np.unique(np.asarray(image.convert("RGB")).reshape(-1, 3), axis=0)) > 20
 
 
+def notebook_environment():
+    """Jupyter's own: its inline plots, not the tests' Agg; no debugger notes."""
+    env = {k: v for k, v in os.environ.items() if k != "MPLBACKEND"}
+    return dict(env, PYDEVD_DISABLE_FILE_VALIDATION="1")
+
+
 def test_example_notebook_runs_and_shows_reactors_as_their_screen(tmp_path):
     """examples/notebook.ipynb executed by Jupyter: every cell runs (a sweep on
     local processes among them), a Reactor shows as the PNG it saves, the
@@ -34,7 +40,7 @@ def test_example_notebook_runs_and_shows_reactors_as_their_screen(tmp_path):
                           "--ExecutePreprocessor.timeout=600", "--output-dir", str(tmp_path),
                           str(ROOT / "examples/notebook.ipynb")], capture_output=True, text=True,
                          timeout=900, cwd=tmp_path,
-                         env=dict(os.environ, PYDEVD_DISABLE_FILE_VALIDATION="1"))
+                         env=notebook_environment())
     assert run.returncode == 0, run.stderr
     assert "Traceback" not in run.stderr and "Error" not in run.stderr, run.stderr
     notebook = nbformat.read(tmp_path / "notebook.ipynb", as_version=4)
