@@ -9,6 +9,9 @@ set -euo pipefail
 packages=(
   g++ cmake make pkg-config
   libsdl2-dev libpng-dev libncurses-dev     # window, PNG writer, terminal
+  # Terminfo beyond the basic terminals (xterm-direct, ...); Debian keeps
+  # kitty's (xterm-kitty) and foot's apart.
+  ncurses-term kitty-terminfo foot-terminfo
   libx11-dev                                # a lost X server's handler
   libchafa-dev                              # the graphics drawn in the terminal
   googletest libgtest-dev libbenchmark-dev  # tests and benchmarks

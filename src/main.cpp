@@ -7,7 +7,8 @@
 //   lemvaris --terminal   the graphics drawn in the terminal
 //
 // The choice is made before anything is shown: when neither can show the
-// graphics the program says so and ends with exit code 4 at once. A wrong
+// graphics (for the terminal: TERM unset, dumb or without terminfo) the
+// program says so and ends with exit code 4 at once. A wrong
 // option ends it with UsageExitCode. The option changes nothing in the run.
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -118,6 +119,8 @@ int main(int argc, char** argv) {
   }
   if (!useWindow) {
     if (const char* why = TerminalGraphicsRefusal()) NoGraphics(wish, why);
+    char noTerminfo[256];
+    if (TerminfoMissing(noTerminfo, sizeof noTerminfo)) NoGraphics(wish, noTerminfo);
   }
   NoteSmallTerminal();
   SetUpPlatform(platform);

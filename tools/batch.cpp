@@ -21,8 +21,10 @@
 // at T = 0, N, 2N, ... up to the last T (the frozen T when the reactor
 // freezes), each frame the picture --png would give at that T, written as
 // it comes.
-// Output files are written complete or not at all (output/output_file.h):
-// each is checked before the run and put in place only when whole.
+// Output files follow output/output_file.h's rule: each is checked before the
+// run, no file is named twice, and each is put in place only when whole.
+// Standard output's reader gone (`| head`): the run stops there and no file
+// is written. A signal that ends the program removes the temporary files.
 // Exit codes: 0 done; 1 output failed; 2 a parameter missing, malformed or out
 // of the dialog's range, or an output file that cannot be written (nothing
 // else written, no file created); 3 the reactor can never move again
@@ -243,11 +245,13 @@ struct NamedOutput {
   const char* path;  // null: not asked for
 };
 
+// The ones asked for, in the order of the options.
 int OutputsOf(const BatchOptions& o, NamedOutput (&out)[3]) {
-  out[0] = {"--grid", o.gridPath};
-  out[1] = {"--png", o.pngPath};
-  out[2] = {"--gif", o.gifPath};
-  return 3;
+  int count = 0;
+  for (NamedOutput named : {NamedOutput{"--grid", o.gridPath}, NamedOutput{"--png", o.pngPath},
+                            NamedOutput{"--gif", o.gifPath}})
+    if (named.path != nullptr) out[count++] = named;
+  return count;
 }
 
 // Every output file can be replaced, and no two options name the same one;
@@ -255,18 +259,22 @@ int OutputsOf(const BatchOptions& o, NamedOutput (&out)[3]) {
 bool CheckOutputs(const BatchOptions& options) {
   NamedOutput outputs[3];
   const int count = OutputsOf(options, outputs);
-  for (int i = 0; i < count; ++i) {
-    if (outputs[i].path == nullptr) continue;
-    for (int k = 0; k < i; ++k)
-      if (outputs[k].path && std::strcmp(outputs[k].path, outputs[i].path) == 0)
-        return Refuse("%s and %s name the same file \"%s\"", outputs[k].option, outputs[i].option,
-                      outputs[i].path);
-    char error[OutputErrorCapacity];
-    if (!CheckOutputTarget(outputs[i].path, error))
-      return Refuse("%s: cannot write \"%s\": %s", outputs[i].option, outputs[i].path, error);
-  }
-  return true;
+  const char* paths[3];
+  for (int i = 0; i < count; ++i) paths[i] = outputs[i].path;
+  char error[OutputErrorCapacity];
+  int other = -1;
+  const int refused = CheckOutputTargets(paths, count, error, other);
+  if (refused < 0) return true;
+  const NamedOutput& named = outputs[refused];
+  if (other >= 0)
+    return Refuse("%s and %s name the same file \"%s\"", outputs[other].option, named.option,
+                  named.path);
+  return Refuse("%s: cannot write \"%s\": %s", named.option, named.path, error);
 }
+
+// Standard output's reader has gone (a pipe closed: `| head`); errno is the
+// last write's.
+bool ReaderGone() { return std::ferror(stdout) != 0 && errno == EPIPE; }
 
 // An output file that could not be written; the run's exit code becomes 1.
 void ReportWriteFailure(const char* path, const char* why, int& code) {
@@ -320,7 +328,7 @@ int main(int argc, char** argv) {
   progress.enabled = isatty(STDERR_FILENO) != 0;
   const auto start = std::chrono::steady_clock::now();
   std::int32_t T = 0;
-  bool frozen = false;
+  bool frozen = false, readerGone = false;
   while (T < options.steps) {
     if (MoveParticle(reactor) == MoveResult::Frozen) {
       frozen = true;
@@ -332,17 +340,31 @@ int main(int argc, char** argv) {
       FinishPicture(picture, reactor, T);
       gifWritten = AddGifFrame(gif, picture.surface);
     }
-    if (T % SampleInterval == 0) PrintSample(T, reactor);
+    if (T % SampleInterval == 0) {
+      PrintSample(T, reactor);
+      readerGone = ReaderGone();
+      if (readerGone) break;  // the rest of the run is for nobody
+    }
     if (T % 256 == 0) ShowProgress(progress, SecondsSince(start), T, options.steps);
   }
   const double seconds = SecondsSince(start);
   ClearProgress(progress);
-  if (T % SampleInterval != 0) PrintSample(T, reactor);
+  if (!readerGone && T % SampleInterval != 0) PrintSample(T, reactor);
 
   int code = frozen ? ExitFrozen : 0;
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    std::fprintf(stderr, "lemvaris-batch: writing standard output failed\n");
+  const bool flushed = !readerGone && std::fflush(stdout) == 0;
+  // The reason an earlier failed write had is gone by now.
+  const int reason = readerGone ? EPIPE : flushed ? 0 : errno;
+  if (!flushed || std::ferror(stdout)) {
+    readerGone = reason == EPIPE;
+    std::fprintf(stderr, "lemvaris-batch: writing standard output failed%s%s%s\n",
+                 reason != 0 ? ": " : "", reason != 0 ? std::strerror(reason) : "",
+                 readerGone ? "; no file written" : "");
     code = ExitOutputFailed;
+  }
+  if (readerGone) {
+    if (options.gifPath) AbandonOutputFile(gifFile);
+    return code;
   }
   const auto writeGrid = [](std::FILE* stream) { return WriteGrid(stream, reactor); };
   if (options.gridPath && !WriteOutputFile(options.gridPath, writeGrid))

@@ -1,24 +1,29 @@
+// The rule for files a person names (output_file.h).
+//
+// Sections: the signal handler's slots; names and temporary files; the
+// rule's checks; the stream; a whole write; signals.
 #include "output/output_file.h"
 
-#include <fcntl.h>     // Required for: open
-#include <sys/stat.h>  // Required for: lstat, fchmod
-#include <time.h>      // Required for: clock_gettime
-#include <unistd.h>    // Required for: access, fsync, unlink, getpid
+#include <fcntl.h>      // Required for: open
+#include <stdio_ext.h>  // Required for: __fpurge (a doomed file's buffer is dropped, not written)
+#include <sys/stat.h>   // Required for: lstat, stat, fchmod
+#include <time.h>       // Required for: clock_gettime
+#include <unistd.h>     // Required for: access, fsync, unlink, fchown
 
 #include <atomic>
-#include <cerrno>
 #include <csignal>
 #include <cstring>
 
+#include "platform/end_signals.h"
+
 namespace {
 
+// ------------------------------------------------------------- slots
 // Temporary files that may be open at the same time (the batch runner has
 // two or three; Python may save from a few threads).
 constexpr int OutputSlotCount = 8;
 // Attempts at a free temporary name before giving up.
 constexpr int TemporaryNameAttempts = 64;
-
-constexpr int EndSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 // A slot is Free, Claimed (its name being written) or Live (the handler may
 // remove the file it names). Lock-free atomics are safe in a handler.
@@ -27,12 +32,12 @@ std::atomic<int> slotState[OutputSlotCount];
 char slotPath[OutputSlotCount][OutputPathCapacity + 1];
 static_assert(std::atomic<int>::is_always_lock_free);
 
-void SetError(char* error, const char* text) {
-  std::strncpy(error, text, OutputErrorCapacity - 1);
-  error[OutputErrorCapacity - 1] = '\0';
+bool SetError(char* error, const char* text) {
+  std::snprintf(error, OutputErrorCapacity, "%s", text);
+  return false;
 }
 
-void SetErrno(char* error) { SetError(error, std::strerror(errno)); }
+bool SetErrno(char* error, int code) { return SetError(error, std::strerror(code)); }
 
 // The end signals held back while a temporary file comes or goes, so that
 // the handler never sees half of it.
@@ -41,13 +46,13 @@ struct HeldSignals {
 };
 
 void HoldEndSignals(HeldSignals& held) {
-  sigset_t set;
-  sigemptyset(&set);
-  for (int sig : EndSignals) sigaddset(&set, sig);
+  const sigset_t set = EndSignalSet();
   pthread_sigmask(SIG_BLOCK, &set, &held.previous);
 }
 
-void ReleaseEndSignals(const HeldSignals& held) { pthread_sigmask(SIG_SETMASK, &held.previous, nullptr); }
+void ReleaseEndSignals(const HeldSignals& held) {
+  pthread_sigmask(SIG_SETMASK, &held.previous, nullptr);
+}
 
 int ClaimSlot() {
   for (int i = 0; i < OutputSlotCount; ++i) {
@@ -61,6 +66,7 @@ void ReleaseSlot(int slot) {
   if (slot >= 0) slotState[slot].store(Free);
 }
 
+// ------------------------------------------------------------- names
 // The folder part of path with its slash ("" for a bare name).
 std::size_t FolderLength(const char* path) {
   const char* slash = std::strrchr(path, '/');
@@ -72,8 +78,8 @@ bool TemporaryName(const char* path, char* out) {
   static std::atomic<unsigned> counter{0};
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
-  unsigned mix = static_cast<unsigned>(now.tv_nsec) ^ static_cast<unsigned>(getpid()) * 2654435761u ^
-                 counter.fetch_add(1) * 40503u;
+  unsigned mix = static_cast<unsigned>(now.tv_nsec) ^
+                 static_cast<unsigned>(getpid()) * 2654435761u ^ counter.fetch_add(1) * 40503u;
   const std::size_t folder = FolderLength(path);
   char name[32];
   int n = std::snprintf(name, sizeof name, ".lemvaris-%08x.tmp", mix);
@@ -83,8 +89,9 @@ bool TemporaryName(const char* path, char* out) {
   return true;
 }
 
-// Create a new file in path's folder (never through a link: O_EXCL); its
-// name goes to name. The descriptor, or -1 with errno set.
+// Create a new file in path's folder (never through a link: O_EXCL), mode
+// 0666 less the umask; its name goes to name. The descriptor, or -1 with
+// errno set.
 int CreateTemporary(const char* path, char* name) {
   for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {
     if (!TemporaryName(path, name)) {
@@ -97,71 +104,210 @@ int CreateTemporary(const char* path, char* name) {
   return -1;
 }
 
+// ------------------------------------------------------------- the rule
+const char* KindName(mode_t mode) {
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a file";
+}
+
+// The program's standard output or error (1, 2) when it is this file, else 0.
+int StandardDescriptorOf(const struct stat& file) {
+  for (int fd = 1; fd <= 2; ++fd) {
+    struct stat info;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_dev == file.st_dev &&
+        info.st_ino == file.st_ino)
+      return fd;
+  }
+  return 0;
+}
+
+// What the rule says of path's name and of what it names (the folder is
+// tried by CheckOutputTarget alone); false with the reason in error.
+bool KindAllowed(const char* path, char* error) {
+  const std::size_t length = path == nullptr ? 0 : std::strlen(path);
+  if (length == 0) return SetError(error, "no file name");
+  if (length > OutputPathCapacity) return SetError(error, "the path is too long");
+  if (path[length - 1] == '/') return SetError(error, "names a folder, not a file");
+  struct stat info;
+  if (lstat(path, &info) != 0) return errno == ENOENT || SetErrno(error, errno);
+  const bool link = S_ISLNK(info.st_mode);
+  // A link to nothing is replaced like a link to a file.
+  if (link && stat(path, &info) != 0) return errno == ENOENT || SetErrno(error, errno);
+  if (!S_ISREG(info.st_mode)) {
+    char text[OutputErrorCapacity];
+    std::snprintf(text, sizeof text, link ? "a link to %s, not to a regular file"
+                                          : "%s, not a regular file", KindName(info.st_mode));
+    return SetError(error, text);
+  }
+  if (int fd = StandardDescriptorOf(info))
+    return SetError(error, fd == 1 ? "the program's standard output"
+                                   : "the program's standard error");
+  return true;
+}
+
+// What tells two named files apart: the folder entry (the folder's identity
+// and the last name), the inode the name itself has, and the inode it
+// leads to through links.
+struct FileKeys {
+  bool entry = false, self = false, leads = false;
+  dev_t folderDev = 0, selfDev = 0, leadsDev = 0;
+  ino_t folderIno = 0, selfIno = 0, leadsIno = 0;
+  const char* name = nullptr;  // in the path
+};
+
+FileKeys KeysOf(const char* path) {
+  FileKeys k;
+  const std::size_t folder = FolderLength(path);
+  if (folder > OutputPathCapacity) return k;
+  char folderPath[OutputPathCapacity + 1] = ".";
+  if (folder > 0) {
+    std::memcpy(folderPath, path, folder);
+    folderPath[folder] = '\0';
+  }
+  struct stat info;
+  if (stat(folderPath, &info) == 0) {
+    k.entry = true;
+    k.folderDev = info.st_dev;
+    k.folderIno = info.st_ino;
+    k.name = path + folder;
+  }
+  if (lstat(path, &info) == 0) {
+    k.self = true;
+    k.selfDev = info.st_dev;
+    k.selfIno = info.st_ino;
+  }
+  if (stat(path, &info) == 0) {
+    k.leads = true;
+    k.leadsDev = info.st_dev;
+    k.leadsIno = info.st_ino;
+  }
+  return k;
+}
+
+bool SameInode(bool has, dev_t dev, ino_t ino, bool otherHas, dev_t otherDev, ino_t otherIno) {
+  return has && otherHas && dev == otherDev && ino == otherIno;
+}
+
+// ------------------------------------------------------------- the stream
+// Every byte goes through here, so the first failed write's reason is kept
+// (a later call may change errno before anyone reports it). A short count
+// tells the stream that the write failed; glibc wants it never negative.
+ssize_t WriteToTemporary(void* cookie, const char* bytes, std::size_t size) {
+  OutputFile& file = *static_cast<OutputFile*>(cookie);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = write(file.fd, bytes + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (file.writeErrno == 0) file.writeErrno = n < 0 ? errno : EIO;
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return static_cast<ssize_t>(done);
+}
+
 // Close (when open) and remove the temporary file, then free its slot.
 void Discard(OutputFile& file) {
   HeldSignals held;
   HoldEndSignals(held);
-  if (file.stream != nullptr) std::fclose(file.stream);
+  if (file.stream != nullptr) {
+    __fpurge(file.stream);
+    std::fclose(file.stream);
+  }
   file.stream = nullptr;
+  if (file.fd >= 0) close(file.fd);
+  file.fd = -1;
   if (file.slot >= 0) unlink(file.temporary);
   ReleaseSlot(file.slot);
   file.slot = -1;
   ReleaseEndSignals(held);
 }
 
-bool Fail(OutputFile& file, int savedErrno) {
+bool Fail(OutputFile& file, int code) {
   Discard(file);
-  errno = savedErrno;
-  SetErrno(file.error);
-  return false;
+  errno = code;
+  return SetErrno(file.error, code);
 }
 
-void RemoveAndEnd(int sig) {
+bool FailWith(OutputFile& file, const char* reason) {
+  Discard(file);
+  errno = EINVAL;
+  return SetError(file.error, reason);
+}
+
+// An end signal: remove every temporary file still open, then end by the
+// signal itself.
+void RemoveAndEnd(int sig, siginfo_t* info, void*) {
+  if (FromOwnWrite(sig, info)) return;  // the write fails, and is reported
   for (int i = 0; i < OutputSlotCount; ++i)
     if (slotState[i].load() == Live) unlink(slotPath[i]);
-  // The handler was reset to the default: the signal ends the program as it
-  // would have, once this handler returns.
+  // The signal ends the program as it would have, once this handler returns.
+  struct sigaction standard = {};
+  standard.sa_handler = SIG_DFL;
+  sigaction(sig, &standard, nullptr);
   raise(sig);
 }
 
 }  // namespace
 
 bool CheckOutputTarget(const char* path, char* error) {
-  const std::size_t length = path == nullptr ? 0 : std::strlen(path);
-  if (length == 0) return SetError(error, "no file name"), false;
-  if (length > OutputPathCapacity) return SetError(error, "the path is too long"), false;
-  if (path[length - 1] == '/') return SetError(error, "names a folder, not a file"), false;
+  if (!KindAllowed(path, error)) return false;
   struct stat info;
-  if (lstat(path, &info) == 0) {
-    if (!S_ISLNK(info.st_mode) && !S_ISREG(info.st_mode))
-      return SetError(error, "not a regular file"), false;
-    if (S_ISREG(info.st_mode) && access(path, W_OK) != 0) return SetErrno(error), false;
-  } else if (errno != ENOENT) {
-    return SetErrno(error), false;
-  }
+  if (lstat(path, &info) == 0 && S_ISREG(info.st_mode) && access(path, W_OK) != 0)
+    return SetErrno(error, errno);
   // The folder must take a new file: make one and remove it again.
   char probe[OutputPathCapacity + 1];
   int fd = CreateTemporary(path, probe);
-  if (fd < 0) return SetErrno(error), false;
+  if (fd < 0) return SetErrno(error, errno);
   close(fd);
   unlink(probe);
   return true;
 }
 
+bool SameOutputFile(const char* a, const char* b) {
+  const FileKeys x = KeysOf(a), y = KeysOf(b);
+  if (x.entry && y.entry && x.folderDev == y.folderDev && x.folderIno == y.folderIno &&
+      std::strcmp(x.name, y.name) == 0)
+    return true;
+  return SameInode(x.self, x.selfDev, x.selfIno, y.self, y.selfDev, y.selfIno) ||
+         SameInode(x.self, x.selfDev, x.selfIno, y.leads, y.leadsDev, y.leadsIno) ||
+         SameInode(x.leads, x.leadsDev, x.leadsIno, y.self, y.selfDev, y.selfIno) ||
+         SameInode(x.leads, x.leadsDev, x.leadsIno, y.leads, y.leadsDev, y.leadsIno);
+}
+
+int CheckOutputTargets(const char* const* paths, int count, char* error, int& other) {
+  other = -1;
+  for (int i = 0; i < count; ++i) {
+    for (int k = 0; k < i; ++k)
+      if (SameOutputFile(paths[k], paths[i])) {
+        other = k;
+        SetError(error, "the same file as another output");
+        return i;
+      }
+    if (!CheckOutputTarget(paths[i], error)) return i;
+  }
+  return -1;
+}
+
 bool BeginOutputFile(OutputFile& file, const char* path) {
   file.error[0] = '\0';
-  const std::size_t length = std::strlen(path);
-  if (length == 0 || length > OutputPathCapacity) return SetError(file.error, "no usable file name"), false;
-  std::memcpy(file.target, path, length + 1);
+  file.writeErrno = 0;
+  if (!KindAllowed(path, file.error)) return false;
+  std::memcpy(file.target, path, std::strlen(path) + 1);
   HeldSignals held;
   HoldEndSignals(held);
   file.slot = ClaimSlot();
   if (file.slot < 0) {
     ReleaseEndSignals(held);
-    return SetError(file.error, "too many files being written at once"), false;
+    return SetError(file.error, "too many files being written at once");
   }
-  int fd = CreateTemporary(path, file.temporary);
-  if (fd >= 0) {
+  file.fd = CreateTemporary(path, file.temporary);
+  const int saved = errno;
+  if (file.fd >= 0) {
     std::memcpy(slotPath[file.slot], file.temporary, sizeof file.temporary);
     slotState[file.slot].store(Live);
   } else {
@@ -169,30 +315,38 @@ bool BeginOutputFile(OutputFile& file, const char* path) {
     file.slot = -1;
   }
   ReleaseEndSignals(held);
-  if (fd < 0) return SetErrno(file.error), false;
-  // A file replaced keeps its permissions; a new one gets the umask's.
+  if (file.fd < 0) return SetErrno(file.error, saved);
+  // A file replaced keeps its owner (where we may give it) and mode; a new
+  // one is ours, with the umask's mode. The owner first: it may clear the
+  // set-id bits that the mode then puts back.
   struct stat info;
-  if (lstat(path, &info) == 0 && S_ISREG(info.st_mode)) fchmod(fd, info.st_mode & 07777);
-  file.stream = fdopen(fd, "wb");
-  if (file.stream == nullptr) {
-    int saved = errno;
-    close(fd);
-    return Fail(file, saved);
+  if (lstat(path, &info) == 0 && S_ISREG(info.st_mode)) {
+    if (fchown(file.fd, info.st_uid, info.st_gid) != 0) {
+      // not ours to give: the new file stays ours
+    }
+    fchmod(file.fd, info.st_mode & 07777);
   }
+  file.stream = fopencookie(&file, "w", {nullptr, WriteToTemporary, nullptr, nullptr});
+  if (file.stream == nullptr) return Fail(file, errno);
   return true;
 }
 
 bool CommitOutputFile(OutputFile& file) {
-  if (file.stream == nullptr) return SetError(file.error, "the file is not open"), false;
-  if (std::fflush(file.stream) != 0 || std::ferror(file.stream) != 0) return Fail(file, errno ? errno : EIO);
-  if (fsync(fileno(file.stream)) != 0) return Fail(file, errno);
+  if (file.stream == nullptr) return SetError(file.error, "the file is not open");
+  if (std::fflush(file.stream) != 0 || std::ferror(file.stream) != 0 || file.writeErrno != 0)
+    return Fail(file, file.writeErrno != 0 ? file.writeErrno : EIO);
+  if (fsync(file.fd) != 0) return Fail(file, errno);
+  // The target may have changed since the check (a FIFO put in its place).
+  char reason[OutputErrorCapacity];
+  if (!KindAllowed(file.target, reason)) return FailWith(file, reason);
   HeldSignals held;
   HoldEndSignals(held);
-  int closed = std::fclose(file.stream);
+  std::fclose(file.stream);  // flushed above; the cookie has nothing to close
   file.stream = nullptr;
-  int saved = errno;
+  const int closed = close(file.fd);
+  file.fd = -1;
   if (closed != 0 || rename(file.temporary, file.target) != 0) {
-    if (closed == 0) saved = errno;
+    const int saved = errno;
     ReleaseEndSignals(held);
     return Fail(file, saved);
   }
@@ -202,18 +356,21 @@ bool CommitOutputFile(OutputFile& file) {
   return true;
 }
 
-void AbandonOutputFile(OutputFile& file) { Discard(file); }
+void AbandonOutputFile(OutputFile& file) {
+  Discard(file);
+  if (file.writeErrno != 0) SetErrno(file.error, file.writeErrno);
+  else file.error[0] = '\0';
+}
 
 void RemoveOutputFilesOnSignal() {
-  for (int sig : EndSignals) {
+  ForEachEndSignal([](int sig) {
     // A signal ignored from the start stays ignored (nohup, background jobs).
     struct sigaction current = {};
-    if (sigaction(sig, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;
+    if (sigaction(sig, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) return;
     struct sigaction action = {};
-    action.sa_handler = RemoveAndEnd;
-    sigemptyset(&action.sa_mask);
-    for (int other : EndSignals) sigaddset(&action.sa_mask, other);
-    action.sa_flags = SA_RESETHAND;
+    action.sa_sigaction = RemoveAndEnd;
+    action.sa_mask = EndSignalSet();
+    action.sa_flags = SA_SIGINFO;
     sigaction(sig, &action, nullptr);
-  }
+  });
 }

@@ -107,15 +107,15 @@ bool NextAnswerLine(Platform& p, AnswerLine& line) {
   return true;
 }
 
-// Read lines until one holds a number; parse is ParseInteger or ParseReal.
+// Read lines until one holds a token; parse is ParseInteger or ParseReal.
+// True when the token is a number.
 template <class T>
-void ReadNumber(Platform& p, T& value, NumberRead (*parse)(const AnswerLine&, T&)) {
+bool ReadNumber(Platform& p, T& value, NumberRead (*parse)(const AnswerLine&, T&)) {
   AnswerLine line;
   for (;;) {
     if (!NextAnswerLine(p, line)) RuntimeError(100, CP852(": elfogyott a bemenet"));
     NumberRead result = parse(line, value);
-    if (result == NumberRead::Malformed) RuntimeError(106);
-    if (result == NumberRead::Number) return;
+    if (result != NumberRead::NoNumber) return result == NumberRead::Number;
   }
 }
 
@@ -180,12 +180,12 @@ NumberRead ParseReal(std::string_view line, double& value) {
   std::string_view token = Token(line);
   if (token.empty()) return NumberRead::NoNumber;
   // sign, digits with an optional fraction (a digit on at least one side
-  // of the point), an optional exponent; nothing else
+  // of the point or comma), an optional exponent; nothing else
   std::size_t i = token[0] == '+' || token[0] == '-' ? 1 : 0;
   std::size_t whole = DigitRun(token, i);
   std::size_t j = i + whole;
   std::size_t fraction = 0;
-  if (j < token.size() && token[j] == '.') {
+  if (j < token.size() && (token[j] == '.' || token[j] == ',')) {
     fraction = DigitRun(token, j + 1);
     j += 1 + fraction;
   }
@@ -248,5 +248,5 @@ NumberRead ParseInteger(const AnswerLine& line, std::int32_t& value) {
 }
 NumberRead ParseReal(const AnswerLine& line, double& value) { return ParseAnswer(line, value, ParseReal); }
 
-void Readln(Platform& p, std::int32_t& value) { ReadNumber(p, value, ParseInteger); }
-void Readln(Platform& p, double& value) { ReadNumber(p, value, ParseReal); }
+bool Readln(Platform& p, std::int32_t& value) { return ReadNumber(p, value, ParseInteger); }
+bool Readln(Platform& p, double& value) { return ReadNumber(p, value, ParseReal); }

@@ -14,12 +14,15 @@
 // keys past either limit are not taken: the line on the screen stops growing
 // and holds exactly what will be read.
 //
-// A number that does not read as the asked kind (letters, "12abc", "1.5"
-// for an integer, an integer beyond 32 bits) is "Runtime error 106", exit
-// code 106. The end of the input before a number is "Runtime error 100:
-// elfogyott a bemenet", exit code 100.
+// A line whose number does not read as the asked kind (letters, "12abc",
+// "1.5" for an integer, an integer beyond 32 bits, a number longer than what
+// is kept) reads nothing: Readln says so and the question is asked again, as
+// for an answer out of range, since a typo must not end a lesson. The end of
+// the input before a number is "Runtime error 100: elfogyott a bemenet",
+// exit code 100.
 //
-// Reals: every well-formed decimal (digits with an optional point and
+// Reals: every well-formed decimal (digits with an optional decimal point or
+// comma, "0,5" being 0.5 as it is written in Hungarian, and an optional
 // exponent, however many digits) reads; it is rounded to the nearest x87
 // extended real (64-bit significand), then to the nearest double, the same
 // on every platform (extended_real.h). One too small for a double reads as 0
@@ -32,9 +35,11 @@
 struct Platform;
 struct LineReader;
 
-void Readln(Platform& platform, std::int32_t& value);
+// Read the next answer line that holds a token; true when it is a number of
+// the asked kind (then in value), false when it is not.
+[[nodiscard]] bool Readln(Platform& platform, std::int32_t& value);
 // A real is read in extended precision and rounded to a double.
-void Readln(Platform& platform, double& value);
+[[nodiscard]] bool Readln(Platform& platform, double& value);
 
 enum class NumberRead : std::uint8_t { Number, NoNumber, Malformed };
 

@@ -11,13 +11,13 @@ std::int16_t Low16Bits(std::int32_t value) {
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(value & 0xFFFF));
 }
 
-// Ask until the answer lies in lo..hi; prompt writes the question.
+// Ask until the answer is a number in lo..hi; prompt writes the question.
 template <typename Prompt>
 std::int16_t AskInteger(Program& p, Prompt&& prompt, std::int32_t lo, std::int32_t hi) {
   for (;;) {
     prompt();
     std::int32_t answer = 0;
-    Readln(*p.platform, answer);
+    if (!Readln(*p.platform, answer)) continue;
     const std::int16_t value = Low16Bits(answer);
     if (value >= lo && value <= hi) return value;
   }
@@ -27,8 +27,7 @@ double AskReal(Program& p, std::string_view prompt) {
   for (;;) {
     Write(p.platform->console, prompt);
     double value = 0.0;
-    Readln(*p.platform, value);
-    if (value >= -StrengthLimit && value <= StrengthLimit) return value;
+    if (Readln(*p.platform, value) && value >= -StrengthLimit && value <= StrengthLimit) return value;
   }
 }
 

@@ -133,11 +133,13 @@ pane_row normal 25 | grep -q '^ \{34\}Lapozhatunk?[-\\|/]$' ||
 pane_text normal | grep -q 'Nincs meg' && fail "normal: the help file was not found"
 
 page_until normal "${prompts[0]:0:20}" || stop "normal: the help pages did not lead to the questions"
-dialog normal 100 100 3000 0.5 0.8 0.2 3 || stop "normal: a question did not come"
-answers=(100 100 3000 0.5 0.8 0.2 3)
-for i in "${!prompts[@]}"; do
-  [ "$(pane_row normal $((i + 3)) | sed 's/ *▓$//')" = "▓ ${prompts[$i]}${answers[$i]}" ] ||
-    fail "normal: question $((i + 1)) reads '$(pane_row normal $((i + 3)))'"
+# A typo at the adhesion question is asked again; "0,5" answers it.
+dialog normal 100 100 3000 'abc|0,5' 0.8 0.2 3 || stop "normal: a question did not come"
+answers=(100 100 3000 abc 0,5 0.8 0.2 3)
+asked=(0 1 2 3 3 4 5 6)
+for i in "${!answers[@]}"; do
+  [ "$(pane_row normal $((i + 3)) | sed 's/ *▓$//')" = "▓ ${prompts[${asked[$i]}]}${answers[$i]}" ] ||
+    fail "normal: row $((i + 3)) reads '$(pane_row normal $((i + 3)))'"
 done
 
 wid=$(find_window) || true

@@ -70,11 +70,16 @@ page_until() {
   return 1
 }
 
-# answer NAME ROW PROMPT ANSWER: once the prompt stands at column 3 of ROW,
-# type the answer and Enter.
+# answer NAME ROW PROMPT ANSWER: once the prompt stands at column 3 of ROW
+# (10 s), type the answer and Enter.
 answer() {
-  wait_pane "$1" "▓ $3" -F || return 1
-  text_at "$1" "$2" 3 "$3"
+  local row
+  for _ in $(seq 100); do
+    row=$(pane_row "$1" "$2")
+    [ "${row:2:${#3}}" = "$3" ] && break
+    sleep 0.1
+  done
+  [ "${row:2:${#3}}" = "$3" ] || return 1
   tm send-keys -t "main:$1" -l "$4"
   tm send-keys -t "main:$1" Enter
 }
@@ -89,12 +94,17 @@ prompts=(
   "Szomszédsági sugár? [1..10]"
 )
 # dialog NAME ANSWER...: the seven answers, each after its prompt (N = M =
-# 100 gives the third prompt's bound 10000).
+# 100 gives the third prompt's bound 10000). An answer "typo|answer" types
+# the typo first: the same prompt must come again on the next row.
 dialog() {
-  local name=$1 i
+  local name=$1 i row=3 typed
   shift
   local given=("$@")
   for i in "${!prompts[@]}"; do
-    answer "$name" $((i + 3)) "${prompts[$i]}" "${given[$i]}" || return 1
+    IFS='|' read -ra typed <<<"${given[$i]}"
+    for one in "${typed[@]}"; do
+      answer "$name" "$row" "${prompts[$i]}" "$one" || return 1
+      row=$((row + 1))
+    done
   done
 }

@@ -24,7 +24,7 @@ run() {
 }
 
 run answer number '\n  -42 rest\n' 0 '  got -42'
-run malformed number '12abc\n' 106 '  Runtime error 106'
+run malformed number '12abc\n7\n' 0 '  got 7'
 run ended number '\n\n' 100 '  Runtime error 100: elfogyott a bemenet'
 run nokeys keys '' 100 '  Runtime error 100: nincs billentyűzet'
 grep -qx '  Szam?' "$work/answer.out" || fail "answer: the empty line is not echoed after the prompt"

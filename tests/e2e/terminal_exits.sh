@@ -41,9 +41,12 @@ start_probe malformed "$probe" malformed.log number
 sleep 0.2
 in_key_mode main:malformed || fail "malformed: the terminal is not in key mode while typing"
 tm send-keys -t main:malformed 1 2 a BSpace BSpace x Enter
-finish malformed 106
+sleep 0.2
+tm send-keys -t main:malformed 3 Enter
+finish malformed 0
 pane_text main:malformed | grep -q '^ *Szam? 1x$' || fail "malformed: the typed answer is not on the screen"
-pane_text main:malformed | grep -q '^ *Runtime error 106$' || fail "malformed: no runtime error line"
+pane_text main:malformed | grep -q '^ *Szam? 3$' || fail "malformed: the question is not asked again"
+pane_text main:malformed | grep -q 'Runtime error' && fail "malformed: a runtime error"
 
 start_probe number "$probe" number.log number
 tm send-keys -t main:number ' 4' 2 Enter

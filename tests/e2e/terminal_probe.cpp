@@ -81,7 +81,7 @@ void Run(Platform& p, const char* mode) {
     Write(p.console, "Szam? ");
     if (!promptFirst) Log("ready\n");
     std::int32_t value = 0;
-    Readln(p, value);
+    while (!Readln(p, value)) Write(p.console, "Szam? ");  // asked again, as the dialog does
     Write(p.console, "got ");
     Writeln(p.console, value);
     return;

@@ -74,7 +74,8 @@ NumberRead ReferenceInteger(const std::string& line, std::int32_t& value) {
   return NumberRead::Number;
 }
 
-// [+-] (digits [. [digits]] | . digits) [(e|E) [+-] digits], nothing else;
+// [+-] (digits [. [digits]] | . digits) [(e|E) [+-] digits], nothing else
+// (a comma may stand for the point);
 // read whole by strtold (this program never changes its locale), then
 // rounded to a double.
 NumberRead ReferenceReal(const std::string& line, double& value) {
@@ -88,7 +89,8 @@ NumberRead ReferenceReal(const std::string& line, double& value) {
   };
   if (token[i] == '+' || token[i] == '-') ++i;
   std::size_t mantissaDigits = digitsAt();
-  if (i < token.size() && token[i] == '.') {
+  if (i < token.size() && (token[i] == '.' || token[i] == ',')) {
+    token[i] = '.';  // a decimal comma is a point
     ++i;
     mantissaDigits += digitsAt();
   }

@@ -118,10 +118,10 @@ TEST(OutputFile, TargetsThatCannotBeReplacedAreRefusedUntouched) {
   char error[OutputErrorCapacity];
   // A FIFO is refused without being opened (opening it would block here).
   EXPECT_FALSE(CheckOutputTarget(fifo.c_str(), error));
-  EXPECT_STREQ(error, "not a regular file");
+  EXPECT_STREQ(error, "a FIFO, not a regular file");
   EXPECT_FALSE(CheckOutputTarget(dir.c_str(), error));
   EXPECT_FALSE(CheckOutputTarget("/dev/null", error));
-  EXPECT_STREQ(error, "not a regular file");
+  EXPECT_STREQ(error, "a device, not a regular file");
   EXPECT_FALSE(CheckOutputTarget(missing.c_str(), error));
   EXPECT_FALSE(CheckOutputTarget((folder / "x/").c_str(), error));
   EXPECT_FALSE(CheckOutputTarget("", error));

@@ -86,10 +86,20 @@ TEST(Dialog, EachLineAnswersOneQuestionHoweverLongAndEveryRealReads) {
   EXPECT_EQ(Occurrences(AllText(*h), CP852("Adhézió nagysága? [-1..1]")), 2);
 }
 
-TEST(Dialog, LettersEndTheProgramWithRuntimeError106) {
-  auto h = MakeHarness("", "20\n20\n100\nabc\n");
-  EXPECT_EQ(Ask(*h), 106);
-  EXPECT_TRUE(Contains(AllText(*h), "Runtime error 106"));
+// A typo is asked again exactly as an answer out of range; a decimal comma
+// is a decimal point.
+TEST(Dialog, WhatIsNoNumberIsAskedAgainAndADecimalCommaReads) {
+  auto h = MakeHarness("", "20\n20\n100\nabc\n0,5\n1,2,3\n0,8\n0.2\n2x\n3\n");
+  ASSERT_EQ(Ask(*h), 0);
+  const SimParams& p = h->reactor.params;
+  EXPECT_EQ(p.Ah, 0.5);
+  EXPECT_EQ(p.Kh, 0.8);
+  EXPECT_EQ(p.rSz, 3);
+  const std::string text = AllText(*h);
+  EXPECT_EQ(Occurrences(text, CP852("Adhézió nagysága? [-1..1]")), 2);
+  EXPECT_EQ(Occurrences(text, CP852("Kohézió nagysága? [-1..1]")), 2);
+  EXPECT_EQ(Occurrences(text, CP852("Szomszédsági sugár? [1..10]")), 2);
+  EXPECT_FALSE(Contains(text, "Runtime error"));
 }
 
 TEST(Dialog, EndOfInputEndsWithAMessageInsteadOfAskingForEver) {

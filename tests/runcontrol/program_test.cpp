@@ -109,10 +109,13 @@ TEST(WholeProgram, ClosingTheWindowEndsTheRunAsVDoes) {
   EXPECT_TRUE(Contains(AllText(*h), expected.view()));
 }
 
-TEST(WholeProgram, MalformedAnswerIsRuntimeError106) {
-  auto h = MakeHarness("x", "20\nabc\n");
-  EXPECT_EQ(RunWhole(*h), 106);
-  EXPECT_TRUE(Contains(AllText(*h), "Runtime error 106"));
+TEST(WholeProgram, AMalformedAnswerIsAskedAgainAndTheRunGoesOn) {
+  auto h = RunHarness("v", "20\nabc\n20\n100\n0,5\n0.8\n0.2\n2\n", "K=<@K@>");
+  EXPECT_EQ(RunWhole(*h), 0);
+  EXPECT_EQ(h->reactor.params.M, 20);
+  EXPECT_EQ(h->reactor.params.Ah, 0.5);
+  EXPECT_TRUE(Contains(AllText(*h), "K=100"));
+  EXPECT_FALSE(Contains(AllText(*h), "Runtime error"));
 }
 
 TEST(WholeProgram, EndOfInputEndsCleanly) {

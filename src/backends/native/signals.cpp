@@ -1,18 +1,24 @@
 #include "backends/native/signals.h"
 
+#include <fcntl.h>  // Required for: fcntl (the last resort's write that never waits)
+#include <unistd.h>
+
 #include <atomic>
 #include <csignal>
 #include <cstring>
-#include <unistd.h>
 
+#include "platform/end_signals.h"
 #include "platform/program_exit.h"
 
 namespace {
 
 // Seconds between a signal and the last resort.
 constexpr unsigned LastResortSeconds = 2;
+// Seconds the last resort itself may take before the process just ends.
+constexpr unsigned LastResortLimitSeconds = 1;
 
 volatile std::sig_atomic_t pendingSignal = 0;
+volatile std::sig_atomic_t endingSignal = 0;  // the last resort is under way
 volatile std::sig_atomic_t terminalDisturbed = 0;
 volatile std::sig_atomic_t savedFd = -1;
 termios savedMode;
@@ -23,46 +29,57 @@ constexpr int ScreenResetCapacity = 128;
 volatile std::sig_atomic_t screenResetLength = 0;
 char screenReset[ScreenResetCapacity];
 
+// Write what fits without waiting: a full terminal, or one whose output is
+// stopped, takes nothing and the bytes are given up. The descriptor's
+// flags are shared with the shell, so they are put back at once.
+void WriteWithoutWaiting(int fd, const char* bytes, std::size_t length) {
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return;
+  ssize_t ignored = write(fd, bytes, length);
+  (void)ignored;
+  fcntl(fd, F_SETFL, flags);
+}
+
 [[noreturn]] void LastResort(int sig) {
-  if (screenResetLength > 0) {
-    ssize_t ignored = write(STDOUT_FILENO, screenReset, static_cast<std::size_t>(screenResetLength));
-    (void)ignored;
-  }
+  endingSignal = sig;
+  alarm(LastResortLimitSeconds);  // whatever below still waits, the alarm ends the process
+  if (screenResetLength > 0)
+    WriteWithoutWaiting(STDOUT_FILENO, screenReset, static_cast<std::size_t>(screenResetLength));
   if (savedFd >= 0) tcsetattr(savedFd, TCSANOW, &savedMode);
   _exit(128 + sig);
 }
 
-void OnEndSignal(int sig) {
+// Every end signal, the alarm included: the first is recorded for the
+// program to end by; the alarm it sets, or any further signal, takes the
+// last resort; one during the last resort ends the process at once.
+void OnEndSignal(int sig, siginfo_t* info, void*) {
+  if (endingSignal != 0) _exit(128 + endingSignal);
+  if (FromOwnWrite(sig, info)) return;  // the write fails, and is reported as such
   if (pendingSignal != 0) LastResort(pendingSignal);
   pendingSignal = sig;
   alarm(LastResortSeconds);
 }
 
-void OnAlarm(int) {
-  if (pendingSignal != 0) LastResort(pendingSignal);
-}
-
 void OnDisturbed(int) { terminalDisturbed = 1; }
-
-void Handle(int sig, void (*handler)(int)) {
-  struct sigaction action = {};
-  action.sa_handler = handler;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = 0;
-  sigaction(sig, &action, nullptr);
-}
 
 }  // namespace
 
 void InstallSignalHandlers() {
-  Handle(SIGINT, OnEndSignal);
-  Handle(SIGTERM, OnEndSignal);
-  Handle(SIGHUP, OnEndSignal);
-  Handle(SIGQUIT, OnEndSignal);
-  Handle(SIGALRM, OnAlarm);
-  Handle(SIGCONT, OnDisturbed);
-  Handle(SIGWINCH, OnDisturbed);
-  Handle(SIGPIPE, SIG_IGN);
+  // No SA_RESTART: a blocking read returns. SA_NODEFER: the last resort's
+  // own alarm reaches it even when it runs in the alarm's handler.
+  ForEachEndSignal([](int sig) {
+    struct sigaction action = {};
+    action.sa_sigaction = OnEndSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_SIGINFO | SA_NODEFER;
+    sigaction(sig, &action, nullptr);
+  });
+  for (int sig : {SIGCONT, SIGWINCH}) {
+    struct sigaction action = {};
+    action.sa_handler = OnDisturbed;
+    sigemptyset(&action.sa_mask);
+    sigaction(sig, &action, nullptr);
+  }
 }
 
 void RememberTerminalMode(int fd, const termios& mode) {

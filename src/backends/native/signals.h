@@ -1,10 +1,17 @@
-// Ending the program on SIGINT, SIGTERM and SIGHUP without leaving the
-// terminal in key mode. A handler may do almost nothing safely, so it only
-// records the signal; the key and line waits look at the record and end the
-// program through ProgramExit (exit code 128 + signal), which puts the
-// terminal back. Should the program not get there within a couple of seconds
-// (a long computation, a hang), an alarm puts the remembered terminal mode
-// back and ends the process at once; so does a second signal.
+// Ending the program on every end signal (platform/end_signals.h: SIGINT,
+// SIGTERM, SIGHUP, SIGUSR1, SIGALRM, ...) without leaving the terminal in key
+// mode. A handler may do almost nothing safely, so it only records the
+// signal; the key and line waits look at the record and end the program
+// through ProgramExit (exit code 128 + signal), which puts the terminal back.
+// Should the program not get there within a couple of seconds (a long
+// computation, a hang, a terminal that takes no output), an alarm takes the
+// last resort; so does a second signal. The last resort writes the screen
+// reset only as far as the terminal takes it without waiting, puts the
+// remembered terminal mode back and ends the process; should even that wait,
+// the process ends within a second all the same.
+//
+// A SIGPIPE or SIGXFSZ from the program's own write is no order to end: the
+// write fails (a transcript that cannot be written is "Runtime error 101").
 //
 // This is the only global state of the platform: a signal handler has no
 // other way to reach the program's records.
@@ -14,8 +21,7 @@
 
 #include <string_view>
 
-// Install the handlers (no SA_RESTART, so a blocking read returns) and ignore
-// SIGPIPE (a closed output is then a write error, not a silent death).
+// Install the handlers (no SA_RESTART, so a blocking read returns).
 void InstallSignalHandlers();
 // The mode to put back on fd in the last resort; ForgetTerminalMode when
 // the terminal has been put back normally.

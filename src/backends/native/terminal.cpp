@@ -3,8 +3,13 @@
 #define NCURSES_WIDECHAR 1
 #include <curses.h>  // Required for: the screen presenter
 
+#include <term.h>  // Required for: setupterm (is there a terminfo entry?)
+
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <langinfo.h>
@@ -86,7 +91,8 @@ void Recover(Terminal& t) {
   winsize size;
   if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_row > 0 && size.ws_col > 0) {
     set_term(ScreenOf(t));
-    resize_term(size.ws_row, size.ws_col);
+    resize_term(std::min<int>(size.ws_row, TerminalMaxRows),
+                std::min<int>(size.ws_col, TerminalMaxColumns));
   }
   t.redrawAll = true;
 }
@@ -106,7 +112,38 @@ ShortString<128> ScreenResetBytes() {
   return bytes;
 }
 
+// A size variable (LINES, COLUMNS) within limit: ncurses takes the
+// environment's over the terminal's own, so a terminal larger than the
+// limit (or a variable that says so) is told as the limit.
+void LimitSizeVariable(const char* name, int terminal, int limit) {
+  const char* given = std::getenv(name);
+  const long value = given != nullptr ? std::strtol(given, nullptr, 10) : 0;
+  if (value > limit || (value <= 0 && terminal > limit)) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%d", limit);
+    setenv(name, text, 1);
+  }
+}
+
 }  // namespace
+
+bool TerminfoMissing(char* why, int capacity) {
+  int found = 1;
+  if (setupterm(nullptr, STDOUT_FILENO, &found) == OK) {
+    del_curterm(cur_term);
+    return false;
+  }
+  const char* term = std::getenv("TERM");
+  if (term == nullptr) term = "";
+  const auto room = static_cast<std::size_t>(capacity);
+  if (found == 0)
+    std::snprintf(why, room, "a TERM=%s terminálhoz nincs terminfo leírás (Debianon az "
+                  "ncurses-term, a kitty-terminfo vagy a foot-terminfo csomag hozza)", term);
+  else
+    std::snprintf(why, room, "nem található a terminfo adatbázis (TERM=%s; Debianon az "
+                  "ncurses-base csomag hozza)", term);
+  return true;
+}
 
 void OpenTerminal(Terminal& t, Console& con) {
   InstallSignalHandlers();  // before ncurses, which then leaves these signals to us
@@ -122,6 +159,11 @@ void OpenTerminal(Terminal& t, Console& con) {
     RememberTerminalMode(t.keyFd, t.savedMode);
   }
   if (isatty(STDOUT_FILENO)) {
+    winsize size;
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0) {
+      LimitSizeVariable("LINES", size.ws_row, TerminalMaxRows);
+      LimitSizeVariable("COLUMNS", size.ws_col, TerminalMaxColumns);
+    }
     UseUtf8Locale();
     SCREEN* screen = newterm(nullptr, stdout, stdin);
     if (screen != nullptr && !HasCapability("cup")) {  // a terminal that cannot place the cursor

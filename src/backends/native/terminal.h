@@ -34,6 +34,11 @@ enum class TerminalOutput : std::uint8_t {
 
 // Bytes of a key sequence that may still be incomplete.
 inline constexpr int TerminalPendingCapacity = 64;
+// ncurses keeps copies of the whole screen: a size no terminal has (`stty
+// rows 9999 cols 9999`) would take it gigabytes and a minute. It is told at
+// most this much; the console needs 80 x 25.
+inline constexpr int TerminalMaxColumns = 1000;
+inline constexpr int TerminalMaxRows = 500;
 
 struct Terminal {
   TerminalOutput output = TerminalOutput::None;
@@ -55,6 +60,11 @@ struct Terminal {
   int pendingCount = 0;
   std::int64_t pendingSinceUs = 0;
 };
+
+// Why ncurses cannot drive the terminal TERM names on standard output (no
+// terminfo entry for it, or no terminfo at all): a Hungarian UTF-8 text,
+// naming TERM, into why (capacity bytes); false when it can. Shows nothing.
+bool TerminfoMissing(char* why, int capacity);
 
 // Find the terminal, choose the output and install the signal handlers; the
 // console's erase hook feeds the transcript.

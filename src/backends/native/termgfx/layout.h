@@ -2,15 +2,19 @@
 // goes on the terminal and how large it is drawn.
 //
 // Limits:
-// - The picture keeps the surface's aspect, scaled to fill the terminal but
-//   its last row, which shows the console's newest line. A cell's pixel size
-//   comes from TIOCGWINSZ when the terminal gives it; else a cell is taken to
-//   be twice as tall as wide (TermGfxAssumedCell).
+// - The picture keeps the surface's aspect, in the terminal but its last
+//   row, which shows the console's newest line. Symbols: scaled to fill it.
+//   Pixel modes (sixels, kitty): at the surface's own size (640 x 480) where
+//   the terminal has room for it, else at a whole multiple or fraction of it
+//   (2x, 3x, ... as the room allows; 1/2, 1/3, ... as it must), never at odd
+//   sizes between, so every pixel of the surface is drawn alike.
+// - A cell's pixel size comes from TIOCGWINSZ when the terminal gives it;
+//   else a cell is taken to be twice as tall as wide (TermGfxAssumedCell).
 // - At most TermGfxMaxColumns x TermGfxMaxRows cells and, for pixel modes,
 //   TermGfxMaxPixelWidth x TermGfxMaxPixelHeight pixels: a larger terminal
 //   shows the picture at that size, centred.
 // - Sixels: chafa ends an image on its last whole band of six pixel rows, so
-//   the picture is scaled to the whole bands its cells hold.
+//   the room for the picture is the whole bands its cells hold.
 // Dependencies: none beyond the graphics surface's size limits.
 #pragma once
 
@@ -49,7 +53,8 @@ struct TermGfxLayout {
 
 // Place a width x height picture on the terminal, aspect kept, the last row
 // left for the console line.
-TermGfxLayout PlaceTermGfxPicture(TermGfxPixels pixels, const TermGfxSize& terminal, int width, int height);
+TermGfxLayout PlaceTermGfxPicture(TermGfxPixels pixels, const TermGfxSize& terminal, int width,
+                                  int height);
 
 // The pixel rows chafa's sixels have in cells of this many: whole bands of six.
 inline int SixelHeight(int cellPixels) { return cellPixels - cellPixels % 6; }

@@ -2,6 +2,7 @@
 // aspect kept, as large as the terminal allows, the last row left free.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "backends/native/termgfx/render.h"
@@ -41,32 +42,76 @@ TEST(TermGfxLayout, PixelModesMeetTheSurfaceOneToOneWhereTheTerminalHoldsIt) {
   EXPECT_EQ(l.top, 0);
 }
 
-TEST(TermGfxLayout, PixelModesScaleWithTheAspectKeptAndCellsCoverThePicture) {
-  // 9 x 18 cells: the picture's pixels do not fall on cell edges.
-  TermGfxLayout l = PlaceTermGfxPicture(TermGfxPixels::Sixels, {120, 40, 9, 18}, 640, 480);
-  EXPECT_EQ(l.pixelHeight, 39 * 18);
-  EXPECT_NEAR(double(l.pixelWidth) / l.pixelHeight, 4.0 / 3.0, 0.005);
-  EXPECT_GE(l.columns * 9, l.pixelWidth);
-  EXPECT_LT((l.columns - 1) * 9, l.pixelWidth);
-  // A huge terminal: the picture stops where its cells fill the buffer, 38
-  // rows of 40 pixels.
-  l = PlaceTermGfxPicture(TermGfxPixels::Kitty, {400, 200, 20, 40}, 640, 480);
-  EXPECT_EQ(l.pixelHeight, 1520);
-  EXPECT_EQ(l.pixelWidth, 2027);
+// Pixel modes: the surface's own 640 x 480 where the terminal has room for
+// it, else a whole multiple or fraction of it, as large as the room allows;
+// never the odd sizes between (656, 830, 936 ...).
+struct WholeScaleCase {
+  TermGfxPixels mode;
+  TermGfxSize terminal;
+  int pixelWidth, pixelHeight;
+  const char* why;
+};
+
+const WholeScaleCase WholeScaleCases[] = {
+    {TermGfxPixels::Sixels, {100, 31, 8, 16}, 640, 480, "30 rows of 16 hold 480 exactly"},
+    {TermGfxPixels::Kitty, {82, 42, 8, 16}, 640, 480, "656 across: room, not a size"},
+    {TermGfxPixels::Kitty, {83, 60, 10, 20}, 640, 480, "830 across: room, not a size"},
+    {TermGfxPixels::Sixels, {120, 40, 9, 18}, 640, 480, "1080 x 702: not yet twice"},
+    {TermGfxPixels::Kitty, {80, 25, 10, 20}, 640, 480, "24 rows of 20"},
+    {TermGfxPixels::Sixels, {80, 25, 10, 20}, 640, 480, "480 is whole bands of six"},
+    {TermGfxPixels::Sixels, {80, 25, 10, 19}, 320, 240, "456 rows: no room, half"},
+    {TermGfxPixels::Sixels, {60, 20, 8, 16}, 320, 240, "19 rows of 16 hold 300"},
+    {TermGfxPixels::Kitty, {79, 40, 8, 16}, 320, 240, "632 across: half"},
+    {TermGfxPixels::Kitty, {30, 10, 8, 16}, 160, 120, "240 x 144: a quarter"},
+    {TermGfxPixels::Kitty, {34, 12, 8, 16}, 213, 160, "272 x 176: a third"},
+    {TermGfxPixels::Kitty, {200, 60, 10, 20}, 1280, 960, "2000 x 1180: twice"},
+    {TermGfxPixels::Sixels, {200, 60, 10, 20}, 1280, 960, "twice in sixels too"},
+    {TermGfxPixels::Kitty, {400, 200, 20, 40}, 1920, 1440, "the pixel buffer stops it at 3x"},
+    {TermGfxPixels::Kitty, {200, 70, 0, 0}, 1280, 960, "unknown cells: 8 x 16, 1600 x 1104"},
+};
+
+TEST(TermGfxLayout, PixelModesDrawTheSurfaceAtAWholeFactor) {
+  for (const WholeScaleCase& c : WholeScaleCases) {
+    SCOPED_TRACE(c.why);
+    const TermGfxLayout l = PlaceTermGfxPicture(c.mode, c.terminal, 640, 480);
+    EXPECT_EQ(l.pixelWidth, c.pixelWidth);
+    EXPECT_EQ(l.pixelHeight, c.pixelHeight);
+    // The cells cover the picture, no more.
+    EXPECT_GE(l.columns * l.cellWidth, l.pixelWidth);
+    EXPECT_LT((l.columns - 1) * l.cellWidth, l.pixelWidth);
+    EXPECT_LE(l.top + l.rows, c.terminal.rows - 1);
+  }
+}
+
+TEST(TermGfxLayout, PixelModesAreAlwaysTheLargestWholeFactorThatFits) {
   for (TermGfxPixels mode : {TermGfxPixels::Kitty, TermGfxPixels::Sixels}) {
-    for (int cell = 7; cell <= 41; ++cell) {
-      l = PlaceTermGfxPicture(mode, {400, 200, cell / 2 + 1, cell}, 640, 480);
-      EXPECT_LE(l.columns * l.cellWidth, TermGfxMaxPixelWidth) << cell;
-      EXPECT_LE(l.rows * l.cellHeight, TermGfxMaxPixelHeight) << cell;
+    for (int columns = 10; columns <= 400; columns += 13) {
+      for (int rows = 5; rows <= 200; rows += 7) {
+        for (int cell : {6, 8, 9, 10, 16}) {
+          const TermGfxSize t{columns, rows, cell, cell * 2};
+          const TermGfxLayout l = PlaceTermGfxPicture(mode, t, 640, 480);
+          SCOPED_TRACE(::testing::Message() << columns << " x " << rows << " cell " << cell);
+          // A whole factor: n times, or 1/n of, the surface, the same n both ways.
+          const bool times = l.pixelWidth % 640 == 0 && l.pixelHeight == l.pixelWidth / 640 * 480;
+          const int part = l.pixelWidth < 640 ? 640 / l.pixelWidth : 0;
+          const bool fraction =
+              part > 1 && l.pixelWidth == 640 / part && l.pixelHeight == 480 / part;
+          ASSERT_TRUE(times || fraction) << l.pixelWidth << " x " << l.pixelHeight;
+          // The room it had: the next factor up would not have fitted.
+          const int roomWidth = std::min(columns * cell, TermGfxMaxPixelWidth / cell * cell);
+          int roomHeight = (rows - 1) * cell * 2;
+          if (mode == TermGfxPixels::Sixels) roomHeight = SixelHeight(roomHeight);
+          ASSERT_LE(l.pixelWidth, roomWidth);
+          ASSERT_LE(l.pixelHeight, roomHeight);
+          const int nextWidth = times ? l.pixelWidth + 640 : 640 / (part - 1);
+          const int nextHeight = times ? l.pixelHeight + 480 : 480 / (part - 1);
+          const int tallest = TermGfxMaxPixelHeight / (cell * 2) * cell * 2;
+          ASSERT_TRUE(nextWidth > roomWidth || nextHeight > roomHeight || nextHeight > tallest)
+              << "room for " << nextWidth << " x " << nextHeight;
+        }
+      }
     }
   }
-  // Sixels: chafa's image ends on a whole band of six pixel rows, so the
-  // picture is scaled to the whole bands its cells hold: 19 rows of 16
-  // pixels hold 300 (not 304), 400 across.
-  l = PlaceTermGfxPicture(TermGfxPixels::Sixels, {60, 20, 8, 16}, 640, 480);
-  EXPECT_EQ(l.pixelHeight, 300);
-  EXPECT_EQ(l.pixelWidth, 400);
-  EXPECT_EQ(l.rows, 19);
 }
 
 TEST(TermGfxLayout, EveryTerminalKeepsThePictureInsideAndTheLastRowFree) {

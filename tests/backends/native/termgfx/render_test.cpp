@@ -224,29 +224,30 @@ TEST(TermGfxRender, SixelsAreOneImageAtThePicturesCornerSentOnlyWhenTheSurfaceCh
 }
 
 TEST(TermGfxRender, SixelsAfterTheFirstSendOnlyTheChangedRowsInWholeBandsOfSix) {
-  // 19 rows of 16 pixels hold a picture of 300 pixel rows; the line below.
+  // 30 rows of 16 pixels hold the picture's 480 pixel rows; the line below.
   RenderRig rig({TermGfxPixels::Sixels, TermGfxColours::Direct});
   auto frame = BandFrame();
   frame->line[0] = ConsoleCell{'x', NormalAttribute};
-  const std::string whole = rig.Render(*frame, {60, 20, 8, 16});
-  EXPECT_NE(whole.find("\"1;1;400;300"), std::string::npos);
+  const std::string whole = rig.Render(*frame, {100, 31, 8, 16});
+  EXPECT_NE(whole.find("\"1;1;640;480"), std::string::npos);
   // The bottom row of the screen changes: the last cell row, grown upwards
-  // to three rows (48 pixels), at its place; nothing else, no line.
+  // to three rows (48 pixels, whole bands of six), at its place; nothing
+  // else, no line.
   FillFrame(*frame, 0, 479, 639, 479, White);
-  ReadScreen screen = MakeReadScreen(60, 20);
-  const std::string bottom = rig.Render(*frame, {60, 20, 8, 16});
+  ReadScreen screen = MakeReadScreen(100, 31);
+  const std::string bottom = rig.Render(*frame, {100, 31, 8, 16});
   Feed(screen, bottom);
   EXPECT_EQ(screen.images, 1);
-  EXPECT_EQ(screen.rowsMovedTo, std::vector<int>{16});
-  EXPECT_NE(bottom.find("\"1;1;400;48"), std::string::npos);
+  EXPECT_EQ(screen.rowsMovedTo, std::vector<int>{27});
+  EXPECT_NE(bottom.find("\"1;1;640;48"), std::string::npos);
   EXPECT_LT(bottom.size() * 3, whole.size());
   // Two places far apart: two images.
   FillFrame(*frame, 0, 0, 9, 0, Yellow);
   FillFrame(*frame, 0, 300, 9, 300, Yellow);
   ForgetTouches(screen);
-  Feed(screen, rig.Render(*frame, {60, 20, 8, 16}));
+  Feed(screen, rig.Render(*frame, {100, 31, 8, 16}));
   EXPECT_EQ(screen.images, 2);
-  EXPECT_EQ(screen.rowsMovedTo, (std::vector<int>{0, 11}));  // screen row 300 is picture row 187
+  EXPECT_EQ(screen.rowsMovedTo, (std::vector<int>{0, 18}));  // pixel row 300 is in cell row 18
 }
 
 TEST(TermGfxRender, KittyImagesReplaceTheLastOne) {
