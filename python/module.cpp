@@ -193,7 +193,7 @@ py::array_t<std::uint8_t> ScreenArray(ReactorObject& o) {
 void SavePng(ReactorObject& o, const py::args& args, const py::kwargs& kwargs) {
   const py::object path = BindArguments({"save_png()", {"path"}, 1, {}}, args, kwargs)[0];
   const std::string name = FileNameBytes("path", path);
-  CheckFileTarget(name);
+  CheckFileTargets({name});  // before any work
   const GraphSurface& g = RefreshedSurface(o);
   WriteWholeFile(name, [&](std::FILE* stream) { return WritePngStream(g, stream); });
 }
