@@ -34,7 +34,8 @@ std::vector<py::object> BindArguments(const Signature& signature, const py::args
     while (i < names.size() && keyword != names[i]) ++i;
     if (i == names.size())
       throw py::type_error(function + " got an unexpected keyword argument '" + keyword + "'");
-    if (values[i]) throw py::type_error(function + " got multiple values for argument '" + keyword + "'");
+    if (values[i])
+      throw py::type_error(function + " got multiple values for argument '" + keyword + "'");
     values[i] = py::reinterpret_borrow<py::object>(value);
   }
   std::vector<const char*> missing;

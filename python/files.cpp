@@ -20,7 +20,8 @@ void CheckFileTargets(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) names.push_back(path.c_str());
   char reason[OutputErrorCapacity];
   int other = -1;
-  const int refused = CheckOutputTargets(names.data(), static_cast<int>(names.size()), reason, other);
+  const int count = static_cast<int>(names.size());
+  const int refused = CheckOutputTargets(names.data(), count, reason, other);
   if (refused < 0) return;
   if (other >= 0) {
     const py::str message = py::str("\"{}\" and \"{}\" name the same file")

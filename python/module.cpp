@@ -367,7 +367,8 @@ exactly the same moves; Jupyter shows a reactor as its screen.)");
            "written beside the target and renamed in, an old file's permissions kept.")
       .def("_repr_png_", &PngBytes,
            "_repr_png_() -> bytes\n\nThe PNG file save_png writes, for Jupyter.")
-      .def("__copy__", [](const ReactorObject& o) { return std::make_unique<ReactorObject>(Idle(o)); },
+      .def("__copy__",
+           [](const ReactorObject& o) { return std::make_unique<ReactorObject>(Idle(o)); },
            "__copy__() -> Reactor\n\nA reactor in the same state.")
       .def("__deepcopy__",
            [](const ReactorObject& o, const py::object&) {
