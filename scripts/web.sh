@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Builds the page (installing emscripten if it is missing) in build/web and
-# puts only the page's files into build-web/, the folder to copy to a web
-# host; then serves it at http://127.0.0.1:8000/ with Python's http.server
-# until Ctrl+C. build-web/index.html is the page; with --build-only it only
-# builds.
+# Builds the pages (installing emscripten if it is missing) in build/web and
+# puts only their files into build-web/, the folder to copy to a web host;
+# then serves it at http://127.0.0.1:8000/ with Python's http.server until
+# Ctrl+C. build-web/index.html is the lesson page, build-web/classic.html the
+# classic program; with --build-only it only builds.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/deps.sh" --web

@@ -284,9 +284,9 @@ void ReportWriteFailure(const char* path, const char* why, int& code) {
 
 // One CSV line: T, then the measures.
 void PrintSample(std::int32_t T, const Reactor& reactor) {
-  const Measures m = MeasureReactor(reactor);
-  std::printf("%" PRId32 ",%" PRId32 ",%" PRId32 ",%" PRId32 ",%.6f\n", T, m.bottom, m.wallContacts,
-              m.interface, m.meanRow);
+  char row[SampleRowCapacity];
+  FormatSampleRow(row, T, MeasureReactor(reactor));
+  std::puts(row);
 }
 
 }  // namespace
@@ -321,7 +321,7 @@ int main(int argc, char** argv) {
     gifWritten = OpenGif(gif, gifFile.stream, picture.surface.width, picture.surface.height,
                          GifFrameDelay) &&
                  AddGifFrame(gif, picture.surface);
-  std::printf("T,bottom,wall_contacts,interface,mean_row\n");
+  std::puts(SampleCsvHeader);
   PrintSample(0, reactor);
 
   ProgressLine progress;

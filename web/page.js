@@ -1,7 +1,8 @@
-// The page around Lemvaris: the console rows and the picture that the web
-// back end (src/backends/web/) sends, the keys it takes, the layout, and a
-// new run after the end. Sends nothing anywhere; the one file it fetches is
-// the program's own lemvaris.wasm, once, so a new run works offline.
+// The classic page around Lemvaris: the console rows and the picture that
+// the web back end (src/backends/web/) sends, the keys and pasted text it
+// takes, the layout, and a new run after the end. Sends nothing anywhere; the
+// one file it fetches is the program's own lemvaris.wasm, once, so a new run
+// works offline.
 'use strict';
 (function () {
   const Columns = 80, Rows = 25;
@@ -18,6 +19,7 @@
   const rows = [];
   let keys = [];
   let program = null;  // the compiled module: a new run needs no download
+  let running = false;  // a program runs in the page
 
   // 25 rows of 80 blanks, a line break between rows: the pre's text is the
   // console's text, for copying and for screen readers.
@@ -67,27 +69,36 @@
     context.fillRect(0, 0, canvas.width, canvas.height);
   }
 
-  function programEnded() {
+  // The program's end, with its exit code (0 after the closing text).
+  function programEnded(code) {
+    running = false;
+    if (typeof code === 'number') {
+      status.textContent = `A program véget ért (kilépési kód: ${code}).`;
+    }
     again.hidden = false;
     layout();
   }
 
-  // The picture by the largest whole factor of device pixels that lets both
-  // screens be seen at once; side by side or stacked, whichever is larger.
+  // The picture as large as the room lets both screens be seen at once, side
+  // by side or stacked, whichever is larger; its buffer stays 640 x 480 and
+  // the style scales it without smoothing.
   function layout() {
-    const ratio = window.devicePixelRatio || 1;
     const gap = 12, margin = 16;
     const footer = document.querySelector('footer').offsetHeight;
-    const width = window.innerWidth - margin, height = window.innerHeight - margin - footer - gap;
+    const width = document.documentElement.clientWidth - margin;
+    const height = window.innerHeight - margin - footer - gap;
     const textWidth = consoleElement.offsetWidth, textHeight = consoleElement.offsetHeight;
-    const factor = (w, h) =>
-      Math.floor(Math.min(w * ratio / canvas.width, h * ratio / canvas.height));
+    const factor = (w, h) => Math.max(0, Math.min(w / canvas.width, h / canvas.height));
     const side = factor(width - textWidth - gap, height);
-    const stacked = factor(width, height - textHeight - gap);
+    let stacked = factor(width, height - textHeight - gap);
+    // Where neither leaves a readable picture (a phone), it goes below the
+    // console as wide as the page, and the page scrolls down to it.
+    const readable = 0.5;
+    if (Math.max(side, stacked) < readable) stacked = Math.min(1, width / canvas.width);
     document.body.classList.toggle('wide', side >= stacked);
-    const scale = Math.max(1, Math.max(side, stacked));
-    canvas.style.width = canvas.width * scale / ratio + 'px';
-    canvas.style.height = canvas.height * scale / ratio + 'px';
+    const scale = Math.max(side, stacked);
+    canvas.style.width = Math.floor(canvas.width * scale) + 'px';
+    canvas.style.height = Math.floor(canvas.height * scale) + 'px';
   }
 
   document.addEventListener('keydown', event => {
@@ -98,7 +109,18 @@
     if (keys.length < KeyQueueLimit) keys.push(event.key);
   });
 
+  // Pasted text is typed: its characters as keys, a line end as Enter.
+  document.addEventListener('paste', event => {
+    if (event.target === again) return;
+    event.preventDefault();
+    const pasted = (event.clipboardData || window.clipboardData).getData('text');
+    for (const c of pasted.replace(/\r\n?/g, '\n')) {
+      if (keys.length < KeyQueueLimit) keys.push(c === '\n' ? 'Enter' : c === '\t' ? ' ' : c);
+    }
+  });
+
   function failed(reason) {
+    running = false;
     status.textContent = 'A program nem indult el: ' + reason;
     again.hidden = false;
   }
@@ -114,7 +136,11 @@
       .then(module => (program = module));
   }
 
+  // One program at a time: a click on the hidden button, or a script's,
+  // while one runs starts nothing.
   function start() {
+    if (running) return;
+    running = true;
     keys = [];
     again.hidden = true;
     status.textContent = '';

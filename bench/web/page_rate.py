@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-"""Moves per second of the real program in the page, in headless Chromium,
-against the native move on the same machine: for each workload the page is
+"""Moves per second of the real program in the classic page (classic.html),
+in headless Chromium, against the native move on the same machine: for each
+workload the page is
 answered, put in the quiet mode at T = 0, and after SECONDS taken back to
 step by step; T comes from the console line that reports the change. The
 native batch runner then makes the same T moves of the same run. The page's
@@ -12,7 +13,7 @@ runs, of all the renderer's threads, and of the batch runner.
 Prints one line per workload:
   W<n> <T> <page moves/s, main thread> <page, all threads> <native moves/s>
   (N,M,K,Ah,Kh,G,rSz)
-Usage: page_rate.py BUILD_WEB_DIR LEMVARIS_BATCH [SECONDS, default 4]
+Usage: page_rate.py SITE_DIR LEMVARIS_BATCH [SECONDS, default 4]
 (run with /usr/bin/python3: Debian's selenium).
 """
 import os
@@ -134,7 +135,7 @@ def main():
     profile = tempfile.TemporaryDirectory()
     browser = start_browser(profile.name)
     try:
-        url = "http://127.0.0.1:%d/" % server.server_address[1]
+        url = "http://127.0.0.1:%d/classic.html" % server.server_address[1]
         for i, answers in enumerate(WORKLOADS):
             T, main, total = page_moves(browser, url, answers, seconds)
             print("W%d %d %.0f %.0f %.0f (%s)" % (i + 1, T, T / main, T / total,

@@ -1,16 +1,17 @@
 #include "display/reactor_view.h"
 
-namespace {
+#include "platform/palette.h"
 
-// Palette index of each cell state; -1: not drawn.
-int CellColour(std::int32_t state) {
+int ReactorCellColour(std::int32_t state) {
   switch (state) {
-    case Wall: return 1;       // blue
-    case Empty: return 0;      // black
-    case Particle: return 14;  // yellow
+    case Wall: return Blue;
+    case Empty: return Black;
+    case Particle: return Yellow;
     default: return -1;
   }
 }
+
+namespace {
 
 void DrawCellThroughHook(void* context, std::int16_t N, std::int16_t M, std::uint16_t row,
                          std::uint16_t column, CellState state) {
@@ -43,7 +44,7 @@ void DrawReactorCell(const ReactorView& v, GraphSurface& g, RunMode mode, std::i
   const int gx2 = (x1 + x2 + M + 2) / 2;
   const int gy1 = 4 * th + (y2 - y1 - th) / 2 - N / 2;
   SetViewPort(g, gx1, gy1, gx2, y2, true);
-  const int colour = CellColour(state);
+  const int colour = ReactorCellColour(state);
   if (colour >= 0) PutPixel(g, column, row, colour);
   SetViewPort(g, 0, 0, GetMaxX(g), GetMaxY(g), true);
 }

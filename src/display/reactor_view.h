@@ -21,6 +21,10 @@ void InitReactorView(ReactorView& v, std::uint16_t x1, std::uint16_t y1, std::ui
 
 void DrawReactorFrame(const ReactorView& v, GraphSurface& g);
 
+// Palette index of a cell state (wall blue, empty black, particle yellow);
+// -1 for an unknown state. The lesson page colours its cells by it too.
+int ReactorCellColour(std::int32_t state);
+
 // One cell as one pixel; nothing in the quiet mode or for an unknown state.
 void DrawReactorCell(const ReactorView& v, GraphSurface& g, RunMode mode, std::int16_t N,
                      std::int16_t M, std::uint16_t row, std::uint16_t column, std::int32_t state);

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-"""Lemvaris in headless Chromium through Selenium (Debian's chromium,
-chromium-driver and python3-selenium; run with /usr/bin/python3).
+"""The classic page (classic.html): Lemvaris in headless Chromium through
+Selenium (Debian's chromium, chromium-driver and python3-selenium; run with
+/usr/bin/python3).
 
 Serves the built page folder on a free local port and drives the real
 program as a person would: the help pages turn with keys, the seven answers
@@ -9,13 +10,15 @@ with the summary. The canvas is checked against the batch runner's picture
 of the same parameters (lemvaris-batch --png), pixel for pixel, apart from
 the panel's mode text, whose place the display's layout gives
 (mode_text_box). Also: the console is 25 lines of 80 characters in its
-colours, the picture is scaled by whole factors beside or above the console,
-the page draws at least 30 new frames a second while the run goes on, a
-malformed answer ends in "Runtime error 106" and the page offers a new run,
-which works with the server gone; nothing is fetched from elsewhere, and
-the files total under 2 MB.
+colours, the picture fills the room beside or above the console without
+sideways scrolling, pasted answers are typed, a second start while a run
+goes on starts nothing, the page draws at least 30 new frames a second
+while the run goes on, a malformed answer is asked again and "0,5" is read,
+the run ends with exit code 0 and the page offers a new run, which works
+with the server gone; nothing is fetched from elsewhere, and the folder of
+pages totals under 2 MB.
 
-Usage: page_test.py BUILD_WEB_DIR --batch LEMVARIS_BATCH --mode-text-box PROGRAM [TEST...]
+Usage: page_test.py SITE_DIR --batch LEMVARIS_BATCH --mode-text-box PROGRAM [TEST...]
 """
 import base64
 import functools
@@ -34,7 +37,7 @@ from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 
-PAGE_FILES = ["index.html", "style.css", "page.js", "lemvaris.js", "lemvaris.wasm"]
+PAGE_FILES = ["classic.html", "style.css", "page.js", "lemvaris.js", "lemvaris.wasm"]
 DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "data")
 PAGE_LINES = 19  # help and summary lines per console page
 # W1 of the benchmarks: N, M, K, Ah, Kh, G, rSz as typed.
@@ -188,8 +191,10 @@ class Page(unittest.TestCase):
     # --- The steps of a run ---
 
     def load(self, width=1600, height=1000):
-        self.browser.set_window_size(width, height)
-        self.browser.get(self.url)
+        """The page in a viewport of exactly width x height."""
+        self.browser.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+            "width": width, "height": height, "deviceScaleFactor": 1, "mobile": False})
+        self.browser.get(self.url + "classic.html")
         self.wait_for_help_page(0)
 
     def wait_for_help_page(self, index):
@@ -298,14 +303,24 @@ class Page(unittest.TestCase):
         self.assertEqual(again.text, "Új futás")
         self.assertEqual(self.canvas()[2], bytes(640 * 480 * 3), "the surface was closed")
 
-    def test_a_malformed_answer_is_error_106_and_a_new_run_works_offline(self):
+    def test_a_typo_is_asked_again_and_a_new_run_works_offline(self):
         self.load()
         self.turn_help_pages()
-        self.press("abc", Keys.ENTER)
-        self.wait_for_line(r"Runtime error 106")
+        # "abc" asks the adhesion question again; "0,5" answers it.
+        self.answer(W1[:3] + ["abc"])
+        self.answer(["0,5"] + W1[4:], first=3)
+        lines = self.console_lines()
+        self.assertEqual([l.rstrip(" ▓")[-4:] for l in lines[5:7]], ["]abc", "]0,5"])
+        self.assertFalse([l for l in lines if "Runtime error" in l])
+        self.assert_canvas_is_native(W1, 0)  # Ah = 0.5
+        self.press("v")
+        self.wait_for_line(r"^▓ Összefoglaló")
+        self.press(" ")
         again = self.browser.find_element(By.ID, "again")
         self.assertTrue(wait_until(again.is_displayed))
         self.assertEqual(again.text, "Új futás")
+        self.assertEqual(self.browser.find_element(By.ID, "status").text,
+                         "A program véget ért (kilépési kód: 0).")
         requested = set(QuietHandler.requested)
         origin = self.url.rstrip("/")
         self.server.shutdown()  # from here on the page has no server
@@ -316,23 +331,35 @@ class Page(unittest.TestCase):
             self.assertEqual(self.browser.execute_script("return document.activeElement.id"),
                              "console")
             self.wait_for_help_page(0)
-            self.assertFalse([l for l in self.console_lines() if "Runtime error" in l])
+            self.assertEqual(self.browser.find_element(By.ID, "status").text, "")
             self.turn_help_pages()
             self.answer(W1)
             self.assert_canvas_is_native(W1, 0)
         finally:
             type(self).server = start_server(BUILD)
             type(self).url = "http://127.0.0.1:%d/" % self.server.server_address[1]
-        self.assertTrue(requested <= {"/"} | {"/" + f for f in PAGE_FILES}, requested)
+        self.assertTrue(requested <= {"/" + f for f in PAGE_FILES}, requested)
         origins = self.browser.execute_script(
             "return performance.getEntriesByType('resource').map(e => new URL(e.name).origin)")
         self.assertEqual(set(origins) - {origin}, set())
 
+    def paste(self, text):
+        self.browser.execute_script(
+            "const data = new DataTransfer(); data.setData('text/plain', arguments[0]);"
+            "document.activeElement.dispatchEvent(new ClipboardEvent('paste',"
+            " {clipboardData: data, bubbles: true}))", text)
+
     def test_the_run_shows_30_new_frames_a_second_in_normal_and_quiet_mode(self):
         self.load()
         self.turn_help_pages()
-        self.answer(W1)
+        self.paste("\r\n".join(W1) + "\r\n")  # pasted answers are typed
         self.assert_canvas_is_native(W1, 0)
+        self.wait_for_line(r"sugár\? \[1\.\.10\]3\s*▓?$")
+        # A second start, even from a script, starts nothing.
+        self.browser.execute_script("document.getElementById('again').click()")
+        time.sleep(0.5)
+        self.assertFalse([l for l in self.console_lines() if "Lapozhatunk?" in l])
+        self.wait_for_line(r"sugár\? \[1\.\.10\]3")
         # Frames the browser painted, and those among them with a new picture.
         self.browser.execute_script("""
             const count = window.frameCount = {frames: 0, fresh: 0, drawn: 0, gap: 0, last: 0};
@@ -391,31 +418,41 @@ class Page(unittest.TestCase):
         for word in ["lépésenként", "normál", "csendes", "vége"]:
             self.assertIn(word, keys)
 
-    def test_canvas_is_scaled_by_a_whole_factor_beside_or_above_the_console(self):
-        # Side by side where that gives the larger picture, else stacked.
-        for width, height, wide in [(1600, 1000, True), (700, 1400, False), (1400, 1200, False),
-                                    (1500, 900, True)]:
+    def test_canvas_fills_the_room_beside_or_above_the_console(self):
+        # Side by side where that gives the larger picture, else stacked; the
+        # page never scrolls sideways and both screens are in view.
+        for width, height, wide in [(1366, 657, True), (1920, 1080, True), (700, 1400, False),
+                                    (390, 844, False)]:
             self.load(width, height)
             canvas, console = self.box_of("screen"), self.box_of("console")
-            factor = canvas["width"] / 640
-            self.assertEqual(factor, int(factor), (width, height, canvas))
-            self.assertGreaterEqual(factor, 1)
-            self.assertEqual(canvas["height"], 480 * factor)
+            size = (width, height)
+            self.assertEqual(self.browser.execute_script(
+                "const c = document.getElementById('screen'); return [c.width, c.height]"),
+                [640, 480])
+            self.assertAlmostEqual(canvas["width"] / canvas["height"], 4 / 3, delta=0.01)
             if wide:
-                self.assertGreaterEqual(canvas["left"], console["right"], (width, height))
+                self.assertGreaterEqual(canvas["left"], console["right"], size)
             else:
-                self.assertGreaterEqual(canvas["top"], console["bottom"], (width, height))
-            view = self.browser.execute_script("return [window.innerWidth, window.innerHeight]")
-            for b in (canvas, console):  # both in view at once
-                self.assertLessEqual(b["right"], view[0], (width, height, b))
-                self.assertLessEqual(b["bottom"], view[1], (width, height, b))
+                self.assertGreaterEqual(canvas["top"], console["bottom"], size)
+            if width == 1920:
+                self.assertGreaterEqual(canvas["height"], 720)
+            view = self.browser.execute_script(
+                "const e = document.documentElement; return [e.scrollWidth, e.clientWidth]")
+            self.assertLessEqual(view[0], view[1], size)
+            for b in (canvas, console):
+                self.assertLessEqual(b["right"], view[1], (size, b))
+                if width > 390:  # a phone scrolls down to the picture
+                    self.assertLessEqual(b["bottom"], height, (size, b))
         self.assertIn(self.browser.execute_script(
             "return getComputedStyle(document.getElementById('screen')).imageRendering"),
             ["pixelated", "crisp-edges"])  # no smoothing
+        self.assertEqual(self.browser.find_element(By.ID, "lesson-link").get_attribute("href"),
+                         self.url + "index.html")
 
-    def test_the_page_files_total_under_2_mb(self):
-        total = sum(os.path.getsize(os.path.join(BUILD, f)) for f in PAGE_FILES)
-        print("\nthe page's files: %d bytes" % total, file=sys.stderr)
+    def test_the_pages_folder_totals_under_2_mb(self):
+        self.assertTrue(set(PAGE_FILES) <= set(os.listdir(BUILD)))
+        total = sum(os.path.getsize(os.path.join(BUILD, f)) for f in os.listdir(BUILD))
+        print("\nthe pages' folder: %d bytes" % total, file=sys.stderr)
         self.assertLess(total, 2 * 1024 * 1024)
 
 

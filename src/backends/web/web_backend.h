@@ -1,5 +1,5 @@
 // BACK END web: shows the console model and the graphics surface in the
-// page around the program (web/index.html) and feeds the page's keys into the
+// page around the program (web/classic.html) and feeds the page's keys into the
 // key queue. Free procedures over one WebPage record; UseWebBackend makes
 // them the platform's back end (src/main_web.cpp).
 //
@@ -10,8 +10,8 @@
 //   (code page 852 shown as Unicode, the shade block as U+2593), one span
 //   per run of cells with the same attribute; only changed rows are sent.
 //   The cursor is shown as a marked cell. Blinking is not shown.
-// - The surface goes to <canvas id="screen"> whole; the page scales it by
-//   whole factors without smoothing.
+// - The surface goes to <canvas id="screen"> whole; the page scales it to
+//   the room it has, without smoothing.
 // - Keys: the key's text gives the character (case and layout right); a key
 //   the code page lacks is dropped. Cursor and function keys give 0 then the
 //   PC scan code; Enter 13, Backspace 8, Esc 27. Keys with Ctrl or the
