@@ -23,6 +23,9 @@ import traceback
 _PACKAGE_PARENT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 _START = (f"import sys; sys.path.insert(0, {_PACKAGE_PARENT!r}); "
           "from lemvaris._workers import serve; serve()")
+# Not the current folder first on the path: a file there named like a module
+# the worker needs must not stand in for it (-P, Python 3.11 on).
+_SAFE_PATH = ["-P"] if sys.version_info >= (3, 11) else []
 
 
 def serve():
@@ -74,7 +77,7 @@ class Pool:
         try:
             for _ in range(count):
                 self.processes.append(subprocess.Popen(
-                    [sys.executable or "python3", "-c", _START], stdin=subprocess.PIPE,
+                    [sys.executable, *_SAFE_PATH, "-c", _START], stdin=subprocess.PIPE,
                     stdout=subprocess.PIPE))
         except BaseException:
             self.kill()
