@@ -168,7 +168,10 @@ def _checked(options):
             raise ValueError("--out -: standard output is closed")
     else:
         from ._core import check_output
-        check_output(options.out)
+        try:
+            check_output(options.out)
+        except OSError as error:
+            raise OSError(f"--out: {error}") from None
     return parameters, seeds
 
 

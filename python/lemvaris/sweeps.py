@@ -96,9 +96,9 @@ def _listed(value):
 
 
 def _plan(parameters, limit, per_set=1):
-    """The parameter sets of a sweep and how many there are, the count
-    checked against `limit` runs (per_set runs a set) before any is built:
-    (count, generator of (values, where) pairs)."""
+    """The parameter sets of a sweep as (values, where) pairs, made as they
+    are used; their number is checked against `limit` runs (per_set runs a
+    set) before any is made."""
     if isinstance(parameters, dict):
         _check_names(parameters, "parameters")
         choices = [_listed(parameters[name]) for name in PARAMETERS]
@@ -113,7 +113,7 @@ def _plan(parameters, limit, per_set=1):
     if count * per_set > limit:
         raise ValueError(f"the sweep has {count * per_set} runs, more than max_runs={limit}; "
                          f"pass max_runs={count * per_set} to run it")
-    return count, labelled
+    return labelled
 
 
 def runs_of(parameters, limit=MAX_RUNS, per_set=1):
@@ -121,7 +121,7 @@ def runs_of(parameters, limit=MAX_RUNS, per_set=1):
     every combination of a dict of lists (a single value stands for a list
     of one; the last parameter varies fastest), or one set per dict of a
     list. ValueError when per_set times their number is over `limit`."""
-    return [_one_run(values, where) for values, where in _plan(parameters, limit, per_set)[1]]
+    return [_one_run(values, where) for values, where in _plan(parameters, limit, per_set)]
 
 
 def seeds_of(seeds):
