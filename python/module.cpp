@@ -1,25 +1,29 @@
 // The compiled part of the Python module lemvaris: the Reactor, a thin layer
 // over the simulation core (sim/) and the quiet mode's screen (display/
 // picture.h). Every Reactor owns its own records, so any number can live in
-// one process; step() lets other Python threads run while it moves.
+// one process; step() lets other Python threads run while it moves. A
+// Reactor is a value: copies and pickles go on with the very same moves.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <type_traits>
 
+#include "arguments.h"
 #include "display/picture.h"
-#include "output/output_file.h"
+#include "files.h"
 #include "output/png_writer.h"
+#include "platform/palette.h"
 #include "sim/measures.h"
 #include "sim/particle_move.h"
 #include "sim/reactor.h"
-
-namespace py = pybind11;
 
 namespace {
 
@@ -28,9 +32,10 @@ constexpr long long MovesPerSignalCheck = 4096;
 // T is the program's signed 32-bit step counter.
 constexpr long long StepLimit = INT32_MAX;
 // Seeds are the generator's 32-bit words.
-constexpr unsigned long long SeedLimit = UINT32_MAX;
+constexpr long long SeedLimit = UINT32_MAX;
 
-// What one Python Reactor owns.
+// What one Python Reactor owns: plain records only, so that a copy of its
+// bytes is a reactor in the same state.
 struct ReactorObject {
   Reactor reactor;
   Picture picture;
@@ -38,8 +43,10 @@ struct ReactorObject {
   bool frozen = false;
   bool busy = false;  // step() is running without the GIL
 };
+static_assert(std::is_trivially_copyable_v<ReactorObject>);
 
-[[noreturn]] void RefuseValue(const std::string& message) { throw py::value_error(message); }
+const Signature ReactorSignature{"Reactor()", {"N", "M", "K", "Ah", "Kh", "G", "rSz"}, 7, {"seed"}};
+const Signature ParametersSignature{"check_parameters()", ReactorSignature.positional, 7, {}};
 
 // The shortest text that reads back as the same double, as Python's repr.
 std::string Number(double value) {
@@ -48,62 +55,38 @@ std::string Number(double value) {
   return std::string(text, end);
 }
 
-void CheckInteger(const char* name, long long value, long long low, long long high) {
-  if (value < low || value > high)
-    RefuseValue(std::string(name) + " must be an integer from " + std::to_string(low) + " to " +
-                std::to_string(high) + ", not " + std::to_string(value));
+double Strength(const char* name, const py::handle& value) {
+  const double strength = NumberArgument(name, value);
+  if (!(strength >= -StrengthLimit && strength <= StrengthLimit))
+    RefuseValue(std::string(name) + " must be a number from -1 to 1, not " + Shown(value));
+  return strength;
 }
 
-void CheckStrength(const char* name, double value) {
-  if (!(value >= -StrengthLimit && value <= StrengthLimit))
-    RefuseValue(std::string(name) + " must be a number from -1 to 1, not " + Number(value));
-}
-
-// The dialog's ranges, as the batch runner checks them; ValueError naming
-// the first parameter outside them.
-SimParams CheckedParams(long long N, long long M, long long K, double Ah, double Kh, double G,
-                        long long rSz) {
-  CheckInteger("N", N, 1, ReactorLimit);
-  CheckInteger("M", M, 1, ReactorLimit);
-  CheckInteger("K", K, 1, ParticleLimit);
-  CheckStrength("Ah", Ah);
-  CheckStrength("Kh", Kh);
-  CheckStrength("G", G);
-  CheckInteger("rSz", rSz, 1, RadiusLimit);
+// The seven parameters in the dialog's ranges, as the batch runner checks
+// them; the first outside its range is named.
+SimParams CheckedParams(const std::vector<py::object>& v) {
+  const long long N = WholeInRange("N", v[0], 1, ReactorLimit);
+  const long long M = WholeInRange("M", v[1], 1, ReactorLimit);
+  const long long K = WholeInRange("K", v[2], 1, ParticleLimit);
+  SimParams p;
+  p.Ah = Strength("Ah", v[3]);
+  p.Kh = Strength("Kh", v[4]);
+  p.G = Strength("G", v[5]);
+  p.rSz = static_cast<std::int16_t>(WholeInRange("rSz", v[6], 1, RadiusLimit));
   if (K > N * M)
     RefuseValue("K must be at most N*M = " + std::to_string(N * M) + ", not " + std::to_string(K));
-  SimParams p;
   p.N = static_cast<std::int16_t>(N);
   p.M = static_cast<std::int16_t>(M);
   p.K = static_cast<std::int16_t>(K);
-  p.Ah = Ah;
-  p.Kh = Kh;
-  p.G = G;
-  p.rSz = static_cast<std::int16_t>(rSz);
   return p;
 }
 
-// Any Python integer (or object with __index__), so that one past the limit
-// is refused by name however large it is.
-std::uint32_t CheckedSeed(const py::object& seed) {
-  PyObject* index = PyNumber_Index(seed.ptr());
-  if (index == nullptr) {
-    PyErr_Clear();
-    throw py::type_error("seed must be an integer, not " + std::string(py::repr(seed)));
-  }
-  const auto value = py::reinterpret_steal<py::int_>(index);
-  if (value < py::int_(0) || py::int_(SeedLimit) < value)
-    RefuseValue("seed must be an integer from 0 to " + std::to_string(SeedLimit) + ", not " +
-                std::string(py::repr(value)));
-  return value.cast<std::uint32_t>();
-}
-
-std::unique_ptr<ReactorObject> MakeReactor(long long N, long long M, long long K, double Ah,
-                                           double Kh, double G, long long rSz,
-                                           const py::object& seed) {
+std::unique_ptr<ReactorObject> MakeReactor(const py::args& args, const py::kwargs& kwargs) {
+  const std::vector<py::object> v = BindArguments(ReactorSignature, args, kwargs);
   auto object = std::make_unique<ReactorObject>();
-  object->reactor.params = CheckedParams(N, M, K, Ah, Kh, G, rSz);
-  object->reactor.random.seed = CheckedSeed(seed);
+  object->reactor.params = CheckedParams(v);
+  object->reactor.random.seed =
+      v[7] ? static_cast<std::uint32_t>(WholeInRange("seed", v[7], 0, SeedLimit)) : 0;
   SetUpReactor(object->reactor);
   StartPicture(object->picture, object->reactor);
   return object;
@@ -130,12 +113,15 @@ long long MoveWithPicture(ReactorObject& o, long long moves) {
   return made;
 }
 
-long long Step(ReactorObject& o, long long moves) {
+long long Step(ReactorObject& o, const py::args& args, const py::kwargs& kwargs) {
   Idle(o);
-  if (moves < 0) RefuseValue("moves must not be negative, not " + std::to_string(moves));
-  if (moves > StepLimit - o.T)
+  const py::int_ asked =
+      WholeArgument("moves", BindArguments({"step()", {"moves"}, 1, {}}, args, kwargs)[0]);
+  if (asked < py::int_(0)) RefuseValue("moves must not be negative, not " + Shown(asked));
+  if (py::int_(StepLimit - o.T) < asked)
     RefuseValue("T may reach at most " + std::to_string(StepLimit) + "; it is " +
-                std::to_string(o.T) + ", and " + std::to_string(moves) + " moves would pass it");
+                std::to_string(o.T) + ", and " + Shown(asked) + " moves would pass it");
+  const long long moves = asked.cast<long long>();
   long long made = 0;
   o.busy = true;
   while (made < moves && !o.frozen) {
@@ -203,24 +189,27 @@ py::array_t<std::uint8_t> ScreenArray(ReactorObject& o) {
   return screen;
 }
 
-[[noreturn]] void RaiseOsError(const std::string& path, const char* reason) {
-  PyErr_SetObject(PyExc_OSError, py::str("cannot write \"" + path + "\": " + reason).ptr());
-  throw py::error_already_set();
+// The rules of lemvaris-batch --png: the file whole, or the old one untouched.
+void SavePng(ReactorObject& o, const py::args& args, const py::kwargs& kwargs) {
+  const py::object path = BindArguments({"save_png()", {"path"}, 1, {}}, args, kwargs)[0];
+  const std::string name = FileNameBytes("path", path);
+  CheckFileTargets({name});  // before any work
+  const GraphSurface& g = RefreshedSurface(o);
+  WriteWholeFile(name, [&](std::FILE* stream) { return WritePngStream(g, stream); });
 }
 
-// The rules of lemvaris-batch --png: the file whole, or the old one untouched.
-void SavePng(ReactorObject& o, const py::object& path) {
-  const std::string name = py::str(py::module_::import("os").attr("fspath")(path));
-  char reason[OutputErrorCapacity];
-  if (!CheckOutputTarget(name.c_str(), reason)) RaiseOsError(name, reason);
+// The bytes save_png writes, for Jupyter.
+py::bytes PngBytes(ReactorObject& o) {
   const GraphSurface& g = RefreshedSurface(o);
-  OutputFile file;
-  if (!BeginOutputFile(file, name.c_str())) RaiseOsError(name, file.error);
-  if (!WritePngStream(g, file.stream)) {
-    AbandonOutputFile(file);
-    RaiseOsError(name, "the picture could not be written");
-  }
-  if (!CommitOutputFile(file)) RaiseOsError(name, file.error);
+  char* buffer = nullptr;
+  std::size_t size = 0;
+  std::FILE* stream = open_memstream(&buffer, &size);
+  if (stream == nullptr) throw std::bad_alloc();
+  const bool written = WritePngStream(g, stream);
+  std::fclose(stream);
+  std::unique_ptr<char, decltype(&std::free)> owned(buffer, &std::free);
+  if (!written) throw std::runtime_error("the picture could not be made");
+  return py::bytes(buffer, size);
 }
 
 py::dict Parameters(const ReactorObject& o) {
@@ -245,52 +234,147 @@ std::string Describe(const ReactorObject& o) {
          (o.frozen ? ", frozen" : "");
 }
 
+// A pickled reactor: its records' bytes, compressed, under the layout they
+// were written with; another layout (another build) is refused.
+constexpr int StateVersion = 1;
+const std::string StateLayout = "ReactorObject " + std::to_string(sizeof(ReactorObject)) +
+                                " Reactor " + std::to_string(sizeof(Reactor)) + " Picture " +
+                                std::to_string(sizeof(Picture)) + " MoveState " +
+                                std::to_string(sizeof(MoveState));
+
+py::tuple SaveState(const ReactorObject& o) {
+  const py::bytes image(reinterpret_cast<const char*>(&Idle(o)), sizeof o);
+  return py::make_tuple(StateVersion, StateLayout,
+                        py::module_::import("zlib").attr("compress")(image, 1));
+}
+
+std::unique_ptr<ReactorObject> LoadState(const py::tuple& state) {
+  const auto refuse = [] { RefuseValue("not the state of a Reactor of this build of lemvaris"); };
+  if (state.size() != 3 || !py::isinstance<py::int_>(state[0]) ||
+      state[0].cast<int>() != StateVersion || !py::isinstance<py::str>(state[1]) ||
+      state[1].cast<std::string>() != StateLayout || !py::isinstance<py::bytes>(state[2]))
+    refuse();
+  // Never more than one record's bytes, whatever the state holds.
+  std::string image;
+  try {
+    py::object inflate = py::module_::import("zlib").attr("decompressobj")();
+    image = inflate.attr("decompress")(state[2], sizeof(ReactorObject) + 1).cast<py::bytes>();
+    if (!inflate.attr("eof").cast<bool>()) refuse();
+  } catch (const py::error_already_set&) {
+    refuse();
+  }
+  if (image.size() != sizeof(ReactorObject)) refuse();
+  auto object = std::make_unique<ReactorObject>();
+  std::memcpy(static_cast<void*>(object.get()), image.data(), sizeof(ReactorObject));
+  ReactorObject& o = *object;
+  const SimParams& p = o.reactor.params;
+  if (p.N < 1 || p.N > ReactorLimit || p.M < 1 || p.M > ReactorLimit || p.K < 1 ||
+      p.K > p.N * p.M || p.rSz < 1 || p.rSz > RadiusLimit || o.T < 0 || o.busy)
+    refuse();
+  // This machine's vector code; the move's caches are rebuilt from the grid.
+  o.reactor.random.simd = DetectSimd();
+  o.reactor.move.simd = o.reactor.random.simd;
+  o.reactor.move.built = false;
+  o.reactor.redraw = CellRedrawHook{};
+  return object;
+}
+
+py::array_t<std::uint8_t> PaletteArray() {
+  py::array_t<std::uint8_t> palette({PaletteSize, 3});
+  auto out = palette.mutable_unchecked<2>();
+  for (int i = 0; i < PaletteSize; ++i) {
+    out(i, 0) = StandardPalette[i].red;
+    out(i, 1) = StandardPalette[i].green;
+    out(i, 2) = StandardPalette[i].blue;
+  }
+  return ReadOnly(palette);
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_core, m) {
+  // Each docstring opens with the call as Python code writes it.
+  py::options options;
+  options.disable_function_signatures();
   m.doc() = "The Lemvaris reactor, its measures and its screen, over the program's own code.";
   m.attr("REFRESH_INTERVAL") = RefreshInterval;
   m.attr("SEED_LIMIT") = SeedLimit;
+  m.attr("PALETTE") = PaletteArray();
   m.def(
       "check_parameters",
-      [](long long N, long long M, long long K, double Ah, double Kh, double G, long long rSz) {
-        CheckedParams(N, M, K, Ah, Kh, G, rSz);
+      [](const py::args& args, const py::kwargs& kwargs) {
+        CheckedParams(BindArguments(ParametersSignature, args, kwargs));
       },
-      py::arg("N"), py::arg("M"), py::arg("K"), py::arg("Ah"), py::arg("Kh"), py::arg("G"),
-      py::arg("rSz"),
-      "Raise ValueError naming the first parameter outside the dialog's ranges.");
+      "check_parameters(N, M, K, Ah, Kh, G, rSz)\n\nRaise TypeError or ValueError naming the "
+      "first parameter that is not a number in the dialog's ranges.");
+  DefineFileFunctions(m);
 
-  py::class_<ReactorObject>(m, "Reactor",
-                            "A reactor set up exactly as the program sets it up, its random "
-                            "generator started from `seed` (0 to 4294967295; 0 is the "
-                            "program's own run); T = 0.")
-      .def(py::init(&MakeReactor), py::arg("N"), py::arg("M"), py::arg("K"), py::arg("Ah"),
-           py::arg("Kh"), py::arg("G"), py::arg("rSz"), py::kw_only(), py::arg("seed") = 0)
-      .def("step", &Step, py::arg("moves"),
-           "Make up to `moves` moves; fewer when the reactor freezes. Returns the moves made.")
-      .def_property_readonly("T", [](const ReactorObject& o) { return Idle(o).T; })
+  py::class_<ReactorObject> reactor(m, "Reactor", R"(Reactor(N, M, K, Ah, Kh, G, rSz, *, seed=0)
+
+A reactor set up exactly as the program sets it up, at T = 0: N rows and M
+columns (1 to 250), K particles (1 to N*M, at most 32767), adhesion Ah,
+cohesion Kh and gravity G (-1 to 1), the radius of attraction rSz (1 to 10),
+the random generator started from seed (0 to 4294967295; 0 is the program's
+own run). A parameter of the wrong type is a TypeError naming it, one outside
+its range a ValueError naming it.
+
+copy.deepcopy and pickle give a reactor in the same state that goes on with
+exactly the same moves; Jupyter shows a reactor as its screen.)");
+  reactor.attr("__module__") = "lemvaris";
+  reactor
+      .def(py::init(&MakeReactor),
+           "__init__(N, M, K, Ah, Kh, G, rSz, *, seed=0)\n\nSet the reactor up (see the class).")
+      .def("step", &Step,
+           "step(moves) -> int\n\nMake up to `moves` moves (T may reach 2147483647); fewer when\n"
+           "the reactor freezes. Returns the moves made. Ctrl+C stops it between\ntwo moves.")
+      .def_property_readonly("T", [](const ReactorObject& o) { return Idle(o).T; },
+                             "Moves made so far.")
       .def_property_readonly("frozen", [](const ReactorObject& o) { return Idle(o).frozen; },
                              "True once a step found that no particle can ever move again.")
       .def_property_readonly("attempts",
                              [](const ReactorObject& o) { return Idle(o).reactor.attempts; },
                              "Particle-and-target tries so far.")
-      .def_property_readonly("parameters", &Parameters)
+      .def_property_readonly("parameters", &Parameters,
+                             "The seven parameters as a dict (N, M, K, Ah, Kh, G, rSz).")
       .def_property_readonly("seed", [](const ReactorObject& o) { return o.reactor.random.seed; },
                              "The seed the random generator started from.")
-      .def_property_readonly("grid", &Grid, "(N+2, M+2) array: 0 wall, 1 empty, 2 particle.")
-      .def_property_readonly("row_counts", &RowCountArray, "Particles in each row 0..N+1.")
-      .def_property_readonly("bottom", [](const ReactorObject& o) {
-        return Idle(o).reactor.rowCounts[o.reactor.params.N];
-      })
-      .def_property_readonly("wall_contacts",
-                             [](const ReactorObject& o) { return WallContacts(Idle(o).reactor); })
-      .def_property_readonly("interface",
-                             [](const ReactorObject& o) { return InterfaceLength(Idle(o).reactor); })
-      .def_property_readonly("mean_row",
-                             [](const ReactorObject& o) { return MeanRow(Idle(o).reactor); })
-      .def("measures", &MeasureDict, "All four measures at once, as a dict.")
+      .def_property_readonly("grid", &Grid,
+                             "(N+2, M+2) read-only array: 0 wall, 1 empty, 2 particle.")
+      .def_property_readonly("row_counts", &RowCountArray,
+                             "Read-only array of the particles in each row 0..N+1.")
+      .def_property_readonly(
+          "bottom",
+          [](const ReactorObject& o) { return Idle(o).reactor.rowCounts[o.reactor.params.N]; },
+          "Particles in the bottom row N.")
+      .def_property_readonly(
+          "wall_contacts", [](const ReactorObject& o) { return WallContacts(Idle(o).reactor); },
+          "Particles with a wall among their eight neighbours.")
+      .def_property_readonly(
+          "interface", [](const ReactorObject& o) { return InterfaceLength(Idle(o).reactor); },
+          "Particle-empty pairs of side-by-side cells: the liquid's surface.")
+      .def_property_readonly(
+          "mean_row", [](const ReactorObject& o) { return MeanRow(Idle(o).reactor); },
+          "The particles' mean row (0 at the top wall).")
+      .def("measures", &MeasureDict,
+           "measures() -> dict\n\nAll four measures at once: bottom, wall_contacts, interface, "
+           "mean_row.")
       .def("screen", &ScreenArray,
-           "The 640 x 480 screen in palette indices, after a full refresh at this T.")
-      .def("save_png", &SavePng, py::arg("path"), "The screen as lemvaris-batch --png writes it.")
-      .def("__repr__", &Describe);
+           "screen() -> numpy.ndarray\n\nThe 640 x 480 screen in palette indices, after a full\n"
+           "refresh at this T; lemvaris.PALETTE[r.screen()] is the picture in RGB.")
+      .def("save_png", &SavePng,
+           "save_png(path)\n\nThe screen as lemvaris-batch --png writes it. path: str, bytes or\n"
+           "os.PathLike. A device, FIFO or folder is refused (OSError); the file is\n"
+           "written beside the target and renamed in, an old file's permissions kept.")
+      .def("_repr_png_", &PngBytes,
+           "_repr_png_() -> bytes\n\nThe PNG file save_png writes, for Jupyter.")
+      .def("__copy__",
+           [](const ReactorObject& o) { return std::make_unique<ReactorObject>(Idle(o)); },
+           "__copy__() -> Reactor\n\nA reactor in the same state.")
+      .def("__deepcopy__",
+           [](const ReactorObject& o, const py::object&) {
+             return std::make_unique<ReactorObject>(Idle(o));
+           },
+           "__deepcopy__(memo) -> Reactor\n\nA reactor in the same state.")
+      .def(py::pickle(&SaveState, &LoadState))
+      .def("__repr__", &Describe, "__repr__() -> str\n\nThe parameters, the seed and T.");
 }

@@ -18,7 +18,9 @@ packages=(
   libgif-dev                                # animated pictures (--gif)
   # The Python module and its sweeps and plots, for Debian's /usr/bin/python3.
   pybind11-dev python3-dev python3-numpy python3-pandas python3-distributed
-  python3-matplotlib python3-tqdm
+  python3-matplotlib python3-tqdm python3-scipy
+  # pip install --no-build-isolation ./python into a virtual environment.
+  python3-pip python3-venv python3-setuptools python3-wheel
 )
 # The page: emscripten (with its node), and Python's http.server to serve it.
 web=(emscripten nodejs python3)
@@ -32,12 +34,14 @@ case "${1:-}" in
     # screenshot and sixel decoders (netpbm: pngtopnm, xwdtopnm; libsixel-bin:
     # sixel2png); clang and its runtime for the input fuzzer (scripts/fuzz.sh);
     # the page's tests: headless Chromium driven by Selenium; the Python
-    # module's tests (pytest, and Pillow to decode pictures).
+    # module's tests (pytest, Pillow to decode pictures, Jupyter for the notebook).
     packages+=(xvfb xauth tmux xdotool x11-apps x11-utils imagemagick libpng-tools python3 netpbm
                libsixel-bin console-setup-linux)  # console-setup-linux: the font table's sources
     packages+=(clang libclang-rt-14-dev)
     packages+=("${web[@]}" chromium chromium-driver python3-selenium)
     packages+=(python3-pytest python3-pil)
+    # The example notebook, executed by Jupyter.
+    packages+=(jupyter-nbconvert python3-ipykernel)
     ;;
 esac
 

@@ -1,137 +1,240 @@
 """The sweep from a shell:
 
-    python3 -m lemvaris sweep --N 100 --M 100 --K 3000 --Ah 0:1:0.25 --Kh 0:1:0.25 \\
+    python3 -m lemvaris sweep --N 100 --M 100 --K 3000 --Ah 0:1:0.25 --Kh 0,0.5,1 \\
         --G 0.2 --rSz 3 --steps 200000 --out results.csv [--seeds 0:9]
         [--scheduler tcp://HOST:8786]
 
-A range is start:stop:step with stop included (for whole numbers, such as
-N or the seeds, start:stop counts by 1); a single value is fixed. A range
-that starts with a minus sign is given as --G=-1:1:0.5. Every parameter set
-runs from each seed (default 0). Exit codes: 0 done, 1 the sweep failed, 2 a
-refused command line (nothing run or written).
+Exit codes: 0 done, 1 the sweep failed or its table could not be written, 2 a
+refused command line (nothing run or written), 128+n stopped by signal n
+(Ctrl+C, SIGTERM, SIGHUP: every worker stopped, the old file kept). Every
+failure is one line on standard error.
 """
 import argparse
 import decimal
+import logging
 import os
+import signal
 import sys
-import tempfile
 
-from .sweeps import PARAMETERS, REFRESH_INTERVAL, runs_of, seeds_of, sweep
+from .sweeps import MAX_RUNS, PARAMETERS, REFRESH_INTERVAL, SEED_LIMIT, STEP_LIMIT, connect, \
+    csv_text, runs_of, scheduler_address, seeds_of, sweep
 
-_STEP_LIMIT = 2**31 - 1
-
+PROGRAM = "python3 -m lemvaris"
 _INTEGERS = ("N", "M", "K", "rSz", "seeds")
 # Values one option may give: a range of seeds such as 0:4294967295 would
 # otherwise fill the memory before any check could refuse it.
 _VALUE_LIMIT = 100000
+# No option takes a number of more digits than this before its point.
+_DIGIT_LIMIT = 18
+
+# What each value option means and its range, for --help.
+_RANGES = {
+    "N": "rows, whole numbers from 1 to 250",
+    "M": "columns, whole numbers from 1 to 250",
+    "K": "particles, whole numbers from 1 to N*M (at most 32767)",
+    "Ah": "adhesion (the walls' pull), from -1 to 1",
+    "Kh": "cohesion (the particles' pull), from -1 to 1",
+    "G": "gravity, from -1 to 1",
+    "rSz": "radius of attraction, whole numbers from 1 to 10",
+}
+
+VALUES_HELP = ("VALUES is a number, a range START:STOP:STEP with STOP included (for whole "
+               "numbers START:STOP counts by 1), or a list of these separated by commas, such "
+               f"as 0,0.5,1 or 0:0.4:0.1,1; at most {_VALUE_LIMIT} values an option. A value "
+               "that starts with a minus sign is given as --G=-1:1:0.5. Every combination of "
+               "the values runs from each seed.")
 
 
-def parse_values(name, text):
-    """The values of one option: a number, or start:stop:step with stop
-    included, counted in decimal so that 0:0.3:0.1 gives 0.1 and 0.3 as typed;
-    for whole numbers start:stop counts by 1."""
-    kind = int if name in _INTEGERS else float
-    parts = text.split(":")
-    shapes = (1, 2, 3) if kind is int else (1, 3)
+def _numbers(name, text, item):
+    """The Decimal numbers of one item of a list: one, or start:stop[:step]."""
+    kind_is_int = name in _INTEGERS
+    parts = item.split(":")
+    shapes = (1, 2, 3) if kind_is_int else (1, 3)
     try:
         numbers = [decimal.Decimal(part) for part in parts]
         if not all(n.is_finite() for n in numbers) or len(parts) not in shapes:
             raise decimal.InvalidOperation
     except decimal.InvalidOperation:
-        shape = "start:stop[:step]" if kind is int else "start:stop:step"
-        raise ValueError(f"--{name}: \"{text}\" is neither a number nor {shape}") from None
-    if len(numbers) == 1:
-        values = numbers
-    else:
+        shape = "START:STOP[:STEP]" if kind_is_int else "START:STOP:STEP"
+        raise ValueError(f"--{name}: \"{text}\" is neither a number nor {shape}, nor a list "
+                         f"of them") from None
+    for part, n in zip(parts, numbers):
+        if n and n.adjusted() >= _DIGIT_LIMIT:
+            raise ValueError(f"--{name}: {part} is out of range")
+    return numbers
+
+
+def parse_values(name, text):
+    """The values of one option: numbers, ranges start:stop:step with stop
+    included, or a list of them separated by commas, counted in decimal so
+    that 0:0.3:0.1 gives 0.1 and 0.3 as typed; for whole numbers start:stop
+    counts by 1. Each value at most once."""
+    values = []
+    for item in text.split(","):
+        numbers = _numbers(name, text, item)
+        if len(numbers) == 1:
+            values += numbers
+            continue
         start, stop, step = numbers if len(numbers) == 3 else numbers + [decimal.Decimal(1)]
         if step <= 0 or stop < start:
             raise ValueError(
-                f"--{name}: in \"{text}\" the step must be positive and stop at least start")
-        if (stop - start) / step >= _VALUE_LIMIT:  # rounded, so any size is compared
+                f"--{name}: in \"{item}\" the step must be positive and stop at least start")
+        try:  # a step too small to count with gives a count out of every range
+            count = (stop - start) / step
+        except ArithmeticError:
+            count = None
+        if count is None or count >= _VALUE_LIMIT - len(values):
             raise ValueError(f"--{name}: \"{text}\" gives more than {_VALUE_LIMIT} values")
-        values = [start + i * step for i in range(int((stop - start) // step) + 1)]
-    if kind is int and any(v != v.to_integral_value() for v in values):
+        values += [start + i * step for i in range(int((stop - start) // step) + 1)]
+    if name in _INTEGERS and any(v != v.to_integral_value() for v in values):
         raise ValueError(f"--{name}: \"{text}\" must give whole numbers")
-    return [kind(v) for v in values]
+    kind = int if name in _INTEGERS else float
+    converted = [kind(v) for v in values]
+    if len(set(converted)) != len(converted):
+        twice = next(v for v in converted if converted.count(v) > 1)
+        raise ValueError(f"--{name}: \"{text}\" gives {twice:g} more than once")
+    return converted
+
+
+class _Parser(argparse.ArgumentParser):
+    """Refusals as one line on standard error, exit 2."""
+
+    def error(self, message):
+        self.exit(2, f"{self.prog}: {message} (see --help)\n")
 
 
 def _arguments():
-    parser = argparse.ArgumentParser(prog="python3 -m lemvaris",
-                                     description="Lemvaris experiments from the command line.")
-    commands = parser.add_subparsers(dest="command", required=True)
-    run = commands.add_parser("sweep", help="run every combination of the parameters",
-                              description="Run every combination of the parameters and write "
-                                          "the table as CSV (mean_row with 6 decimals).")
+    parser = _Parser(prog=PROGRAM, description="Lemvaris experiments from the command line.")
+    commands = parser.add_subparsers(dest="command", required=True, metavar="sweep")
+    run = commands.add_parser(
+        "sweep", help="run every combination of the parameters",
+        description="Run every combination of the parameters from every seed and write the "
+                    "table as CSV (mean_row with 6 decimals).", epilog=VALUES_HELP)
     for name in PARAMETERS:
-        run.add_argument(f"--{name}", required=True, metavar="VALUE|START:STOP:STEP")
-    run.add_argument("--steps", required=True, type=int, help="moves of each run")
-    run.add_argument("--sample-every", type=int, default=REFRESH_INTERVAL, metavar="MOVES")
-    run.add_argument("--seeds", default="0", metavar="SEED|START:STOP[:STEP]",
-                     help="seeds (0 to 4294967295) each parameter set runs from (default 0)")
+        run.add_argument(f"--{name}", required=True, metavar="VALUES", help=_RANGES[name])
+    run.add_argument("--steps", required=True, type=int, metavar="MOVES",
+                     help=f"moves of each run, from 0 to {STEP_LIMIT}")
+    run.add_argument("--sample-every", type=int, default=REFRESH_INTERVAL, metavar="MOVES",
+                     help=f"moves between two samples, from 1 to {STEP_LIMIT} (default "
+                          f"{REFRESH_INTERVAL})")
+    run.add_argument("--seeds", default="0", metavar="VALUES",
+                     help=f"the seeds each parameter set runs from, whole numbers from 0 to "
+                          f"{SEED_LIMIT} (default 0)")
     run.add_argument("--out", required=True, metavar="FILE",
-                     help="the CSV file ('-': standard output)")
+                     help="the CSV file, written whole at the end or not at all ('-': "
+                          "standard output); not a device, FIFO or folder")
     run.add_argument("--scheduler", metavar="ADDRESS",
-                     help="a Dask scheduler, e.g. tcp://HOST:8786")
+                     help="a Dask scheduler's address, tcp://HOST:PORT (default: local "
+                          "processes)")
     run.add_argument("--processes", type=int, metavar="N",
-                     help="local processes when there is no scheduler (default: every core)")
+                     help="local processes when there is no scheduler, 1 or more (default: "
+                          "every core; 1 runs in this process)")
+    run.add_argument("--max-runs", type=int, default=MAX_RUNS, metavar="N",
+                     help=f"refuse a sweep of more runs, 1 or more (default {MAX_RUNS})")
     return parser
 
 
-def _write_csv(table, out):
-    """The table as CSV, the file complete or not there at all."""
-    text = table.assign(mean_row=table["mean_row"].map("{:.6f}".format)).to_csv(index=False)
-    if out == "-":
-        sys.stdout.write(text)
-        return
-    folder = os.path.dirname(os.path.abspath(out))
-    handle, temporary = tempfile.mkstemp(prefix=".lemvaris-", suffix=".csv", dir=folder)
+def _checked(options):
+    """The sweep's parameters and seeds; ValueError (or OSError for --out)
+    when anything is refused, before any run."""
+    parameters = {name: parse_values(name, getattr(options, name)) for name in PARAMETERS}
     try:
-        with os.fdopen(handle, "w") as file:
-            file.write(text)
-        os.replace(temporary, out)
-    except BaseException:
-        os.unlink(temporary)
-        raise
-
-
-def main(argv=None):
-    parser = _arguments()
-    options = parser.parse_args(argv)
-    try:
-        parameters = {name: parse_values(name, getattr(options, name)) for name in PARAMETERS}
-        runs_of(parameters)  # every run checked before any starts
+        seeds = seeds_of(parse_values("seeds", options.seeds))
+    except ValueError as error:
+        raise ValueError(str(error) if str(error).startswith("--") else f"--{error}") from None
+    if not 0 <= options.steps <= STEP_LIMIT:
+        raise ValueError(f"--steps must be from 0 to {STEP_LIMIT}, not {options.steps}")
+    if not 1 <= options.sample_every <= STEP_LIMIT:
+        raise ValueError(f"--sample-every must be from 1 to {STEP_LIMIT}, "
+                         f"not {options.sample_every}")
+    if options.processes is not None and options.processes < 1:
+        raise ValueError(f"--processes must be at least 1, not {options.processes}")
+    if options.max_runs < 1:
+        raise ValueError(f"--max-runs must be at least 1, not {options.max_runs}")
+    count = len(seeds)
+    for values in parameters.values():
+        count *= len(values)
+    if count > options.max_runs:
+        raise ValueError(f"the sweep has {count} runs, more than --max-runs {options.max_runs}; "
+                         f"give --max-runs {count} to run it")
+    runs_of(parameters, options.max_runs, len(seeds))  # every run checked before any starts
+    if options.scheduler is not None:
         try:
-            seeds = seeds_of(parse_values("seeds", options.seeds))
+            scheduler_address(options.scheduler)
         except ValueError as error:
-            raise ValueError(str(error) if str(error).startswith("--") else f"--{error}") from None
-        if not 0 <= options.steps <= _STEP_LIMIT:
-            raise ValueError(f"--steps must be from 0 to {_STEP_LIMIT}, not {options.steps}")
-        if options.sample_every < 1:
-            raise ValueError(f"--sample-every must be at least 1, not {options.sample_every}")
-        if options.processes is not None and options.processes < 1:
-            raise ValueError(f"--processes must be at least 1, not {options.processes}")
-        if options.out != "-":
-            folder = os.path.dirname(os.path.abspath(options.out))
-            if not os.path.isdir(folder) or not os.access(folder, os.W_OK):
-                raise ValueError(f"--out: cannot write into \"{folder}\"")
-            if os.path.isdir(options.out):
-                raise ValueError(f"--out: \"{options.out}\" is a folder")
-    except (ValueError, TypeError) as error:
-        parser.error(str(error))
+            raise ValueError(f"--scheduler: {error}") from None
+    if options.out == "-":
+        if sys.stdout is None:
+            raise ValueError("--out -: standard output is closed")
+    else:
+        from ._core import check_output
+        try:
+            check_output(options.out)
+        except OSError as error:
+            raise OSError(f"--out: {error}") from None
+    return parameters, seeds
+
+
+class _Stopped(BaseException):
+    def __init__(self, signum):
+        super().__init__(signum)
+        self.signum = signum
+
+
+def _stop_on_signals():
+    """Ctrl+C, SIGTERM and SIGHUP stop the sweep (one ignored from the start
+    stays ignored)."""
+    def stop(signum, frame):
+        raise _Stopped(signum)
+
+    for signum in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+        if signal.getsignal(signum) is not signal.SIG_IGN:
+            signal.signal(signum, stop)
+
+
+def _say(message):
+    if sys.stderr is not None:
+        print(f"{PROGRAM}: {message}", file=sys.stderr)
+
+
+def _run(options, parameters, seeds):
     client = None
+    if options.scheduler is not None:
+        logging.getLogger("distributed").setLevel(logging.CRITICAL)  # its reasons: one line
+        client = connect(options.scheduler)
     try:
-        if options.scheduler:
-            from distributed import Client
-            client = Client(options.scheduler)
         table = sweep(parameters, options.steps, options.sample_every, client, seeds=seeds,
-                      processes=options.processes)
-        _write_csv(table, options.out)
-    except OSError as error:
-        print(f"python3 -m lemvaris: {error}", file=sys.stderr)
-        return 1
+                      processes=options.processes, max_runs=options.max_runs,
+                      out=None if options.out == "-" else options.out)
     finally:
         if client is not None:
             client.close()
+    if options.out == "-":
+        try:
+            sys.stdout.write(csv_text(table))
+            sys.stdout.flush()
+        except OSError as error:
+            # Nothing more may go to standard output, not even at exit.
+            os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+            raise OSError(f"cannot write to standard output: {error.strerror}") from None
+
+
+def main(argv=None):
+    _stop_on_signals()
+    try:
+        options = _arguments().parse_args(argv)
+        try:
+            parameters, seeds = _checked(options)
+        except (ValueError, TypeError, OSError) as error:
+            _say(str(error))
+            return 2
+        _run(options, parameters, seeds)
+    except _Stopped as stopped:
+        _say(f"sweep stopped by {signal.Signals(stopped.signum).name}; every worker ended")
+        return 128 + stopped.signum
+    except Exception as error:  # noqa: BLE001 - one line, never a traceback
+        _say(str(error) if isinstance(error, OSError) else f"{type(error).__name__}: {error}")
+        return 1
     return 0
 
 

@@ -2,32 +2,49 @@
 pandas table whose content does not depend on where the runs ran (serially,
 in local processes or on a Dask cluster): the runs are exact.
 
-Worker processes import this module to run their tasks, so it loads pandas,
-tqdm and Dask only in the process that asks for the sweep.
+A sweep is counted before it is built, and every run is checked before any
+starts. Ctrl+C (or SIGTERM, in a main thread that has no handler of its own)
+stops every local worker at once; on Dask the running tasks stop within a
+second. Worker processes import this module to run their tasks, so it loads
+pandas, tqdm and Dask only in the process that asks for the sweep.
 """
-import concurrent.futures
+import contextlib
 import itertools
-import multiprocessing
+import math
 import operator
 import os
+import re
+import signal
 import sys
+import threading
+import time
+import uuid
 
-from ._core import REFRESH_INTERVAL, SEED_LIMIT, Reactor, check_parameters
+from ._core import REFRESH_INTERVAL, SEED_LIMIT, Reactor, check_output, check_parameters, \
+    write_output
 
 PARAMETERS = ("N", "M", "K", "Ah", "Kh", "G", "rSz")
 RUN = PARAMETERS + ("seed",)  # the columns that tell one run of a table from another
 MEASURES = ("bottom", "wall_contacts", "interface", "mean_row")
 COLUMNS = RUN + ("T",) + MEASURES + ("frozen_at",)
 
-_INTEGER_PARAMETERS = ("N", "M", "K", "rSz")
-_STEP_LIMIT = 2**31 - 1  # T is the program's signed 32-bit step counter
+INTEGER_PARAMETERS = ("N", "M", "K", "rSz")
+STEP_LIMIT = 2**31 - 1  # T is the program's signed 32-bit step counter
+MAX_RUNS = 100_000  # runs a sweep may have unless more are asked for
+# Moves between two looks at a Dask sweep's stop signal.
+_CHUNK = 65536
 
 
-def run_one(parameters, steps, sample_every, seed=0):
+class Stopped(Exception):
+    """A run stopped because its sweep was stopped."""
+
+
+def run_one(parameters, steps, sample_every, seed=0, stop=None):
     """One run from `seed`: the measures at T = 0, sample_every, 2
     sample_every, ... and at the last T (steps, or the T at which the reactor
     froze). Returns the samples as (T, bottom, wall_contacts, interface,
-    mean_row) tuples and the frozen T or None."""
+    mean_row) tuples and the frozen T or None. stop(), when given, is asked
+    between stretches of moves; True raises Stopped."""
     reactor = Reactor(*parameters, seed=seed)
 
     def sample():
@@ -36,13 +53,17 @@ def run_one(parameters, steps, sample_every, seed=0):
 
     samples = [sample()]
     while reactor.T < steps and not reactor.frozen:
-        reactor.step(min(sample_every - reactor.T % sample_every, steps - reactor.T))
-        if reactor.T != samples[-1][0]:
+        if stop is not None and stop():
+            raise Stopped("the sweep was stopped")
+        to_sample = min(sample_every - reactor.T % sample_every, steps - reactor.T)
+        reactor.step(min(to_sample, _CHUNK))
+        if reactor.T != samples[-1][0] and (reactor.T % sample_every == 0 or reactor.frozen
+                                            or reactor.T == steps):
             samples.append(sample())
     return samples, (reactor.T if reactor.frozen else None)
 
 
-def _whole(name, value):
+def whole(name, value):
     try:
         return operator.index(value)
     except TypeError:
@@ -61,37 +82,62 @@ def _check_names(names, where):
 def _one_run(values, where):
     """The seven parameters of one run as a tuple in PARAMETERS order, checked."""
     _check_names(values, where)
-    run = tuple(_whole(name, values[name]) if name in _INTEGER_PARAMETERS else float(values[name])
-                for name in PARAMETERS)
     try:
-        check_parameters(*run)
-    except ValueError as error:
-        raise ValueError(f"{where}: {error}") from None
-    return run
+        check_parameters(**values)
+    except (TypeError, ValueError) as error:
+        raise type(error)(f"{where}: {error}") from None
+    return tuple(operator.index(values[name]) if name in INTEGER_PARAMETERS
+                 else float(values[name]) for name in PARAMETERS)
 
 
-def runs_of(parameters):
-    """The runs of a sweep, checked, as tuples in PARAMETERS order: every
-    combination of a dict of lists (a single value stands for a list of one;
-    the last parameter varies fastest), or one run per dict of a list."""
+def _listed(value):
+    return [value] if isinstance(value, (str, bytes)) or not hasattr(value, "__iter__") \
+        else list(value)
+
+
+def _plan(parameters, limit, per_set=1):
+    """The parameter sets of a sweep as (values, where) pairs, made as they
+    are used; their number is checked against `limit` runs (per_set runs a
+    set) before any is made."""
     if isinstance(parameters, dict):
         _check_names(parameters, "parameters")
-        choices = [[value] if isinstance(value, (str, bytes)) or not hasattr(value, "__iter__")
-                   else list(value) for value in (parameters[name] for name in PARAMETERS)]
-        combinations = (dict(zip(PARAMETERS, c)) for c in itertools.product(*choices))
-        return [_one_run(values, f"run {values}") for values in combinations]
-    return [_one_run(dict(values), f"run {i}") for i, values in enumerate(parameters)]
+        choices = [_listed(parameters[name]) for name in PARAMETERS]
+        count = math.prod(len(c) for c in choices)
+        sets = (dict(zip(PARAMETERS, c)) for c in itertools.product(*choices))
+        labelled = ((values, f"run {values}") for values in sets)
+    else:
+        if not hasattr(parameters, "__len__"):  # an iterator: read no more than allowed
+            parameters = list(itertools.islice(parameters, limit // per_set + 1))
+        count = len(parameters)
+        labelled = ((dict(values), f"run {i}") for i, values in enumerate(parameters))
+    if count * per_set > limit:
+        raise ValueError(f"the sweep has {count * per_set} runs, more than max_runs={limit}; "
+                         f"pass max_runs={count * per_set} to run it")
+    return labelled
+
+
+def runs_of(parameters, limit=MAX_RUNS, per_set=1):
+    """The parameter sets of a sweep, checked, as tuples in PARAMETERS order:
+    every combination of a dict of lists (a single value stands for a list
+    of one; the last parameter varies fastest), or one set per dict of a
+    list. ValueError when per_set times their number is over `limit`."""
+    return [_one_run(values, where) for values, where in _plan(parameters, limit, per_set)]
 
 
 def seeds_of(seeds):
     """The seeds of a sweep, checked: a list of distinct seeds, or an int n
-    for the seeds 0..n-1."""
+    for the seeds 0..n-1 (a range, built as it is used)."""
     if isinstance(seeds, (str, bytes)) or not hasattr(seeds, "__iter__"):
-        count = _whole("seeds", seeds)
-        if count < 1:
-            raise ValueError(f"seeds must be at least 1 (seeds 0..n-1), not {count}")
-        return list(range(count))
-    chosen = [_whole("seeds", seed) for seed in seeds]
+        count = whole("seeds", seeds)
+        if not 1 <= count <= SEED_LIMIT + 1:
+            raise ValueError(f"seeds must be from 1 to {SEED_LIMIT + 1} (seeds 0..n-1), "
+                             f"not {count}")
+        return range(count)
+    if isinstance(seeds, range) and len(seeds) and seeds.step > 0:
+        if seeds.start < 0 or seeds[-1] > SEED_LIMIT:
+            raise ValueError(f"seeds must be from 0 to {SEED_LIMIT}, not {seeds}")
+        return seeds
+    chosen = [whole("seeds", seed) for seed in seeds]
     for seed in chosen:
         if not 0 <= seed <= SEED_LIMIT:
             raise ValueError(f"seeds: seed must be an integer from 0 to {SEED_LIMIT}, not {seed}")
@@ -100,55 +146,117 @@ def seeds_of(seeds):
     return chosen
 
 
+# A Dask scheduler's address: tcp://, tls://, ws:// or wss://, then HOST:PORT
+# (the scheme may be left out for tcp).
+_ADDRESS = re.compile(r"(?:(?:tcp|tls|wss?)://)?(?:\[[0-9A-Fa-f:.]+\]|[A-Za-z0-9._-]+):(\d{1,5})")
+
+
+def scheduler_address(address):
+    """address, checked to be one a Dask client can connect to."""
+    match = _ADDRESS.fullmatch(address) if isinstance(address, str) else None
+    if match is None or not 1 <= int(match[1]) <= 65535:
+        raise ValueError(f"{address!r} is not a scheduler's address (tcp://HOST:PORT)")
+    return address
+
+
+def connect(address, timeout=10):
+    """A Dask client of the scheduler at address; OSError naming it when it
+    does not answer within `timeout` seconds."""
+    from distributed import Client
+    scheduler_address(address)
+    try:
+        return Client(address, timeout=timeout, set_as_default=False)
+    except (OSError, TimeoutError) as error:
+        reason = str(error).splitlines()[0] if str(error) else type(error).__name__
+        raise OSError(f"cannot reach the scheduler at {address}: {reason}") from None
+
+
+def csv_text(table):
+    """The table as CSV, mean_row with 6 decimals (as the batch runner)."""
+    return table.assign(mean_row=table["mean_row"].map("{:.6f}".format)).to_csv(index=False)
+
+
 def _progress_bar(total, progress):
     from tqdm import tqdm
-    show = sys.stderr.isatty() if progress is None else bool(progress)
+    show = sys.stderr is not None and sys.stderr.isatty() if progress is None else bool(progress)
     return tqdm(total=total, unit="run", desc="sweep", disable=not show, file=sys.stderr)
 
 
-# The local worker processes, kept from one sweep to the next (starting them
-# costs a good part of a second): (worker count, pool) or None.
-_pool = None
+class _Terminated(BaseException):
+    """SIGTERM during a sweep."""
 
 
-def _local_processes(processes):
-    """A pool of `processes` workers, the one of the last sweep when it has as
-    many; forkserver, not fork, since the parent may have threads."""
-    global _pool
-    if _pool is not None and _pool[0] == processes:
-        return _pool[1]
-    _drop_pool()
-    context = multiprocessing.get_context("forkserver")
-    # Workers fork from a server that has already imported what they run.
-    context.set_forkserver_preload(["lemvaris", "concurrent.futures.process"])
-    _pool = (processes, concurrent.futures.ProcessPoolExecutor(max_workers=processes,
-                                                                mp_context=context))
-    return _pool[1]
+@contextlib.contextmanager
+def _sigterm_stops_the_sweep():
+    """SIGTERM, when it would end the process outright, first stops the
+    sweep (its workers with it) and then ends the process as it would have."""
+    if threading.current_thread() is not threading.main_thread() or \
+            signal.getsignal(signal.SIGTERM) is not signal.SIG_DFL:
+        yield
+        return
+
+    def stop(signum, frame):
+        raise _Terminated()
+
+    signal.signal(signal.SIGTERM, stop)
+    try:
+        yield
+    except _Terminated:
+        signal.signal(signal.SIGTERM, signal.SIG_DFL)
+        signal.raise_signal(signal.SIGTERM)
+        raise
+    finally:
+        if signal.getsignal(signal.SIGTERM) is stop:
+            signal.signal(signal.SIGTERM, signal.SIG_DFL)
 
 
-def _drop_pool():
-    """Stop the kept workers, what they still run included."""
-    global _pool
-    if _pool is not None:
-        _pool[1].shutdown(wait=False, cancel_futures=True)
-        _pool = None
+class _DaskStop:
+    """A running task's look at its sweep's stop signal (a Dask Event), at
+    most once a second and not in its first second."""
+
+    def __init__(self, name):
+        self.name = name
+        self.next_look = None
+
+    def __call__(self):
+        now = time.monotonic()
+        if self.next_look is None or now < self.next_look:
+            self.next_look = self.next_look or now + 1.0
+            return False
+        self.next_look = now + 1.0
+        from distributed import Event
+        return Event(self.name).is_set()
 
 
-def _gather(submit, as_completed, cancel, tasks, bar):
-    """Submit every task, follow them on the bar, and return their results in
-    task order; on any failure or Ctrl+C the rest is cancelled."""
-    futures = [submit(task) for task in tasks]
+def _on_dask(client, tasks, bar):
+    from distributed import Event, as_completed
+    event = Event(f"lemvaris-stop-{uuid.uuid4().hex}", client=client)
+    stop = _DaskStop(event.name)
+    futures = [client.submit(run_one, *task, stop, pure=False) for task in tasks]
     try:
         for _ in as_completed(futures):
             bar.update(1)
         return [future.result() for future in futures]
     except BaseException:
-        cancel(futures)
+        event.set()  # running tasks stop at their next look
+        client.cancel(futures)
         raise
 
 
+def _on_local_processes(workers, tasks, bar):
+    from . import _workers
+    pool = _workers.take(workers)
+    broken = True
+    try:
+        results = pool.run(run_one, tasks, lambda: bar.update(1))
+        broken = False
+        return results
+    finally:
+        _workers.give_back(pool, broken)
+
+
 def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, seeds=(0,),
-          processes=None, progress=None):
+          processes=None, progress=None, max_runs=MAX_RUNS, out=None):
     """Run every parameter set from every seed for `steps` moves and return a
     pandas DataFrame with one row per run and sample: the columns COLUMNS,
     frozen_at empty (pd.NA) unless the run froze.
@@ -157,32 +265,49 @@ def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, seed
     seeds: a list of seeds (0 to 4294967295), or an int n for 0..n-1; every
     parameter set runs from each, the seed varying fastest.
     client: None for local processes (`processes` of them, every core by
-    default; processes=1 runs the runs one after another in this process), or
-    a dask.distributed Client, whose workers must be able to import lemvaris.
+    default; processes=1 runs the runs one after another in this process), a
+    dask.distributed Client, or a scheduler's address ("tcp://HOST:8786",
+    connected to for this sweep); Dask's workers must be able to import
+    lemvaris.
+    max_runs: a sweep of more runs is refused (ValueError) before it starts.
+    out: a file (str, bytes or os.PathLike) for the table as CSV, checked
+    before any run (OSError when it cannot be written) and written whole at
+    the end, or not at all.
     progress: a bar on standard error; None shows it when that is a terminal.
     """
     import pandas as pd
 
     seeds = seeds_of(seeds)
-    runs = [(run, seed) for run in runs_of(parameters) for seed in seeds]
-    steps = _whole("steps", steps)
-    sample_every = _whole("sample_every", sample_every)
-    if not 0 <= steps <= _STEP_LIMIT:
-        raise ValueError(f"steps must be from 0 to {_STEP_LIMIT}, not {steps}")
-    if sample_every < 1:
-        raise ValueError(f"sample_every must be at least 1, not {sample_every}")
-    if processes is not None and _whole("processes", processes) < 1:
+    steps = whole("steps", steps)
+    sample_every = whole("sample_every", sample_every)
+    if not 0 <= steps <= STEP_LIMIT:
+        raise ValueError(f"steps must be from 0 to {STEP_LIMIT}, not {steps}")
+    if not 1 <= sample_every <= STEP_LIMIT:
+        raise ValueError(f"sample_every must be from 1 to {STEP_LIMIT}, not {sample_every}")
+    if processes is not None and whole("processes", processes) < 1:
         raise ValueError(f"processes must be at least 1, not {processes}")
-    if client is not None:
-        from distributed import Client, as_completed
+    if whole("max_runs", max_runs) < 1:
+        raise ValueError(f"max_runs must be at least 1, not {max_runs}")
+    if isinstance(client, str):
+        scheduler_address(client)
+    elif client is not None:
+        from distributed import Client
         if not isinstance(client, Client):
-            raise TypeError(f"client must be a dask.distributed Client, not {client!r}")
+            raise TypeError(f"client must be a dask.distributed Client or a scheduler's "
+                            f"address, not {client!r}")
+    if out is not None:
+        check_output(out)
+    runs = [(run, seed) for run in runs_of(parameters, max_runs, len(seeds)) for seed in seeds]
     tasks = [(run, steps, sample_every, seed) for run, seed in runs]
 
-    with _progress_bar(len(tasks), progress) as bar:
+    with _sigterm_stops_the_sweep(), _progress_bar(len(tasks), progress) as bar:
         if client is not None:
-            results = _gather(lambda task: client.submit(run_one, *task, pure=False), as_completed,
-                              client.cancel, tasks, bar)
+            connected = connect(client) if isinstance(client, str) else None
+            try:
+                results = _on_dask(connected or client, tasks, bar)
+            finally:
+                if connected is not None:
+                    connected.close()
         elif processes == 1 or len(tasks) <= 1:
             results = []
             for task in tasks:
@@ -190,20 +315,16 @@ def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, seed
                 bar.update(1)
         else:
             workers = processes or len(os.sched_getaffinity(0))  # every core this process may use
-            pool = _local_processes(min(workers, len(tasks)))
-            try:
-                results = _gather(lambda task: pool.submit(run_one, *task),
-                                  concurrent.futures.as_completed,
-                                  lambda futures: [f.cancel() for f in futures], tasks, bar)
-            except BaseException:
-                _drop_pool()  # it may be broken, or busy with runs nobody waits for
-                raise
+            results = _on_local_processes(min(workers, len(tasks)), tasks, bar)
 
     rows = [run + (seed,) + sample + (frozen_at,)
             for (run, seed), (samples, frozen_at) in zip(runs, results) for sample in samples]
     table = pd.DataFrame(rows, columns=list(COLUMNS))
-    types = {name: "int64" for name in _INTEGER_PARAMETERS + ("seed", "T", "bottom",
-                                                               "wall_contacts", "interface")}
+    types = {name: "int64" for name in INTEGER_PARAMETERS + ("seed", "T", "bottom",
+                                                              "wall_contacts", "interface")}
     types.update({"Ah": "float64", "Kh": "float64", "G": "float64", "mean_row": "float64",
                   "frozen_at": "Int64"})
-    return table.astype(types)
+    table = table.astype(types)
+    if out is not None:
+        write_output(out, csv_text(table).encode())
+    return table

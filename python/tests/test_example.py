@@ -1,10 +1,15 @@
-"""examples/wetting.py on a small grid writes both of its pictures."""
+"""The examples: examples/wetting.py on a small grid writes both of its
+pictures; the notebook runs in Jupyter."""
+import base64
+import os
 import subprocess
 import sys
 
+import nbformat
 import numpy as np
 from PIL import Image
 
+import lemvaris
 from conftest import ROOT
 
 
@@ -19,3 +24,33 @@ def test_wetting_example_writes_both_pictures(tmp_path):
         assert image.format == "PNG" and image.size[0] >= 600
         # A drawn plot, not an empty canvas: many colours.
         assert len(np.unique(np.asarray(image.convert("RGB")).reshape(-1, 3), axis=0)) > 20
+
+
+def notebook_environment():
+    """Jupyter's own: its inline plots, not the tests' Agg; no debugger notes."""
+    env = {k: v for k, v in os.environ.items() if k != "MPLBACKEND"}
+    return dict(env, PYDEVD_DISABLE_FILE_VALIDATION="1")
+
+
+def test_example_notebook_runs_and_shows_reactors_as_their_screen(tmp_path):
+    """examples/notebook.ipynb executed by Jupyter: every cell runs (a sweep on
+    local processes among them), a Reactor shows as the PNG it saves, the
+    animation as HTML, and the kernel's end with workers kept prints nothing."""
+    run = subprocess.run(["jupyter-nbconvert", "--to", "notebook", "--execute",
+                          "--ExecutePreprocessor.timeout=600", "--output-dir", str(tmp_path),
+                          str(ROOT / "examples/notebook.ipynb")], capture_output=True, text=True,
+                         timeout=900, cwd=tmp_path,
+                         env=notebook_environment())
+    assert run.returncode == 0, run.stderr
+    assert "Traceback" not in run.stderr and "Error" not in run.stderr, run.stderr
+    notebook = nbformat.read(tmp_path / "notebook.ipynb", as_version=4)
+    outputs = [output for cell in notebook.cells if cell.cell_type == "code"
+               for output in cell.outputs]
+    assert not [o for o in outputs if o.output_type == "error"]
+    reactor = lemvaris.Reactor(N=60, M=60, K=900, Ah=0.5, Kh=0.8, G=0.2, rSz=3, seed=1)
+    reactor.step(20000)
+    first = notebook.cells[1].outputs[0]
+    assert base64.b64decode(first.data["image/png"]) == reactor._repr_png_()
+    assert any("text/html" in o.get("data", {}) and "<img" in o.data["text/html"]
+               for o in outputs)
+    assert sum("image/png" in o.get("data", {}) for o in outputs) >= 4

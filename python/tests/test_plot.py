@@ -72,10 +72,69 @@ def test_phase_map_refuses_a_third_varying_parameter_and_unknown_names(table):
     plt.close("all")
 
 
-def test_runs_from_several_seeds_stay_apart():
-    seeded = lemvaris.sweep(dict(GRID, Kh=0.2), 1000, seeds=2, processes=1)
-    labels = [line.get_label() for line in lemvaris.plot.series(seeded, "bottom").get_lines()]
-    assert labels == [f"Ah={a:g}, seed={s}" for a in GRID["Ah"] for s in (0, 1)]
+def test_several_seeds_give_the_mean_in_its_band_and_runs_on_request():
+    seeded = lemvaris.sweep(dict(GRID, Kh=0.2), 4000, seeds=3, processes=1)
+    ax = lemvaris.plot.series(seeded, "interface")
+    summary = lemvaris.summarize(seeded)
+    assert [line.get_label() for line in ax.get_lines()] == [f"Ah={a:g}" for a in GRID["Ah"]]
+    for line, band, (_, rows) in zip(ax.get_lines(), ax.collections,
+                                     summary.groupby("Ah", sort=False)):
+        np.testing.assert_array_equal(line.get_ydata(), rows["interface_mean"])
+        corners = {tuple(v) for v in np.round(band.get_paths()[0].vertices, 9)}
+        for T, mean, half in zip(rows["T"], rows["interface_mean"], rows["interface_ci95"]):
+            assert (T, round(mean - half, 9)) in corners and (T, round(mean + half, 9)) in corners
+    runs = lemvaris.plot.series(seeded, "bottom", band=False).get_lines()
+    assert [line.get_label() for line in runs] == \
+        [f"Ah={a:g}, seed={s}" for a in GRID["Ah"] for s in (0, 1, 2)]
     with pytest.raises(ValueError, match="seed vary"):
         lemvaris.plot.phase_map(seeded, "Ah", "Kh", "bottom")
+    plt.close("all")
+
+
+def test_legends_stay_readable_with_many_runs():
+    many = lemvaris.sweep(dict(GRID, Ah=[i / 10 for i in range(11)], Kh=[0.0, 0.5]), 500,
+                          processes=1)
+    ax = lemvaris.plot.series(many, "bottom")  # 22 runs: a legend beside, in columns
+    legend = ax.get_legend()
+    assert len(legend.get_texts()) == 22 and legend._ncols >= 2
+    assert legend.get_bbox_to_anchor().x0 > ax.get_window_extent().x1
+    styles = {(line.get_color(), line.get_linestyle()) for line in ax.get_lines()}
+    assert len(styles) == 22
+    more = lemvaris.sweep(dict(GRID, Ah=[i / 10 for i in range(11)], Kh=[0.0, 0.3, 0.6, 0.9]),
+                          500, processes=1)
+    ax = lemvaris.plot.series(more, "bottom")  # 44 runs: colours along a bar of Ah
+    assert ax.get_legend() is None and len(ax.figure.axes) == 2
+    assert ax.figure.axes[1].get_ylabel() == "Ah"
+    colours = {}
+    for line, (values, _) in zip(ax.get_lines(), more.groupby(list(lemvaris.RUN), sort=False)):
+        colours.setdefault(values[3], set()).add(line.get_color())
+    assert all(len(c) == 1 for c in colours.values()) and \
+        len({c.pop() for c in colours.values()}) == 11
+    plt.close("all")
+
+
+def test_phase_map_crosses_the_frozen_runs():
+    table = lemvaris.sweep(dict(N=40, M=40, K=400, Ah=[0.0, 0.6], Kh=[0.0, 0.6], G=-0.7, rSz=1),
+                           10000, processes=1)  # Kh=0 freezes by then, Kh=0.6 later
+    last = table.groupby(list(lemvaris.RUN)).tail(1)
+    frozen = last[last["frozen_at"].notna()]
+    assert list(frozen["Kh"]) == [0.0, 0.0]
+    ax = lemvaris.plot.phase_map(table, "Ah", "Kh", "bottom")
+    crosses = {tuple(p) for p in ax.collections[0].get_offsets()}
+    assert crosses == {([0.0, 0.6].index(a), [0.0, 0.6].index(k))
+                       for a, k in zip(frozen["Ah"], frozen["Kh"])}
+    assert "frozen" in ax.get_title()
+    plt.close("all")
+
+
+def test_grid_and_animation_show_the_reactor_in_the_screens_colours():
+    reactor = lemvaris.Reactor(N=30, M=40, K=300, Ah=0.5, Kh=0.8, G=0.2, rSz=3)
+    reactor.step(1000)
+    image = lemvaris.plot.grid(reactor).get_images()[0]
+    np.testing.assert_array_equal(image.get_array(), reactor.grid)
+    rgb = np.round(image.to_rgba(reactor.grid)[..., :3] * 255).astype(np.uint8)
+    np.testing.assert_array_equal(rgb, lemvaris.PALETTE[[1, 0, 14]][reactor.grid])
+    anim = lemvaris.plot.animation(reactor, frames=5, moves=300)
+    html = anim.to_jshtml()
+    assert html.count("data:image/png;base64") == 5 and reactor.T == 1000 + 4 * 300
     plt.close("all")

@@ -1,6 +1,12 @@
 """The Reactor against the batch runner (grids, frozen T, pictures) and its
 measures against numpy counts of its own grid."""
+import copy
+import os
+import pathlib
+import pickle
+import pydoc
 import threading
+import zlib
 
 import numpy as np
 import pytest
@@ -207,3 +213,91 @@ def test_step_lets_other_threads_run():
     stepping.join()
     assert seen_busy
     assert reactor.T == 150000
+
+
+def test_a_reactor_is_a_value_that_goes_on_with_the_same_moves(tmp_path):
+    original = lemvaris.Reactor(**PARAMETER_SETS[1], seed=20261208)
+    original.step(12345)  # between two refresh steps, mid-way through its random words
+    copies = [pickle.loads(pickle.dumps(original)), copy.deepcopy(original), copy.copy(original)]
+    for reactor in [original] + copies:
+        reactor.step(30000)
+    for other in copies:
+        assert repr(other) == repr(original)
+        assert other.attempts == original.attempts
+        np.testing.assert_array_equal(other.grid, original.grid)
+        np.testing.assert_array_equal(other.screen(), original.screen())  # the chart's history too
+    frozen = lemvaris.Reactor(**PARAMETER_SETS[2])
+    frozen.step(20000)
+    thawed = pickle.loads(pickle.dumps(frozen))
+    assert thawed.frozen and thawed.step(10) == 0 and thawed.T == frozen.T
+    state = original.__getstate__()
+    for broken in [(state[0] + 1,) + state[1:], state[:2] + (b"x",), state[:2],
+                   state[:2] + (zlib.compress(bytes(10**8)),)]:
+        with pytest.raises(ValueError, match="not the state of a Reactor"):
+            lemvaris.Reactor.__new__(lemvaris.Reactor).__setstate__(broken)
+
+
+def test_png_repr_is_the_saved_file_and_palette_gives_its_colours(tmp_path):
+    reactor = lemvaris.Reactor(**PARAMETER_SETS[0], seed=3)
+    reactor.step(4321)
+    reactor.save_png(tmp_path / "screen.png")
+    assert reactor._repr_png_() == (tmp_path / "screen.png").read_bytes()
+    rgb = np.asarray(Image.open(tmp_path / "screen.png").convert("RGB"))
+    assert lemvaris.PALETTE.shape == (16, 3) and not lemvaris.PALETTE.flags.writeable
+    np.testing.assert_array_equal(lemvaris.PALETTE[reactor.screen()], rgb)
+
+
+BASE = dict(N=20, M=20, K=100, Ah=0.5, Kh=0.5, G=0.5, rSz=3)
+
+
+# What a person gets wrong, and the error that must name it.
+@pytest.mark.parametrize("call,error,message", [
+    (lambda: lemvaris.Reactor(**dict(BASE, N=10.5)), TypeError, "^N must be an integer, not 10.5$"),
+    (lambda: lemvaris.Reactor(**dict(BASE, N=2**70)), ValueError,
+     "^N must be an integer from 1 to 250, not 1180591620717411303424$"),
+    (lambda: lemvaris.Reactor(**dict(BASE, rSz="3")), TypeError, "^rSz must be an integer"),
+    (lambda: lemvaris.Reactor(**dict(BASE, Ah="0.5")), TypeError, "^Ah must be a number"),
+    (lambda: lemvaris.Reactor(**dict(BASE, G=10**400)), ValueError, "^G must be a number from -1"),
+    (lambda: lemvaris.Reactor(**dict(BASE, seed=-2**80)), ValueError, "^seed must be"),
+    (lambda: lemvaris.Reactor(20, 20, 100, 0.5), TypeError,
+     "^Reactor\\(\\) missing required arguments: 'Kh', 'G', 'rSz'$"),
+    (lambda: lemvaris.Reactor(**BASE, gravity=1), TypeError,
+     "^Reactor\\(\\) got an unexpected keyword argument 'gravity'$"),
+    (lambda: lemvaris.Reactor(20, **BASE), TypeError, "multiple values for argument 'N'"),
+    (lambda: lemvaris.Reactor(*BASE.values(), 0), TypeError, "takes 7 positional arguments"),
+    (lambda: lemvaris.check_parameters(**dict(BASE, K=401)), ValueError, "^K must be at most"),
+    (lambda: lemvaris.Reactor(**BASE).step(2**63), ValueError, "^T may reach at most"),
+    (lambda: lemvaris.Reactor(**BASE).step(1.5), TypeError, "^moves must be an integer"),
+    (lambda: lemvaris.Reactor(**BASE).step(), TypeError, "missing required argument: 'moves'"),
+    (lambda: lemvaris.Reactor(**BASE).step(moves=-2**70), ValueError, "^moves must not be"),
+    (lambda: lemvaris.Reactor(**BASE).save_png("nul.png\0.txt"), ValueError, "null byte"),
+    (lambda: lemvaris.Reactor(**BASE).save_png(b"nul\0"), ValueError, "null byte"),
+    (lambda: lemvaris.Reactor(**BASE).save_png(3), TypeError, "^path must be a str, bytes"),
+], ids=lambda value: "" if callable(value) or isinstance(value, type) else value[:30])
+def test_errors_name_the_parameter(call, error, message):
+    with pytest.raises(error, match=message):
+        call()
+
+
+def test_help_documents_every_property_and_method():
+    text = pydoc.render_doc(lemvaris.Reactor, renderer=pydoc.plaintext)
+    names = [n for n in dir(lemvaris.Reactor) if not n.startswith("__")]
+    assert {"step", "grid", "seed", "save_png", "_repr_png_", "T", "mean_row"} <= set(names)
+    for name in names:
+        doc = getattr(lemvaris.Reactor, name).__doc__
+        assert doc and len(doc.strip()) > 15, name
+        if not name.startswith("_"):  # help() leaves out the private names
+            assert doc.strip().splitlines()[0] in text
+    assert "Reactor(N, M, K, Ah, Kh, G, rSz, *, seed=0)" in text
+
+
+def test_file_names_are_what_open_takes(tmp_path, monkeypatch):
+    reactor = lemvaris.Reactor(**PARAMETER_SETS[0])
+    monkeypatch.chdir(tmp_path)
+    names = [("text.png", "text.png"), (b"bytes.png", "bytes.png"),
+             (pathlib.Path("path.png"), "path.png"),
+             (b"undecodable-\xff.png", os.fsdecode(b"undecodable-\xff.png"))]
+    for given, written in names:
+        reactor.save_png(given)
+        assert (tmp_path / written).read_bytes() == reactor._repr_png_()
+    assert sorted(os.listdir(tmp_path)) == sorted(written for _, written in names)

@@ -1,8 +1,11 @@
 """Sweeps: the same table whoever runs them, rows that are the runs' real
 samples, refusals before any work, and the command line."""
+import itertools
 import logging
+import os
 import subprocess
 import sys
+import time
 
 import pandas as pd
 import pytest
@@ -29,8 +32,11 @@ def test_serial_processes_and_dask_give_the_same_table(serial_table):
                       silence_logs=logging.ERROR) as cluster, Client(cluster) as client:
         assert len(client.scheduler_info()["workers"]) == 2
         on_dask = lemvaris.sweep(GRID_4x4, STEPS, sample_every=2000, seeds=SEEDS, client=client)
+        # An address: a client of its own for the sweep, closed after it.
+        by_address = lemvaris.sweep(GRID_4x4, STEPS, sample_every=2000, seeds=SEEDS,
+                                    client=cluster.scheduler_address)
     assert len(serial_table) > 32
-    for other in (local, on_dask):
+    for other in (local, on_dask, by_address):
         pd.testing.assert_frame_equal(serial_table, other, check_exact=True)
         assert serial_table.equals(other)
     # Without seeds: the runs from seed 0, and only those.
@@ -94,11 +100,19 @@ def test_list_of_dicts_and_single_values():
     ({k: v for k, v in GRID_4x4.items() if k != "rSz"}, "missing rSz"),
     (dict(GRID_4x4, gravity=[1]), "unknown gravity"),
     ([dict(N=5, M=5, K=5, Ah=0, Kh=0, G=0, rSz=0)], "run 0: rSz must be"),
+    ([dict(N=5, M=5, K=5, Ah=0, Kh=0, G=0, rSz=1.5)], "run 0: rSz must be an integer"),
+    # Counted before anything is built: 100 values of each parameter are 10**14 runs.
+    ({name: [0.01 * i for i in range(100)] for name in lemvaris.PARAMETERS},
+     "the sweep has 100000000000000 runs, more than max_runs=100000"),
+    (itertools.repeat(dict(N=5, M=5, K=5, Ah=0, Kh=0, G=0, rSz=1)), "more than max_runs"),
 ])
 def test_bad_runs_are_refused_before_any_work(parameters, message, monkeypatch):
     monkeypatch.setattr(lemvaris.sweeps, "run_one", None)  # would fail if called
-    with pytest.raises(ValueError, match=message):
+    with pytest.raises((ValueError, TypeError), match=message):
         lemvaris.sweep(parameters, 100, processes=1)
+    # 16 parameter sets from 2 seeds: 32 runs.
+    with pytest.raises(ValueError, match="32 runs, more than max_runs=31; pass max_runs=32"):
+        lemvaris.sweep(GRID_4x4, 100, seeds=2, max_runs=31)
 
 
 def test_bad_steps_and_sampling_are_refused():
@@ -107,7 +121,10 @@ def test_bad_steps_and_sampling_are_refused():
     with pytest.raises(ValueError, match="sample_every"):
         lemvaris.sweep(GRID_4x4, 100, sample_every=0)
     with pytest.raises(TypeError, match="client"):
-        lemvaris.sweep(GRID_4x4, 100, client="tcp://nowhere:8786")
+        lemvaris.sweep(GRID_4x4, 100, client=8786)
+    for address in ("foo", "inproc://x", "tcp://host:99999", "tcp://host"):
+        with pytest.raises(ValueError, match="not a scheduler's address"):
+            lemvaris.sweep(GRID_4x4, 100, client=address)
     with pytest.raises(ValueError, match="processes"):
         lemvaris.sweep(GRID_4x4, 100, processes=0)
     for seeds in (0, [], [-1], [2**32], [3, 3]):
@@ -129,9 +146,16 @@ def test_ranges_include_their_stop_and_keep_decimal_values():
     assert parse_values("seeds", "0:9") == list(range(10))
     assert parse_values("seeds", "4294967295") == [4294967295]
     assert parse_values("N", "10:12") == [10, 11, 12]
+    # Lists of numbers and ranges.
+    assert parse_values("Ah", "0,0.5,1") == [0.0, 0.5, 1.0]
+    assert parse_values("Kh", "0:0.4:0.2,1") == [0.0, 0.2, 0.4, 1.0]
+    assert parse_values("seeds", "7,0:2") == [7, 0, 1, 2]
     for name, text in [("Ah", "0:1"), ("Ah", "1:0:0.5"), ("Ah", "0:1:0"), ("Ah", "x"),
                        ("N", "1.5"), ("N", "10:20:2.5"), ("G", "nan"), ("seeds", "0:1:2:3"),
-                       ("seeds", "0:4294967295"), ("seeds", "0:1:1e-40")]:
+                       ("seeds", "0:4294967295"), ("seeds", "0:1:1e-40"), ("Ah", "0:1:1e-20"),
+                       ("Ah", "0:1:1e-30"), ("Ah", "0:1:1e-999999999"), ("N", "1e999999"),
+                       ("Ah", "0,0.5,0"), ("Ah", "0,,1"), ("Ah", "0:0.5:0.5,0.5"),
+                       ("seeds", "0:60000,60000:120000")]:
         with pytest.raises(ValueError, match=f"--{name}"):
             parse_values(name, text)
 
@@ -143,7 +167,7 @@ def cli(*arguments):
 
 def test_command_line_writes_the_sweeps_table(tmp_path):
     out = tmp_path / "results.csv"
-    run = cli("--N", "20", "--M", "24", "--K", "150", "--Ah", "0:1:0.5", "--Kh", "0.6",
+    run = cli("--N", "20", "--M", "24", "--K", "150", "--Ah", "0,0.5:1:0.5", "--Kh", "0.6",
               "--G=-0.2:0.2:0.4", "--rSz", "2", "--steps", "4500", "--out", str(out),
               "--processes", "2", "--seeds", "3:4")
     assert run.returncode == 0, run.stderr
@@ -165,17 +189,59 @@ def test_command_line_writes_the_sweeps_table(tmp_path):
 @pytest.mark.parametrize("arguments,named", [
     (["--Ah", "0:2:0.5"], "Ah must be"),
     (["--Ah", "0:1"], "--Ah"),
+    (["--Ah=0:1:1e-20"], "--Ah"),  # counted, never built
+    (["--Ah=0:1:1e-30"], "--Ah"),
+    (["--Ah", "0,0.5,0"], "--Ah"),
     (["--steps", "-5"], "--steps"),
+    (["--steps", "many"], "--steps"),
     (["--seeds", "-1"], "--seeds"),
     (["--seeds", "4294967296"], "--seeds"),
     (["--seeds", "0:1e12"], "--seeds"),
+    (["--Kh", "0:1:0.01", "--seeds", "0:999"], "--max-runs 101000"),
+    (["--Ah", "0,1", "--max-runs", "1"], "--max-runs 2"),
+    (["--scheduler", "foo"], "--scheduler"),
+    (["--scheduler", "inproc://x"], "--scheduler"),
+    (["--out", ""], 'cannot write ""'),
+    (["--out", "/proc/version"], '"/proc/version"'),
+    (["--out", "{tmp}/folder"], "folder"),
+    (["--out", "{tmp}/fifo"], "fifo"),
+    (["--out", "-", "--closed-stdout"], "standard output is closed"),
 ])
-def test_command_line_refusals_exit_2_and_write_nothing(arguments, named, tmp_path):
-    out = tmp_path / "results.csv"
+def test_command_line_refusals_exit_2_at_once_with_one_line(arguments, named, tmp_path):
+    (tmp_path / "folder").mkdir()
+    os.mkfifo(tmp_path / "fifo")
     base = {"--N": "10", "--M": "10", "--K": "20", "--Ah": "0", "--Kh": "0", "--G": "0.2",
-            "--rSz": "1", "--steps": "100"}
-    base.update(dict(zip(arguments[::2], arguments[1::2])))
-    run = cli(*[x for pair in base.items() for x in pair], "--out", str(out))
-    assert run.returncode == 2
+            "--rSz": "1", "--steps": "100", "--out": str(tmp_path / "results.csv")}
+    closed = "--closed-stdout" in arguments
+    arguments = [a.replace("{tmp}", str(tmp_path)) for a in arguments if a != "--closed-stdout"]
+    options = [a for a in arguments if "=" in a]
+    base.update(dict(zip(*[iter(a for a in arguments if "=" not in a)] * 2)))
+    started = time.monotonic()
+    run = subprocess.run([sys.executable, "-m", "lemvaris", "sweep",
+                          *[x for pair in base.items() for x in pair], *options],
+                         stdout=subprocess.DEVNULL if closed else subprocess.PIPE,
+                         stderr=subprocess.PIPE, text=True, timeout=10,
+                         preexec_fn=(lambda: os.close(1)) if closed else None)
+    assert time.monotonic() - started < 10
+    assert run.returncode == 2, run.stderr
     assert named in run.stderr
-    assert not out.exists() and list(tmp_path.iterdir()) == []
+    assert len(run.stderr.splitlines()) == 1 and "Traceback" not in run.stderr, run.stderr
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["fifo", "folder"]
+
+
+def test_help_lists_every_option_with_its_range():
+    text = subprocess.run([sys.executable, "-m", "lemvaris", "sweep", "--help"],
+                          capture_output=True, text=True, env=dict(os.environ, COLUMNS="200"),
+                          check=True).stdout
+    ranges = {"--N": "from 1 to 250", "--M": "from 1 to 250", "--K": "from 1 to N*M",
+              "--Ah": "from -1 to 1", "--Kh": "from -1 to 1", "--G": "from -1 to 1",
+              "--rSz": "from 1 to 10", "--steps": "from 0 to 2147483647",
+              "--sample-every": "from 1 to 2147483647", "--seeds": "from 0 to 4294967295",
+              "--out": "'-': standard output", "--scheduler": "tcp://HOST:PORT",
+              "--processes": "1 or more", "--max-runs": "1 or more (default 100000)"}
+    options = {line.split()[0] for line in text.splitlines() if line.startswith("  --")}
+    assert options == set(ranges)  # no option without its range
+    for option, phrase in ranges.items():
+        line = next(line for line in text.splitlines() if line.strip().startswith(option + " "))
+        assert phrase in line, line
+    assert "0,0.5,1" in text and "START:STOP:STEP" in text

@@ -1,0 +1,31 @@
+"""The compiled part of lemvaris (_core) built by the project's own CMake:
+the whole project is configured, only the module is built, with the Python
+that runs pip. Packaging is in pyproject.toml."""
+import os
+import pathlib
+import shutil
+import subprocess
+import sys
+
+from setuptools import Extension, setup
+from setuptools.command.build_ext import build_ext
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+
+
+class CMakeBuild(build_ext):
+    def build_extension(self, ext):
+        build = pathlib.Path(self.build_temp).resolve() / "cmake"
+        jobs = os.environ.get("CMAKE_BUILD_PARALLEL_LEVEL") or str(os.cpu_count() or 2)
+        subprocess.run(["cmake", "-S", str(ROOT), "-B", str(build), "-DCMAKE_BUILD_TYPE=Release",
+                        f"-DPython_EXECUTABLE={sys.executable}", "-DLEMVARIS_BENCH=OFF",
+                        "-DLEMVARIS_PYTHON=ON"], check=True)
+        subprocess.run(["cmake", "--build", str(build), "--target", "lemvaris_core", "-j", jobs],
+                       check=True)
+        built = build / "python" / self.get_ext_filename(ext.name)
+        target = pathlib.Path(self.get_ext_fullpath(ext.name))
+        target.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copyfile(built, target)
+
+
+setup(ext_modules=[Extension("lemvaris._core", sources=[])], cmdclass={"build_ext": CMakeBuild})
