@@ -84,7 +84,8 @@ void OpenSlowTerminal(SlowTerminal& t) {
   fcntl(t.fds[1], F_SETFL, O_NONBLOCK);  // as the terminal graphics' own output is
   t.reader = std::thread([fd = t.fds[0]] {
     char buffer[4096];
-    while (read(fd, buffer, sizeof buffer) > 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    while (read(fd, buffer, sizeof buffer) > 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
   });
 }
 
@@ -122,15 +123,16 @@ void ShowInTerminal(LoopRig& rig, Shown shown) {
   Platform& p = rig.sp.platform;
   if (shown == Shown::TerminalSymbols) {
     rig.terminalFd = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    SetUpTerminalGraphicsOn(rig.terminal, {TermGfxPixels::Symbols, TermGfxColours::Direct}, {100, 30, 8, 16},
-                            rig.terminalFd, p.console);
+    SetUpTerminalGraphicsOn(rig.terminal, {TermGfxPixels::Symbols, TermGfxColours::Direct},
+                            {100, 30, 8, 16}, rig.terminalFd, p.console);
   } else {
     OpenSlowTerminal(rig.slow);
-    SetUpTerminalGraphicsOn(rig.terminal, {TermGfxPixels::Sixels, TermGfxColours::Direct}, {100, 31, 8, 16},
-                            rig.slow.fds[1], p.console);
+    SetUpTerminalGraphicsOn(rig.terminal, {TermGfxPixels::Sixels, TermGfxColours::Direct},
+                            {100, 31, 8, 16}, rig.slow.fds[1], p.console);
   }
   const SurfacePresenter shownBy = TerminalGraphicsPresenter(rig.terminal);
-  rig.sp.window = {shownBy.context, shownBy.present, shownBy.hide, shownBy.pollEvents, shownBy.shutdown};
+  rig.sp.window = {shownBy.context, shownBy.present, shownBy.hide, shownBy.pollEvents,
+                   shownBy.shutdown};
 }
 
 // Set up W1 and the screen as RunProgram does after the dialog, in `mode`.
@@ -197,7 +199,9 @@ void RunLoopIn(benchmark::State& state, RunMode mode, Shown shown = Shown::Windo
 
 void NormalMode(benchmark::State& state) { RunLoopIn(state, Normal); }
 void QuietMode(benchmark::State& state) { RunLoopIn(state, Csendes); }
-void NormalModeTerminalSymbols(benchmark::State& state) { RunLoopIn(state, Normal, Shown::TerminalSymbols); }
+void NormalModeTerminalSymbols(benchmark::State& state) {
+  RunLoopIn(state, Normal, Shown::TerminalSymbols);
+}
 void NormalModeTerminalSixels(benchmark::State& state) {
   RunLoopIn(state, Normal, Shown::TerminalSixelsSlow);
 }
@@ -230,7 +234,8 @@ void RenderFrames(benchmark::State& state, TermGfxPixels pixels) {
   std::int32_t T = 0;
   for (auto _ : state) {
     DrawStepCounterBox(rig->graph, ++T);
-    std::memcpy(frame->pixels, rig->graph.pixels, static_cast<std::size_t>(frame->width) * frame->height);
+    std::memcpy(frame->pixels, rig->graph.pixels,
+                static_cast<std::size_t>(frame->width) * frame->height);
     RenderTermGfxFrame(*renderer, *frame, {100, 31, 8, 16}, *sink);
   }
   state.counters["bytes_per_frame"] =
@@ -257,14 +262,16 @@ void PrintTable(const TableReporter& reporter) {
   for (const char* name : {"BareMoves", "QuietMode", "NormalMode", "NormalModeTerminalSymbols",
                            "NormalModeTerminalSixels"}) {
     auto run = reporter.runs.find(std::string(name) + "/iterations:1");
-    if (run == reporter.runs.end()) run = reporter.runs.find(std::string(name) + "/iterations:1/real_time");
+    if (run == reporter.runs.end())
+      run = reporter.runs.find(std::string(name) + "/iterations:1/real_time");
     if (run == reporter.runs.end()) continue;
     // Real time: the present throttle runs on the real clock.
     auto rate = [](const Measured& m, const char* counter) {
       return m.counters.at(counter) / m.realSeconds;
     };
     const Measured& m = run->second;
-    const double share = quiet == reporter.runs.end() ? 0 : rate(m, "moves") / rate(quiet->second, "moves");
+    const double share =
+        quiet == reporter.runs.end() ? 0 : rate(m, "moves") / rate(quiet->second, "moves");
     std::printf("%-40s %12.0f %10.1f %10.2f\n", name, rate(m, "moves"), rate(m, "frames"), share);
   }
 }

@@ -80,7 +80,8 @@ bool DisplayNamed() {
 // Said once, before the screen is taken, long enough to be read.
 void NoteSmallTerminal() {
   winsize size = {};
-  if (!isatty(STDOUT_FILENO) || ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return;
+  if (!isatty(STDOUT_FILENO) || ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0)
+    return;
   if (size.ws_col >= ConsoleWidth && size.ws_row >= ConsoleHeight) return;
   std::fprintf(stderr,
                "Lemvaris: a terminál %d x %d karakteres; a program legalább %d x %d karakteres "
@@ -96,7 +97,8 @@ void NoteSmallTerminal() {
                  "jeleníthető meg a grafika: %s.\n",
                  DisplayNamed() ? window.error : "nincs DISPLAY vagy WAYLAND_DISPLAY", terminalWhy);
   else
-    std::fprintf(stderr, "Lemvaris: a terminálban nem jeleníthető meg a grafika: %s.\n", terminalWhy);
+    std::fprintf(stderr, "Lemvaris: a terminálban nem jeleníthető meg a grafika: %s.\n",
+                 terminalWhy);
   std::exit(NoGraphicsExitCode);
 }
 
@@ -106,7 +108,8 @@ int main(int argc, char** argv) {
   ReserveStandardDescriptors();  // before SDL opens the X connection
   BackEndWish wish;
   if (!ReadWish(argc, argv, wish)) {
-    std::fprintf(stderr, "Lemvaris: ismeretlen kapcsoló. Használat: lemvaris [--window | --terminal]\n");
+    std::fprintf(stderr,
+                 "Lemvaris: ismeretlen kapcsoló. Használat: lemvaris [--window | --terminal]\n");
     return UsageExitCode;
   }
   bool useWindow = false;

@@ -6,11 +6,11 @@
 //
 // Sets the reactor up exactly as the interactive program does and makes that
 // many moves. --seed S (0 to 4294967295, default 0, the interactive
-// program's) initialises the random generator from S. Standard output: the CSV "T,bottom,wall_contacts,interface,
-// mean_row", the measures (sim/measures.h) at T = 0, 2000, 4000, ... (the
-// chart's cadence) and at the final T, mean_row with 6 decimals. Standard
-// error: a progress line while a run longer than a second goes on (terminal
-// only), then "moves=.. attempts=.. seconds=.. moves_per_second=..".
+// program's) initialises the random generator from S. Standard output: the CSV
+// "T,bottom,wall_contacts,interface, mean_row", the measures (sim/measures.h) at T = 0, 2000, 4000,
+// ... (the chart's cadence) and at the final T, mean_row with 6 decimals. Standard error: a
+// progress line while a run longer than a second goes on (terminal only), then "moves=..
+// attempts=.. seconds=.. moves_per_second=..".
 // --grid FILE: the final grid, rows 0..N+1 of columns 0..M+1, one digit a cell
 // (0 wall, 1 empty, 2 particle).
 // --png FILE: the whole 640 x 480 graphics screen after the last move, as the
@@ -176,8 +176,8 @@ bool ReadValue(const OptionSpec& option, const char* text, OptionValue& value) {
   }
   const bool read = whole && ParseReal(arg, value.real) == NumberRead::Number;
   if (!read || !(value.real >= option.low && value.real <= option.high))
-    return Refuse("%s must be a number from %g to %g, not \"%s\"", option.name, option.low, option.high,
-                  text);
+    return Refuse("%s must be a number from %g to %g, not \"%s\"", option.name, option.low,
+                  option.high, text);
   return true;
 }
 
@@ -382,7 +382,8 @@ int main(int argc, char** argv) {
       ReportWriteFailure(options.gifPath, gifFile.error[0] ? gifFile.error : "write error", code);
   }
   if (frozen) std::fprintf(stderr, "frozen at T=%" PRId32 "\n", T);
-  std::fprintf(stderr, "moves=%" PRId32 " attempts=%" PRId64 " seconds=%.3f moves_per_second=%.0f\n",
-               T, reactor.attempts, seconds, seconds > 0 ? T / seconds : 0.0);
+  std::fprintf(stderr,
+               "moves=%" PRId32 " attempts=%" PRId64 " seconds=%.3f moves_per_second=%.0f\n", T,
+               reactor.attempts, seconds, seconds > 0 ? T / seconds : 0.0);
   return code;
 }

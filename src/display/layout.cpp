@@ -26,8 +26,12 @@ std::int16_t Scale(std::int16_t v, int max, int design) {
 
 }  // namespace
 
-std::int16_t ScaleX(const GraphSurface& g, std::int16_t v) { return Scale(v, GetMaxX(g), DesignWidth); }
-std::int16_t ScaleY(const GraphSurface& g, std::int16_t v) { return Scale(v, GetMaxY(g), DesignHeight); }
+std::int16_t ScaleX(const GraphSurface& g, std::int16_t v) {
+  return Scale(v, GetMaxX(g), DesignWidth);
+}
+std::int16_t ScaleY(const GraphSurface& g, std::int16_t v) {
+  return Scale(v, GetMaxY(g), DesignHeight);
+}
 
 int CharWidth(const GraphSurface& g) { return TextWidth(g, " "); }
 int TitleLineHeight(const GraphSurface& g) { return TextHeight(g, " "); }

@@ -99,6 +99,7 @@ void UpdateScreen(Screen& s, GraphSurface& g, const Reactor& r, RunMode mode,
   if (refreshStep)
     AddHistogramSample(s.changeWindow, g, s.historyBuffer, mode,
                        static_cast<std::uint16_t>(r.observedRowCount), T);
-  if (T > 0) UpdateRowHistogram(s.distributionWindow, g, mode, r.lastMoveToRow, r.lastMoveFromRow, T);
+  if (T > 0)
+    UpdateRowHistogram(s.distributionWindow, g, mode, r.lastMoveToRow, r.lastMoveFromRow, T);
   if (refreshStep || mode == Lepesenkenti) RefreshAllWindows(s, g, r, modeField, T);
 }

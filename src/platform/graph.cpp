@@ -11,7 +11,9 @@ struct Box {
   int x1, y1, x2, y2;  // absolute, inclusive
 };
 
-std::uint8_t PaletteIndex(int colour) { return static_cast<std::uint8_t>(colour & (PaletteSize - 1)); }
+std::uint8_t PaletteIndex(int colour) {
+  return static_cast<std::uint8_t>(colour & (PaletteSize - 1));
+}
 
 Box Intersection(const Box& a, const Box& b) {
   return {std::max(a.x1, b.x1), std::max(a.y1, b.y1), std::min(a.x2, b.x2), std::min(a.y2, b.y2)};
@@ -29,7 +31,8 @@ Box ClipBox(const GraphSurface& g) {
 }
 
 // Fill an absolute rectangle, clipped to the clip box; nothing when empty.
-void FillClipped(GraphSurface& g, const Box& clip, int x1, int y1, int x2, int y2, std::uint8_t colour) {
+void FillClipped(GraphSurface& g, const Box& clip, int x1, int y1, int x2, int y2,
+                 std::uint8_t colour) {
   Box r = Intersection({x1, y1, x2, y2}, clip);
   if (r.x1 > r.x2) return;
   // A frame's side is one pixel wide: a fill call per row would cost more
@@ -150,7 +153,8 @@ void OutTextXY(GraphSurface& g, int x, int y, std::string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const std::uint8_t* glyph = Font8x8[static_cast<unsigned char>(text[i])];
     int gx = left + static_cast<int>(i) * FontGlyphSize;
-    const int firstCol = std::max(0, clip.x1 - gx), lastCol = std::min(FontGlyphSize - 1, clip.x2 - gx);
+    const int firstCol = std::max(0, clip.x1 - gx),
+              lastCol = std::min(FontGlyphSize - 1, clip.x2 - gx);
     if (firstCol > lastCol) continue;
     const unsigned inside = (0xffu >> firstCol) & (0xffu << (FontGlyphSize - 1 - lastCol));
     for (int row = firstRow; row <= lastRow; ++row) {
@@ -177,10 +181,12 @@ std::int64_t ExactImageSize(int x1, int y1, int x2, int y2) {
 std::int32_t ImageSize(const GraphSurface&, int x1, int y1, int x2, int y2) {
   // Saturates for rectangles no buffer could hold (and whose sides the
   // header could not store anyway).
-  return static_cast<std::int32_t>(std::min<std::int64_t>(ExactImageSize(x1, y1, x2, y2), INT32_MAX));
+  return static_cast<std::int32_t>(
+      std::min<std::int64_t>(ExactImageSize(x1, y1, x2, y2), INT32_MAX));
 }
 
-bool GetImage(const GraphSurface& g, int x1, int y1, int x2, int y2, std::span<std::uint8_t> buffer) {
+bool GetImage(const GraphSurface& g, int x1, int y1, int x2, int y2,
+              std::span<std::uint8_t> buffer) {
   if (static_cast<std::int64_t>(buffer.size()) < ExactImageSize(x1, y1, x2, y2)) return false;
   Box r = Ordered(x1 + g.viewport.x1, y1 + g.viewport.y1, x2 + g.viewport.x1, y2 + g.viewport.y1);
   int w = r.x2 - r.x1 + 1, h = r.y2 - r.y1 + 1;

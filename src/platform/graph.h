@@ -46,7 +46,8 @@ inline constexpr int NormalPut = 0;   // PutImage: copy
 inline constexpr int GraphImageHeaderSize = 4;
 
 struct ViewPort {
-  int x1 = 0, y1 = 0, x2 = GraphDefaultWidth - 1, y2 = GraphDefaultHeight - 1;  // absolute, inclusive
+  int x1 = 0, y1 = 0, x2 = GraphDefaultWidth - 1,
+      y2 = GraphDefaultHeight - 1;  // absolute, inclusive
   bool clip = true;
 };
 
@@ -110,7 +111,8 @@ std::int32_t ImageSize(const GraphSurface& g, int x1, int y1, int x2, int y2);
 // Copy the rectangle (viewport-relative, not clipped; pixels beyond the
 // surface read as 0) into buffer; false, nothing written, when the buffer is
 // smaller than ImageSize.
-bool GetImage(const GraphSurface& g, int x1, int y1, int x2, int y2, std::span<std::uint8_t> buffer);
+bool GetImage(const GraphSurface& g, int x1, int y1, int x2, int y2,
+              std::span<std::uint8_t> buffer);
 // Copy a GetImage image with its top-left at (x, y), viewport-relative and
 // clipped. False, nothing drawn, for an operation other than NormalPut or an
 // image whose header does not fit its bytes.

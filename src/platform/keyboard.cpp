@@ -11,7 +11,8 @@ constexpr int WaitSliceMs = 10;
 
 // Wait up to ms for keys (the back end's clock may be its own).
 void WaitForKeys(Platform& p, int ms) {
-  if (p.backend.waitForInput != nullptr) p.backend.waitForInput(p.backend.context, InputKind::Keys, ms);
+  if (p.backend.waitForInput != nullptr)
+    p.backend.waitForInput(p.backend.context, InputKind::Keys, ms);
 }
 
 }  // namespace

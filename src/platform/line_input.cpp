@@ -82,7 +82,8 @@ bool TypeLine(Platform& p, AnswerLine& line) {
         break;
       default:
         // A key past the line's room is not taken, so the screen shows what is read.
-        if (static_cast<unsigned char>(key) >= ' ' && AddAnswerChar(line, key)) Write(p.console, key);
+        if (static_cast<unsigned char>(key) >= ' ' && AddAnswerChar(line, key))
+          Write(p.console, key);
         break;
     }
   }
@@ -121,7 +122,8 @@ bool ReadNumber(Platform& p, T& value, NumberRead (*parse)(const AnswerLine&, T&
 
 // Parse the kept text of an answer line; Malformed when its number goes on past it.
 template <class T>
-NumberRead ParseAnswer(const AnswerLine& line, T& value, NumberRead (*parse)(std::string_view, T&)) {
+NumberRead ParseAnswer(const AnswerLine& line, T& value,
+                       NumberRead (*parse)(std::string_view, T&)) {
   const std::string_view text(line.text, static_cast<std::size_t>(line.length));
   if (line.numberCut && Token(text).size() == text.size()) return NumberRead::Malformed;
   return parse(text, value);
@@ -246,7 +248,9 @@ bool ReadAnswerLine(LineReader& reader, AnswerLine& line) {
 NumberRead ParseInteger(const AnswerLine& line, std::int32_t& value) {
   return ParseAnswer(line, value, ParseInteger);
 }
-NumberRead ParseReal(const AnswerLine& line, double& value) { return ParseAnswer(line, value, ParseReal); }
+NumberRead ParseReal(const AnswerLine& line, double& value) {
+  return ParseAnswer(line, value, ParseReal);
+}
 
 bool Readln(Platform& p, std::int32_t& value) { return ReadNumber(p, value, ParseInteger); }
 bool Readln(Platform& p, double& value) { return ReadNumber(p, value, ParseReal); }

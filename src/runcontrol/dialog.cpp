@@ -27,7 +27,8 @@ double AskReal(Program& p, std::string_view prompt) {
   for (;;) {
     Write(p.platform->console, prompt);
     double value = 0.0;
-    if (Readln(*p.platform, value) && value >= -StrengthLimit && value <= StrengthLimit) return value;
+    if (Readln(*p.platform, value) && value >= -StrengthLimit && value <= StrengthLimit)
+      return value;
   }
 }
 
@@ -45,10 +46,12 @@ void AskParameters(Program& p) {
       Write(c, "]");
     };
   };
-  params.N = AskInteger(p, boundedPrompt(CP852("A reakciótér függôleges mérete? [1-"), ReactorLimit),
-                        1, ReactorLimit);
-  params.M = AskInteger(p, boundedPrompt(CP852("A reakciótér vizszintes mérete? [1-"), ReactorLimit),
-                        1, ReactorLimit);
+  params.N =
+      AskInteger(p, boundedPrompt(CP852("A reakciótér függôleges mérete? [1-"), ReactorLimit), 1,
+                 ReactorLimit);
+  params.M =
+      AskInteger(p, boundedPrompt(CP852("A reakciótér vizszintes mérete? [1-"), ReactorLimit), 1,
+                 ReactorLimit);
   const std::int32_t cells = static_cast<std::int32_t>(params.N) * params.M;
   params.K = AskInteger(p, boundedPrompt(CP852("A részecskék száma? [1-"), cells), 1, cells);
   params.Ah = AskReal(p, CP852("Adhézió nagysága? [-1..1]"));

@@ -193,7 +193,8 @@ template <SimdLevel Level>
       // mispredicted at random.
       const std::int64_t delta = value[to] - value[from] + stepScore[dr];
       if (__builtin_expect(delta >= -margin, 0)) {
-        if (delta > margin || ExactMoveWins(reactor, static_cast<int>(from), static_cast<int>(to))) {
+        if (delta > margin ||
+            ExactMoveWins(reactor, static_cast<int>(from), static_cast<int>(to))) {
           reactor.attempts += __builtin_popcountll(tries & (~std::uint64_t{0} >> (63 - pick)));
           random.next += WordsPerDraw * static_cast<int>(pick + 2);
           move.failedAttempts = 0;

@@ -58,8 +58,8 @@ enum class Verdict { Reject, Accept, Undecided };
 
 // Tables, gravity and margin from the move's exact weights weight[di][dj][state]
 // (indices shifted by RadiusLimit) for radius rSz and gravity G.
-void PrepareField(PotentialField& field, const double (&weight)[WeightTableSide][WeightTableSide][4],
-                  int rSz, double G);
+void PrepareField(PotentialField& field,
+                  const double (&weight)[WeightTableSide][WeightTableSide][4], int rSz, double G);
 
 // Add table (centred on (row, column)) to the value of every cell 1..N x 1..M
 // within rSz rows and columns of it: a cell of that state appeared there.

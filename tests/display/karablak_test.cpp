@@ -124,7 +124,8 @@ TEST(KarAblak, MisuseMessageIsTheConsolesLastLineAndTheExitCode) {
     char row[ConsoleWidth];
     const std::string line(row, ConsoleRowText(sp->platform.console, 2, row));
     EXPECT_EQ(line, code == 1 ? std::string(CP852("Túl sok mező (f nevű) az egyik KarAblak-ban!"))
-                              : std::string(CP852("Nem létező (nincs nevű) mező az egyik KarAblak-ban!")));
+                              : std::string(
+                                    CP852("Nem létező (nincs nevű) mező az egyik KarAblak-ban!")));
   }
 }
 

@@ -39,7 +39,8 @@ struct Records {
 bool SendFrame(Records& r, const TermGfxSize& size, const char* path) {
   r.frame.width = r.surface.width;
   r.frame.height = r.surface.height;
-  std::memcpy(r.frame.pixels, r.surface.pixels, static_cast<std::size_t>(r.frame.width) * r.frame.height);
+  std::memcpy(r.frame.pixels, r.surface.pixels,
+              static_cast<std::size_t>(r.frame.width) * r.frame.height);
   std::FILE* out = std::fopen(path, "wb");
   if (out == nullptr) return false;
   r.sink.fd = fileno(out);
@@ -53,7 +54,8 @@ bool SendFrame(Records& r, const TermGfxSize& size, const char* path) {
 
 int main(int argc, char** argv) {
   if (argc != 8) {
-    std::fprintf(stderr, "usage: %s MODE COLUMNS ROWS CELL_WIDTH CELL_HEIGHT FRAME_FILE PNG_FILE\n", argv[0]);
+    std::fprintf(stderr, "usage: %s MODE COLUMNS ROWS CELL_WIDTH CELL_HEIGHT FRAME_FILE PNG_FILE\n",
+                 argv[0]);
     return 2;
   }
   TermGfxCaps caps{TermGfxPixels::Symbols, TermGfxColours::Direct};
@@ -63,7 +65,8 @@ int main(int argc, char** argv) {
     caps.pixels = TermGfxPixels::Kitty;
   else if (std::strcmp(argv[1], "symbols") != 0)
     return 2;
-  const TermGfxSize size{std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5])};
+  const TermGfxSize size{std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),
+                         std::atoi(argv[5])};
 
   auto r = std::make_unique<Records>();
   r->reactor.params = SimParams{100, 100, 3000, 0.5, 0.8, 0.2, 3};
@@ -87,7 +90,8 @@ int main(int argc, char** argv) {
     UpdateScreen(r->screen, g, r->reactor, Normal, ModeNames[Normal], T);
   }
   std::string second = std::string(argv[6]) + ".2";
-  if (!WritePng(g, (std::string(argv[7]) + ".2").c_str()) || !SendFrame(*r, size, second.c_str())) return 1;
+  if (!WritePng(g, (std::string(argv[7]) + ".2").c_str()) || !SendFrame(*r, size, second.c_str()))
+    return 1;
   const TermGfxLayout& l = r->renderer.layout;
   std::printf("picture %d %d %d %d\n", l.pixelWidth, l.pixelHeight, l.top, l.cellHeight);
   FreeTermGfxRenderer(r->renderer);

@@ -146,7 +146,8 @@ void CheckAnswerLines(std::string_view text) {
     std::size_t start = 0;
     while (start < line.size() && IsBlank(line[start])) ++start;
     const std::string rest = line.substr(start);
-    Check(std::string(answer.blanks, answer.blankCount) == line.substr(0, std::min<std::size_t>(start, 255)),
+    Check(std::string(answer.blanks, answer.blankCount) ==
+              line.substr(0, std::min<std::size_t>(start, 255)),
           "the answer's blanks");
     Check(std::string(answer.text, answer.length) == rest.substr(0, 255), "the answer's text");
     const bool fits = FirstToken(rest).size() <= 255;
@@ -183,9 +184,11 @@ void CheckPlaceholders(std::string_view text, std::int32_t T, std::int16_t N, st
 void CheckSplit(std::string_view line, std::string_view placeholder) {
   const std::string whole(line);
   const std::size_t at = whole.find(placeholder);
-  const std::string expectedBefore = (at == std::string::npos ? whole : whole.substr(0, at)).substr(0, 255);
-  const std::string expectedAfter =
-      at == std::string::npos ? std::string() : whole.substr(at + placeholder.size()).substr(0, 255);
+  const std::string expectedBefore =
+      (at == std::string::npos ? whole : whole.substr(0, at)).substr(0, 255);
+  const std::string expectedAfter = at == std::string::npos
+                                        ? std::string()
+                                        : whole.substr(at + placeholder.size()).substr(0, 255);
   ShortString<255> before, after;
   SplitAtPlaceholder(line, placeholder, before, after);
   Check(before.view() == expectedBefore && after.view() == expectedAfter, "SplitAtPlaceholder");

@@ -30,7 +30,8 @@ struct Folder {
   // Names in the folder, sorted.
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(path))
+      names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -43,7 +44,9 @@ std::string Read(const std::string& path) {
   return text.str();
 }
 
-void Put(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+void Put(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
 
 bool Write(const char* path, const std::string& text) {
   OutputFile file;
@@ -112,7 +115,8 @@ TEST(OutputFile, AReplacedFileKeepsItsPermissions) {
 
 TEST(OutputFile, TargetsThatCannotBeReplacedAreRefusedUntouched) {
   Folder folder;
-  const std::string fifo = folder / "fifo", dir = folder / "dir", missing = folder / "no/such/g.txt";
+  const std::string fifo = folder / "fifo", dir = folder / "dir",
+                    missing = folder / "no/such/g.txt";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
   ASSERT_TRUE(fs::create_directory(dir));
   char error[OutputErrorCapacity];

@@ -16,7 +16,8 @@
 namespace {
 
 // Decode a PNG with netpbm's pngtopnm (not our code) into RGB triples.
-bool DecodeWithPngtopnm(const std::string& png, int& width, int& height, std::vector<unsigned char>& rgb) {
+bool DecodeWithPngtopnm(const std::string& png, int& width, int& height,
+                        std::vector<unsigned char>& rgb) {
   std::string ppm = png + ".ppm";
   std::string command = "pngtopnm '" + png + "' > '" + ppm + "'";
   if (std::system(command.c_str()) != 0) return false;
@@ -50,7 +51,8 @@ TEST(PngWriter, DecodesToTheSurfacePixelsInTheStandardPalette) {
     ASSERT_TRUE(WritePng(*g, path.c_str()));
     int width = 0, height = 0;
     std::vector<unsigned char> rgb;
-    ASSERT_TRUE(DecodeWithPngtopnm(path, width, height, rgb)) << "pngtopnm (netpbm) failed on " << path;
+    ASSERT_TRUE(DecodeWithPngtopnm(path, width, height, rgb))
+        << "pngtopnm (netpbm) failed on " << path;
     std::filesystem::remove(path);
     ASSERT_EQ(width, w);
     ASSERT_EQ(height, h);

@@ -5,7 +5,9 @@
 
 namespace {
 
-std::uint8_t AttributeAt(const Console& con, int x, int y) { return ConsoleCellAt(con, x, y).attribute; }
+std::uint8_t AttributeAt(const Console& con, int x, int y) {
+  return ConsoleCellAt(con, x, y).attribute;
+}
 
 }  // namespace
 

@@ -19,7 +19,8 @@ TEST(Cp852Table, AgreesWithGlibcIconvOnEveryByte) {
     ASSERT_NE(r, static_cast<std::size_t>(-1)) << "byte " << b << ": " << std::strerror(errno);
     ASSERT_EQ(outLeft, 0u) << "byte " << b;
     char32_t expected = out[0] | out[1] << 8 | out[2] << 16 | static_cast<char32_t>(out[3]) << 24;
-    EXPECT_EQ(static_cast<unsigned>(Cp852ToUnicode[b]), static_cast<unsigned>(expected)) << "byte " << b;
+    EXPECT_EQ(static_cast<unsigned>(Cp852ToUnicode[b]), static_cast<unsigned>(expected))
+        << "byte " << b;
     // And back: every code point finds its byte.
     EXPECT_EQ(UnicodeToCp852(expected), b);
   }

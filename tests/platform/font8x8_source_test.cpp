@@ -36,7 +36,8 @@ ConsoleFont ReadPsf1(const std::string& name) {
   }
   std::vector<unsigned char> data;
   unsigned char buffer[4096];
-  for (int n; (n = gzread(file, buffer, sizeof buffer)) > 0;) data.insert(data.end(), buffer, buffer + n);
+  for (int n; (n = gzread(file, buffer, sizeof buffer)) > 0;)
+    data.insert(data.end(), buffer, buffer + n);
   gzclose(file);
   if (data.size() < 4 || data[0] != 0x36 || data[1] != 0x04 || data[3] != 8 || !(data[2] & 0x02)) {
     ADD_FAILURE() << path << " is not an 8-pixel PSF1 font with a Unicode table";
@@ -123,7 +124,8 @@ AccentAndLetter SplitAtGap(const Glyph& g) {
   while (first < FontGlyphSize && g[first] == 0) ++first;
   while (last >= 0 && g[last] == 0) --last;
   for (int r = first + 1; r < last; ++r)
-    if (g[r] == 0) return {{g.begin() + first, g.begin() + r}, {g.begin() + r + 1, g.begin() + last + 1}};
+    if (g[r] == 0)
+      return {{g.begin() + first, g.begin() + r}, {g.begin() + r + 1, g.begin() + last + 1}};
   return {};
 }
 

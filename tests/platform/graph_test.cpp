@@ -10,7 +10,8 @@
 
 namespace {
 
-std::unique_ptr<GraphSurface> OpenSurface(int width = GraphDefaultWidth, int height = GraphDefaultHeight) {
+std::unique_ptr<GraphSurface> OpenSurface(int width = GraphDefaultWidth,
+                                          int height = GraphDefaultHeight) {
   auto g = std::make_unique<GraphSurface>();
   EXPECT_TRUE(SetSurfaceSize(*g, width, height));
   InitGraph(*g);
@@ -37,7 +38,8 @@ void ExpectOnlyBox(const GraphSurface& g, int x1, int y1, int x2, int y2, int in
 
 // The text's glyphs from the font table at absolute (left, top): glyph pixels
 // in colour, the rest of each cell in background.
-void ExpectText(const GraphSurface& g, int left, int top, std::string_view text, int colour, int background) {
+void ExpectText(const GraphSurface& g, int left, int top, std::string_view text, int colour,
+                int background) {
   int wrong = 0;
   for (std::size_t i = 0; i < text.size(); ++i)
     for (int row = 0; row < 8; ++row)
@@ -169,7 +171,8 @@ TEST(GraphSurface, RectangleIsViewportRelativeAndThinByDefault) {
   Rectangle(*g, 0, 0, 200, 150);
   for (int y = 0; y < 480; ++y)
     for (int x = 0; x < 640; ++x) {
-      bool expected = NearOutline(x, y, 100, 50, 300, 200) && x >= 100 && x <= 300 && y >= 50 && y <= 200;
+      bool expected =
+          NearOutline(x, y, 100, 50, 300, 200) && x >= 100 && x <= 300 && y >= 50 && y <= 200;
       if ((SurfacePixel(*g, x, y) == 15) != expected) ++wrong;
     }
   EXPECT_EQ(wrong, 0);

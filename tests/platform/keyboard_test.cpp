@@ -95,7 +95,8 @@ TEST(Keyboard, ExhaustedScriptEndsABlockingWaitWithItsOwnExitCode) {
             }),
             ScriptKeysExhaustedExitCode);
   sp = WithKeys("");
-  EXPECT_EQ(ExitCodeOf(sp->platform, [](Platform& p) { Delay(p, 100); }), ScriptKeysExhaustedExitCode);
+  EXPECT_EQ(ExitCodeOf(sp->platform, [](Platform& p) { Delay(p, 100); }),
+            ScriptKeysExhaustedExitCode);
 }
 
 TEST(Keyboard, PollingAnExhaustedScriptEndsAfterTheIdleLimit) {

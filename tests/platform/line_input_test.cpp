@@ -95,8 +95,8 @@ TEST(LineInput, MalformedNumbersAreMalformed) {
   for (std::string_view bad : {"abc", "12abc", "1.5", "-", "+", "1e3", "2147483648", "-2147483649",
                                "99999999999999999999", "0x10", "$10"})
     EXPECT_EQ(ParseInteger(bad, i), NumberRead::Malformed) << bad;
-  for (std::string_view bad : {"abc", ".", "-", "1e", "1e+", "1.2.3", "inf", "nan", "0x1p3", "1e", "1e5x", ".e5",
-                               ",", "1,2,3", "1.2,3", "1,5e", "0,5x"})
+  for (std::string_view bad : {"abc", ".", "-", "1e", "1e+", "1.2.3", "inf", "nan", "0x1p3", "1e",
+                               "1e5x", ".e5", ",", "1,2,3", "1.2,3", "1,5e", "0,5x"})
     EXPECT_EQ(ParseReal(bad, d), NumberRead::Malformed) << bad;
   EXPECT_EQ(ParseInteger(" \t", i), NumberRead::NoNumber);
   EXPECT_EQ(ParseReal("", d), NumberRead::NoNumber);
@@ -133,7 +133,8 @@ TEST(LineInput, AnswersAreEchoedAfterThePromptWithTheirLineEnds) {
 TEST(LineInput, EndOfInputEndsWithRuntimeError100) {
   auto sp = std::make_unique<ScriptedPlatform>();
   EXPECT_EQ(IntegerExitCode(*sp, "\n   \n"), 100);
-  EXPECT_EQ(RowText(sp->platform.console, 3), CP852("Runtime error 100: elfogyott a bemenet").view());
+  EXPECT_EQ(RowText(sp->platform.console, 3),
+            CP852("Runtime error 100: elfogyott a bemenet").view());
   EXPECT_EQ(IntegerExitCode(*sp, ""), 100);
 }
 
@@ -168,8 +169,8 @@ TEST(LineInput, ANumberLongerThanWhatIsKeptIsMalformedNeverCut) {
   }
   // A number that fills the kept text reads when a blank follows it.
   const std::string fits(255, '1');
-  const std::string lines = fits + " " + std::string(100, '2') + "\n" + fits + "\n" + fits + "2 3\n" +
-                            "1 " + std::string(300, '2') + "\n";
+  const std::string lines = fits + " " + std::string(100, '2') + "\n" + fits + "\n" + fits +
+                            "2 3\n" + "1 " + std::string(300, '2') + "\n";
   LineReader reader;
   SetLineReaderMemory(reader, lines);
   const double ones = std::strtod(fits.c_str(), nullptr);
@@ -178,7 +179,8 @@ TEST(LineInput, ANumberLongerThanWhatIsKeptIsMalformedNeverCut) {
   for (double expected : {ones, ones, malformed, 1.0}) {
     ASSERT_TRUE(ReadAnswerLine(reader, line));
     double real = malformed;
-    EXPECT_EQ(ParseReal(line, real), expected == malformed ? NumberRead::Malformed : NumberRead::Number);
+    EXPECT_EQ(ParseReal(line, real),
+              expected == malformed ? NumberRead::Malformed : NumberRead::Number);
     EXPECT_EQ(real, expected);
   }
   EXPECT_FALSE(ReadAnswerLine(reader, line));
@@ -187,7 +189,8 @@ TEST(LineInput, ANumberLongerThanWhatIsKeptIsMalformedNeverCut) {
 TEST(LineInput, AnswerLinesFromADescriptorAcrossManyBufferFills) {
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
-  const std::string text = std::string(10000, ' ') + "5\r\n" + std::string(9000, '8') + "\r\r" + "9";
+  const std::string text =
+      std::string(10000, ' ') + "5\r\n" + std::string(9000, '8') + "\r\r" + "9";
   ASSERT_EQ(write(fds[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
   close(fds[1]);
   LineReader reader;
@@ -236,7 +239,8 @@ TEST(LineInput, RealsPastTheDoublesRangeReadAsZeroOrInfinity) {
   EXPECT_TRUE(SameDouble(Real("-0"), -0.0));
   EXPECT_TRUE(SameDouble(Real("-0.000e999999999999999999"), -0.0));
   EXPECT_TRUE(SameDouble(Real("0e999999999999999999"), 0.0));
-  for (std::string_view huge : {"1e4933", "1e999", "1e999999999999999999", "1.8e308", "99999e99999"})
+  for (std::string_view huge :
+       {"1e4933", "1e999", "1e999999999999999999", "1.8e308", "99999e99999"})
     EXPECT_EQ(Real(huge), HUGE_VAL) << huge;
   EXPECT_EQ(Real("-1e4933"), -HUGE_VAL);
   // The smallest double and the largest.
@@ -265,8 +269,9 @@ TEST(LineInput, NumbersThatReadBeforeGiveTheSameDoubles) {
   // Before, every real went through from_chars into a long double.
   for (std::string_view number :
        {"0.1", "1.0001", "-0.25", "2.5E+2", "1e-400", "0.3", "123456789.987654321", "-1",
-        "2.4703282292062328e-324", "2.4703282292062327e-324", "9007199254740993", "1.00000000000000011102230246251565",
-        "-.5e-3", "7.", "1e308", "3.36210314311209350626e-4932"}) {
+        "2.4703282292062328e-324", "2.4703282292062327e-324", "9007199254740993",
+        "1.00000000000000011102230246251565", "-.5e-3", "7.", "1e308",
+        "3.36210314311209350626e-4932"}) {
     long double extended = 0;
     std::from_chars(number.data(), number.data() + number.size(), extended);
     EXPECT_TRUE(SameDouble(Real(number), static_cast<double>(extended))) << number;

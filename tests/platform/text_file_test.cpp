@@ -135,7 +135,8 @@ TEST(TextFile, WhatIsNotARegularFileIsRefusedWithoutWaiting) {
   ASSERT_EQ(symlink("/dev/zero", zeroLink.c_str()), 0);
   ASSERT_EQ(symlink(fifo.c_str(), fifoLink.c_str()), 0);
   HangGuard guard;
-  for (const std::string& name : {fifo, zeroLink, fifoLink, std::string("/dev/null"), file.folder.string()}) {
+  for (const std::string& name :
+       {fifo, zeroLink, fifoLink, std::string("/dev/null"), file.folder.string()}) {
     TextFile f;
     Assign(f, name);
     EXPECT_EQ(Reset(f), 5) << name;
@@ -185,7 +186,8 @@ TEST(TextFile, UsingAFileThatIsNotOpenIsRuntimeError103) {
 TEST(TextFile, ReadErrorIsRuntimeError100) {
   EXPECT_EQ(ExitCodeOf([] {
               LineReader reader;
-              SetLineReaderFd(reader, open("/tmp", O_RDONLY | O_DIRECTORY));  // read() fails: EISDIR
+              SetLineReaderFd(reader,
+                              open("/tmp", O_RDONLY | O_DIRECTORY));  // read() fails: EISDIR
               char line[8];
               ReadLine(reader, line, 8);
             }),

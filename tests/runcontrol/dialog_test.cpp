@@ -38,7 +38,8 @@ TEST(Dialog, OutOfRangeAnswersAreAskedAgainWithoutAMessage) {
   // N: 40000 (-25536) and 0 refused, 65537 taken as 1. M: empty line, then
   // "12 34". K: 13 > 12 refused. Ah: -1.0001 refused. Kh: 1.0001 refused.
   // rSz: 0 and 11 refused.
-  auto h = MakeHarness("", "40000\n0\n65537\n\n12 34\n13\n12\n-1.0001\n0\n1.0001\n0\n0\n0\n11\n3\n");
+  auto h =
+      MakeHarness("", "40000\n0\n65537\n\n12 34\n13\n12\n-1.0001\n0\n1.0001\n0\n0\n0\n11\n3\n");
   ASSERT_EQ(Ask(*h), 0);
   const SimParams& p = h->reactor.params;
   EXPECT_EQ(p.N, 1);
@@ -57,7 +58,8 @@ TEST(Dialog, OutOfRangeAnswersAreAskedAgainWithoutAMessage) {
   EXPECT_EQ(row(8), std::string(CP852("A részecskék száma? [1- 12]13")));
   EXPECT_EQ(row(9), std::string(CP852("A részecskék száma? [1- 12]12")));
   EXPECT_EQ(row(10), std::string(CP852("Adhézió nagysága? [-1..1]-1.0001")));
-  EXPECT_EQ(row(14), std::string(CP852("A gravitáció nagysága (lefelé lépés valószinüsége) ? [-1..1]0")));
+  EXPECT_EQ(row(14),
+            std::string(CP852("A gravitáció nagysága (lefelé lépés valószinüsége) ? [-1..1]0")));
   EXPECT_EQ(row(15), std::string(CP852("Szomszédsági sugár? [1..10]0")));
   EXPECT_EQ(row(16), std::string(CP852("Szomszédsági sugár? [1..10]11")));
   EXPECT_EQ(row(17), std::string(CP852("Szomszédsági sugár? [1..10]3")));
@@ -141,7 +143,8 @@ TEST(Dialog, ASurfaceTooLargeForTheHistoryBufferShowsTheErrorScreen) {
   const std::string text = AllText(*h);
   EXPECT_TRUE(Contains(text, CP852("Hibaüzenet!")));
   const auto row = [&](int y) { return InnerRow(*h, y); };
-  EXPECT_EQ(row(3), std::string(CP852("Sajnos kicsi a hisztogram-mentéshez rendelt temporális memória,")));
+  EXPECT_EQ(row(3),
+            std::string(CP852("Sajnos kicsi a hisztogram-mentéshez rendelt temporális memória,")));
   EXPECT_EQ(row(4), std::string(CP852("ezért a program nem tud futni. Megáll.")));
   EXPECT_EQ(row(5), "");
   EXPECT_EQ(row(6), std::string(CP852("A \"puffMeret\" konstans értékét növelni kell ekkorára:")));

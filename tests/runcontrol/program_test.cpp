@@ -28,7 +28,8 @@ TEST(WholeProgram, VAtTheFirstWaitEndsWithoutAMove) {
   EXPECT_EQ(h->program.run.runMode, Vege);
   EXPECT_TRUE(Contains(AllText(*h), "Lepesek: 0, N=20, K=100"));
   // The closing text on an otherwise empty screen, at column 25 of row 10.
-  EXPECT_EQ(ScreenRow(*h, 10), std::string(24, ' ') + std::string(CP852("Itt a vége fuss el véle!!!!")));
+  EXPECT_EQ(ScreenRow(*h, 10),
+            std::string(24, ' ') + std::string(CP852("Itt a vége fuss el véle!!!!")));
   EXPECT_EQ(h->program.run.consoleActive, 1);
   EXPECT_FALSE(h->graph.open);
 }
@@ -144,7 +145,8 @@ TEST(RunLoop, NormalModeRefreshesEvery2000Steps) {
   auto band = [&] {
     std::string b;
     for (int y = panel.y1 + 8; y < panel.y1 + 16; ++y)
-      for (int x = panel.x1 + 2; x < panel.x1 + 2 + 16 * 8; ++x) b.push_back(SurfacePixel(h->graph, x, y));
+      for (int x = panel.x1 + 2; x < panel.x1 + 2 + 16 * 8; ++x)
+        b.push_back(SurfacePixel(h->graph, x, y));
     return b;
   };
   std::string last = band();
@@ -246,7 +248,8 @@ TEST(RunLoop, StepCounterStopsAtItsLimitInsteadOfOverflowing) {
   EXPECT_EQ(code, 0);
   EXPECT_EQ(h->program.run.stepCounter, MaxStepCounter);
   EXPECT_TRUE(h->program.run.frozen);
-  EXPECT_TRUE(Contains(AllText(*h), CP852("A lépésszámláló elérte a felső határát (T=2147483647).")));
+  EXPECT_TRUE(
+      Contains(AllText(*h), CP852("A lépésszámláló elérte a felső határát (T=2147483647).")));
   EXPECT_EQ(h->screen.infoPanel.fields[0].value.view(), CP852("Megállt (V: vége)"));
 }
 

@@ -178,7 +178,8 @@ TEST(Summary, MissingFileMessageThenTheClosingText) {
   ScriptKeys(h->sp, "a");
   EXPECT_EQ(Summarise(*h), 0);
   EXPECT_TRUE(Contains(h->seen, CP852("  Nincs meg az összefoglaló fájl!!!  ")));
-  EXPECT_EQ(ScreenRow(*h, 10), std::string(24, ' ') + std::string(CP852("Itt a vége fuss el véle!!!!")));
+  EXPECT_EQ(ScreenRow(*h, 10),
+            std::string(24, ' ') + std::string(CP852("Itt a vége fuss el véle!!!!")));
   for (int y = 1; y <= 25; ++y)
     if (y != 10) {
       EXPECT_EQ(ScreenRow(*h, y), "") << y;
@@ -190,7 +191,8 @@ TEST(Summary, EmptyFileLeavesTheTitleScreenAndWritesIntoTheInnerWindow) {
   EXPECT_EQ(Summarise(*h), 0);
   EXPECT_EQ(ScreenRow(*h, 1).substr(34, 10), " Lemvaris ");
   // Column 25, row 10 of the inner window: screen column 27, row 12.
-  EXPECT_EQ(InnerRow(*h, 12), std::string(24, ' ') + std::string(CP852("Itt a vége fuss el véle!!!!")));
+  EXPECT_EQ(InnerRow(*h, 12),
+            std::string(24, ' ') + std::string(CP852("Itt a vége fuss el véle!!!!")));
 }
 
 TEST(Summary, TakesAtMostOneWaitingKeyWithoutWaiting) {

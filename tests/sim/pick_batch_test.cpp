@@ -32,12 +32,13 @@ TEST(PickBatch, AttemptsAreThoseOfReadingPairByPair) {
   // Runs of every length at every start, the top bit included.
   for (int length = 1; length <= 64; ++length)
     for (int start = 0; start + length <= 64; ++start) {
-      const std::uint64_t run = (length == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << length) - 1)
-                                << start;
+      const std::uint64_t run =
+          (length == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << length) - 1) << start;
       ASSERT_EQ(AttemptsAmongHits(run), AttemptsByWalking(run)) << length << " at " << start;
       if (length + 1 >= 64) continue;
       const std::uint64_t twoRuns = run | (run << (length + 1));  // split by one miss
-      ASSERT_EQ(AttemptsAmongHits(twoRuns), AttemptsByWalking(twoRuns)) << length << " at " << start;
+      ASSERT_EQ(AttemptsAmongHits(twoRuns), AttemptsByWalking(twoRuns))
+          << length << " at " << start;
     }
   std::mt19937_64 bits(7);
   for (int i = 0; i < 200000; ++i) {
@@ -53,7 +54,8 @@ TEST(PickBatch, ScanFindsTheCellsAndTheParticles) {
     int N, M;
   };
   std::mt19937 random(3);
-  for (const Shape shape : {Shape{250, 250}, Shape{1, 250}, Shape{250, 1}, Shape{1, 1}, Shape{97, 13}}) {
+  for (const Shape shape :
+       {Shape{250, 250}, Shape{1, 250}, Shape{250, 1}, Shape{1, 1}, Shape{97, 13}}) {
     auto reactor = MakeReactor(Params(shape.N, shape.M, 1, 0.5, 0.5, 0.5, 1));
     BuildMoveCaches(*reactor);
     std::uint8_t* cells = reactor->move.cells;

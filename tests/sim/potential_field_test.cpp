@@ -51,7 +51,8 @@ TEST(PotentialField, EveryCellIsWithinItsBoundOfTheOrderedSum) {
       double worst = 0;
       for (int r = 1; r <= p.N; ++r)
         for (int c = 1; c <= p.M; ++c)
-          worst = std::max(worst, std::fabs(FieldPotential(*reactor, r, c) - Exact(*reactor, r, c)));
+          worst =
+              std::max(worst, std::fabs(FieldPotential(*reactor, r, c) - Exact(*reactor, r, c)));
       // The smallest weight of these cases is above 1e-3.
       EXPECT_LT(worst, 1e-10) << p.N << "x" << p.M << " rSz " << p.rSz << " round " << round;
       MoveSome(*reactor, 300);
@@ -102,7 +103,8 @@ TEST(PotentialField, VerdictAgreesWithTheExactComparison) {
             const double S = Exact(*reactor, r1, c1) + p.G * dr, P0 = Exact(*reactor, r0, c0);
             if (verdict != Verdict::Undecided) {
               ++decided;
-              ASSERT_EQ(verdict == Verdict::Accept, S > P0) << r0 << "," << c0 << " by " << dr << "," << dc;
+              ASSERT_EQ(verdict == Verdict::Accept, S > P0)
+                  << r0 << "," << c0 << " by " << dr << "," << dc;
             }
             const std::int64_t delta = field.value[CellOf(r1, c1)] - field.value[CellOf(r0, c0)] +
                                        field.stepScore[dr + 1];

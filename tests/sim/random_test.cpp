@@ -16,7 +16,8 @@ TEST(Random, GeneratorIsMersenneTwisterSeededWithZero) {
   // Past the first twists, against the recurrence written out by hand.
   RandomSource library;
   reference::Twister literal;
-  for (int i = 0; i < 3000; ++i) ASSERT_EQ(NextRandomWord(library), reference::NextTwister(literal)) << i;
+  for (int i = 0; i < 3000; ++i)
+    ASSERT_EQ(NextRandomWord(library), reference::NextTwister(literal)) << i;
 }
 
 // Several million words, so every block position and the wrap-around word

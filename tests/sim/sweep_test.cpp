@@ -46,7 +46,8 @@ void ExpectSameState(const Twin& twin, bool withStream = true) {
     const int level = static_cast<int>(fast.move.simd);
     for (int r = 0; r < GridSide; ++r)
       for (int c = 0; c < GridSide; ++c)
-        ASSERT_EQ(fast.grid[r][c], literal.grid[r][c]) << "cell " << r << "," << c << " level " << level;
+        ASSERT_EQ(fast.grid[r][c], literal.grid[r][c])
+            << "cell " << r << "," << c << " level " << level;
     for (int r = 0; r < RowCountLength; ++r) ASSERT_EQ(fast.rowCounts[r], literal.rowCounts[r]);
     EXPECT_EQ(fast.observedRowCount, literal.observedRowCount);
     if (!withStream) continue;
@@ -54,7 +55,8 @@ void ExpectSameState(const Twin& twin, bool withStream = true) {
     RandomSource fastStream = fast.random;
     reference::Twister literalStream = literal.twister;
     for (int i = 0; i < 4; ++i)
-      EXPECT_EQ(NextRandomWord(fastStream), reference::NextTwister(literalStream)) << "level " << level;
+      EXPECT_EQ(NextRandomWord(fastStream), reference::NextTwister(literalStream))
+          << "level " << level;
   }
 }
 

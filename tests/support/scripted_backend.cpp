@@ -110,9 +110,14 @@ void SetUpScriptedPlatform(ScriptedPlatform& sp, std::string_view keys, std::str
 ScriptedPlatform& ScriptedOf(Platform& platform) { return Of(platform.backend.context); }
 
 void ScriptKeys(ScriptedPlatform& sp, std::string_view keys) {
-  for (char c : keys) sp.script.steps.push_back({ScriptStepKind::Key, static_cast<std::uint8_t>(c), 0});
+  for (char c : keys)
+    sp.script.steps.push_back({ScriptStepKind::Key, static_cast<std::uint8_t>(c), 0});
 }
 
-void ScriptPause(ScriptedPlatform& sp, int ms) { sp.script.steps.push_back({ScriptStepKind::Pause, 0, ms}); }
+void ScriptPause(ScriptedPlatform& sp, int ms) {
+  sp.script.steps.push_back({ScriptStepKind::Pause, 0, ms});
+}
 
-void ScriptEndRequest(ScriptedPlatform& sp) { sp.script.steps.push_back({ScriptStepKind::EndRequest, 0, 0}); }
+void ScriptEndRequest(ScriptedPlatform& sp) {
+  sp.script.steps.push_back({ScriptStepKind::EndRequest, 0, 0});
+}

@@ -84,7 +84,8 @@ struct ScriptedPlatform {
 };
 
 // A fresh platform with these keys and answer lines.
-void SetUpScriptedPlatform(ScriptedPlatform& sp, std::string_view keys = {}, std::string_view lines = {});
+void SetUpScriptedPlatform(ScriptedPlatform& sp, std::string_view keys = {},
+                           std::string_view lines = {});
 // The scripted platform a platform set up by SetUpScriptedPlatform belongs to.
 ScriptedPlatform& ScriptedOf(Platform& platform);
 // Append keys, a pause of ms of virtual time, or the window's closing.

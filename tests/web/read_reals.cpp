@@ -11,7 +11,8 @@
 #include "support/real_cases.h"
 
 int main() {
-  for (const std::vector<std::string>& cases : {BoundaryRealCases(), LongRealCases(), RandomRealCases()})
+  for (const std::vector<std::string>& cases :
+       {BoundaryRealCases(), LongRealCases(), RandomRealCases()})
     for (const std::string& number : cases) {
       double value = 0;
       if (ParseReal(number, value) != NumberRead::Number) {

@@ -74,7 +74,8 @@ void ShutDown(void* context, Console& console, std::string_view message) {
   if (unseen && !message.empty()) {
     char line[255 * 4 + 1];
     int length = 0;
-    for (char c : message) length += EncodeUtf8(ConsoleCharToUnicode(static_cast<std::uint8_t>(c)), line + length);
+    for (char c : message)
+      length += EncodeUtf8(ConsoleCharToUnicode(static_cast<std::uint8_t>(c)), line + length);
     line[length++] = '\n';
     std::fwrite(line, 1, static_cast<std::size_t>(length), stderr);
   }
@@ -86,7 +87,8 @@ void ShutDown(void* context, Console& console, std::string_view message) {
   n.surface = SurfacePresenter{};  // not even its shutdown may reach the dead display
   ProgramExit lost;
   lost.code = DisplayLostExitCode;
-  Assign(lost.message, CP852("Lemvaris: megszakadt a kapcsolat a grafikus képernyővel (X szerver)."));
+  Assign(lost.message,
+         CP852("Lemvaris: megszakadt a kapcsolat a grafikus képernyővel (X szerver)."));
   int code = lost.code;
   try {
     code = FinishProgram(*n.platform, lost);
@@ -118,5 +120,6 @@ void WireNativeBackend(Platform& p, NativeBackend& n) {
   b.shutDown = ShutDown;
   p.typedAnswers = n.terminal.keysFromStdin && n.terminal.output == TerminalOutput::Screen;
   p.input.interrupted = ExitOnPendingSignal;
-  if (n.surface.watchDisplay != nullptr) n.surface.watchDisplay(n.surface.context, EndForLostDisplay, &n);
+  if (n.surface.watchDisplay != nullptr)
+    n.surface.watchDisplay(n.surface.context, EndForLostDisplay, &n);
 }

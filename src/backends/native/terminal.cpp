@@ -258,9 +258,9 @@ void ReadTerminalKeys(Terminal& t, KeyQueue& keys, std::int64_t nowUs) {
   if (t.pendingCount == 0) return;
   bool flush = t.keyInputEnded || t.pendingCount == TerminalPendingCapacity ||
                nowUs - t.pendingSinceUs >= EscapeWaitUs;
-  int used = DecodeTerminalKeys(
-      std::string_view(reinterpret_cast<const char*>(t.pending), static_cast<std::size_t>(t.pendingCount)),
-      flush, keys);
+  int used = DecodeTerminalKeys(std::string_view(reinterpret_cast<const char*>(t.pending),
+                                                 static_cast<std::size_t>(t.pendingCount)),
+                                flush, keys);
   if (used == 0) return;
   t.pendingCount -= used;
   std::memmove(t.pending, t.pending + used, static_cast<std::size_t>(t.pendingCount));

@@ -59,7 +59,8 @@ int DecodeEscape(const std::uint8_t* b, int n, KeyQueue& keys) {
   if (n < 3) return 0;
   if (b[2] == '[') {  // the Linux console's F1 to F5
     if (n < 4) return 0;
-    if (b[3] >= 'A' && b[3] <= 'E') PushExtendedKey(keys, static_cast<std::uint8_t>(ScanF1 + b[3] - 'A'));
+    if (b[3] >= 'A' && b[3] <= 'E')
+      PushExtendedKey(keys, static_cast<std::uint8_t>(ScanF1 + b[3] - 'A'));
     return 4;
   }
   // CSI: parameter bytes, intermediate bytes, one final byte.

@@ -86,12 +86,14 @@ std::uint8_t ControlCharOf(SDL_Keycode key) {
 
 void DrawFrame(SdlWindow& w) {
   int outWidth = 0, outHeight = 0;
-  if (SDL_GetRendererOutputSize(w.renderer, &outWidth, &outHeight) != 0) return Fail(w, "window size");
+  if (SDL_GetRendererOutputSize(w.renderer, &outWidth, &outHeight) != 0)
+    return Fail(w, "window size");
   SdlPlacement p = PlaceFrame(outWidth, outHeight, w.frameWidth, w.frameHeight);
   SDL_Rect target{p.x, p.y, p.width, p.height};
   SDL_SetRenderDrawColor(w.renderer, 0, 0, 0, 255);
   SDL_RenderClear(w.renderer);
-  if (SDL_RenderCopy(w.renderer, w.texture, nullptr, &target) != 0) return Fail(w, "drawing the frame");
+  if (SDL_RenderCopy(w.renderer, w.texture, nullptr, &target) != 0)
+    return Fail(w, "drawing the frame");
   SDL_RenderPresent(w.renderer);
 }
 
@@ -102,8 +104,8 @@ bool CreateWindow(SdlWindow& w, const GraphSurface& g) {
     if (SDL_GetDisplayUsableBounds(0, &display) != 0) display = {0, 0, g.width, g.height};
     factor = std::max(1, std::min(display.w / g.width, display.h / g.height));
   }
-  w.window = SDL_CreateWindow("Lemvaris", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, g.width * factor,
-                              g.height * factor, SDL_WINDOW_RESIZABLE);
+  w.window = SDL_CreateWindow("Lemvaris", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                              g.width * factor, g.height * factor, SDL_WINDOW_RESIZABLE);
   if (!w.window) return Fail(w, "creating the window"), false;
   w.renderer = SDL_CreateRenderer(w.window, -1, 0);
   if (!w.renderer) w.renderer = SDL_CreateRenderer(w.window, -1, SDL_RENDERER_SOFTWARE);
@@ -118,8 +120,8 @@ bool FitTexture(SdlWindow& w, const GraphSurface& g) {
   if (w.texture && w.frameWidth == g.width && w.frameHeight == g.height) return true;
   if (w.texture) SDL_DestroyTexture(w.texture);
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-  w.texture = SDL_CreateTexture(w.renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, g.width,
-                                g.height);
+  w.texture = SDL_CreateTexture(w.renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                g.width, g.height);
   if (!w.texture) return Fail(w, "creating the frame texture"), false;
   w.frameWidth = g.width;
   w.frameHeight = g.height;
@@ -130,14 +132,16 @@ bool FitTexture(SdlWindow& w, const GraphSurface& g) {
 bool UploadFrame(SdlWindow& w, const GraphSurface& g) {
   Uint32 argb[PaletteSize];
   for (int i = 0; i < PaletteSize; ++i)
-    argb[i] = 0xFF000000u | Uint32{StandardPalette[i].red} << 16 | Uint32{StandardPalette[i].green} << 8 |
-              StandardPalette[i].blue;
+    argb[i] = 0xFF000000u | Uint32{StandardPalette[i].red} << 16 |
+              Uint32{StandardPalette[i].green} << 8 | StandardPalette[i].blue;
   void* pixels = nullptr;
   int pitch = 0;
-  if (SDL_LockTexture(w.texture, nullptr, &pixels, &pitch) != 0) return Fail(w, "updating the frame"), false;
+  if (SDL_LockTexture(w.texture, nullptr, &pixels, &pitch) != 0)
+    return Fail(w, "updating the frame"), false;
   for (int y = 0; y < g.height; ++y) {
     const std::uint8_t* source = g.pixels + static_cast<long>(y) * g.width;
-    auto* row = reinterpret_cast<Uint32*>(static_cast<char*>(pixels) + static_cast<long>(y) * pitch);
+    auto* row =
+        reinterpret_cast<Uint32*>(static_cast<char*>(pixels) + static_cast<long>(y) * pitch);
     for (int x = 0; x < g.width; ++x) row[x] = argb[source[x] & (PaletteSize - 1)];
   }
   SDL_UnlockTexture(w.texture);
@@ -149,7 +153,8 @@ bool UploadFrame(SdlWindow& w, const GraphSurface& g) {
 SdlPlacement PlaceFrame(int outWidth, int outHeight, int frameWidth, int frameHeight) {
   int factor = std::max(1, std::min(outWidth / frameWidth, outHeight / frameHeight));
   int width = frameWidth * factor, height = frameHeight * factor;
-  return {std::max(0, (outWidth - width) / 2), std::max(0, (outHeight - height) / 2), width, height};
+  return {std::max(0, (outWidth - width) / 2), std::max(0, (outHeight - height) / 2), width,
+          height};
 }
 
 bool OpenSdlWindow(SdlWindow& w) {
@@ -164,7 +169,8 @@ bool OpenSdlWindow(SdlWindow& w) {
   // nobody can see would wait for keys for ever, so refuse them unless asked
   // for by name (the tests do).
   const char* driver = SDL_GetCurrentVideoDriver();
-  const bool invisible = driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
+  const bool invisible =
+      driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
   if (invisible && SDL_getenv("SDL_VIDEODRIVER") == nullptr) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     SDL_SetError("no display (is DISPLAY or WAYLAND_DISPLAY set?)");
@@ -180,7 +186,9 @@ bool OpenSdlWindow(SdlWindow& w) {
 SurfacePresenter SdlSurfacePresenter(SdlWindow& w) {
   SurfacePresenter b;
   b.context = &w;
-  b.present = [](void* c, const GraphSurface& g) { PresentSdlWindow(*static_cast<SdlWindow*>(c), g); };
+  b.present = [](void* c, const GraphSurface& g) {
+    PresentSdlWindow(*static_cast<SdlWindow*>(c), g);
+  };
   b.hide = [](void* c) { HideSdlWindow(*static_cast<SdlWindow*>(c)); };
   b.pollEvents = [](void* c, KeyQueue& keys) { PollSdlWindow(*static_cast<SdlWindow*>(c), keys); };
   b.shutdown = [](void* c) { ShutdownSdlWindow(*static_cast<SdlWindow*>(c)); };

@@ -46,7 +46,8 @@ TEST(Exit, MessageGoesOnALineOfItsOwn) {
   });
   EXPECT_EQ(code, 1);
   EXPECT_EQ(RowText(sp->platform.console, 1), "Lapozhatunk?-");
-  EXPECT_EQ(RowText(sp->platform.console, 2), CP852("Túl sok mező (x nevű) az egyik KarAblak-ban!").view());
+  EXPECT_EQ(RowText(sp->platform.console, 2),
+            CP852("Túl sok mező (x nevű) az egyik KarAblak-ban!").view());
 
   sp = Scripted();
   code = RunWithPlatform(sp->platform, [](Platform&) { RuntimeError(106); });
@@ -109,7 +110,8 @@ TEST(ExitDeathTest, LostDisplayEndsAtOnceWithItsMessageAndCodeFive) {
         _exit(98);  // never here
       },
       ::testing::ExitedWithCode(DisplayLostExitCode),
-      "^Lapozhatunk\\?\\|\nLemvaris: megszakadt a kapcsolat a grafikus képernyővel \\(X szerver\\)\\.\n$");
+      "^Lapozhatunk\\?\\|\nLemvaris: megszakadt a kapcsolat a grafikus képernyővel \\(X "
+      "szerver\\)\\.\n$");
 }
 
 // The program was ending anyway (here normally) when shutting the window

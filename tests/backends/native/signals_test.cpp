@@ -45,7 +45,8 @@ LastResortResult LastResortAfter(std::initializer_list<std::string_view> resets)
   }
   close(pipeFds[1]);
   char buffer[256];
-  for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) result.output.append(buffer, n);
+  for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+    result.output.append(buffer, n);
   close(pipeFds[0]);
   waitpid(child, &result.status, 0);
   return result;

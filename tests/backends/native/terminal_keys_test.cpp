@@ -71,5 +71,5 @@ TEST(TerminalKeys, IncompleteSequenceWaitsUntilFlushed) {
 TEST(TerminalKeys, Utf8CharactersBecomeCodePage852) {
   EXPECT_EQ(Decoded("\xc3\xa9\xc5\x91\xc3\x9c"), "130 139 154 ");  // é ő Ü
   EXPECT_EQ(Decoded("\xe2\x82\xac" "a"), "97 ");                    // € is not in the code page
-  EXPECT_EQ(Decoded("\xc3\xa9\xc5"), "130 ");                        // a cut one, flushed, is dropped
+  EXPECT_EQ(Decoded("\xc3\xa9\xc5"), "130 ");  // a cut one, flushed, is dropped
 }

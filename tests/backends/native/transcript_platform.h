@@ -16,7 +16,8 @@ struct TranscriptPlatform {
   NativeBackend native;
 };
 
-inline std::unique_ptr<TranscriptPlatform> WithTranscript(std::FILE* out, SurfacePresenter presenter = {}) {
+inline std::unique_ptr<TranscriptPlatform> WithTranscript(std::FILE* out,
+                                                          SurfacePresenter presenter = {}) {
   auto tp = std::make_unique<TranscriptPlatform>();
   SetUpPlatform(tp->platform);
   UseTranscript(tp->native.terminal, tp->platform.console, out);

@@ -28,8 +28,12 @@ std::unique_ptr<ScriptedTranscript> TranscriptWithWaits(std::FILE* out) {
   ScriptKeys(t->sp, "x");
   UseTranscript(t->terminal, t->sp.platform.console, out);
   t->sp.consoleView.context = &t->terminal;
-  t->sp.consoleView.show = [](void* c, Console& con) { ShowConsole(*static_cast<Terminal*>(c), con); };
-  t->sp.consoleView.close = [](void* c, Console& con) { CloseTerminal(*static_cast<Terminal*>(c), con); };
+  t->sp.consoleView.show = [](void* c, Console& con) {
+    ShowConsole(*static_cast<Terminal*>(c), con);
+  };
+  t->sp.consoleView.close = [](void* c, Console& con) {
+    CloseTerminal(*static_cast<Terminal*>(c), con);
+  };
   return t;
 }
 
@@ -91,9 +95,11 @@ TEST(Transcript, EachWaitShowsThePageAndThePromptOnce) {
   ClrScr(con);
   Writeln(con, CP852("Itt a vége fuss el véle!!!!"));
   Delay(p, 100);
-  EXPECT_EQ(Contents(out), page + std::string(34, ' ') + "Lapozhatunk?\\\nItt a vége fuss el véle!!!!");
+  EXPECT_EQ(Contents(out),
+            page + std::string(34, ' ') + "Lapozhatunk?\\\nItt a vége fuss el véle!!!!");
   FinishProgram(p, ProgramExit{});
-  EXPECT_EQ(Contents(out), page + std::string(34, ' ') + "Lapozhatunk?\\\nItt a vége fuss el véle!!!!\n");
+  EXPECT_EQ(Contents(out),
+            page + std::string(34, ' ') + "Lapozhatunk?\\\nItt a vége fuss el véle!!!!\n");
   std::fclose(out);
 }
 

@@ -45,11 +45,12 @@ struct VideoDriver {
 
 TEST(SdlKeys, KeysWithoutACharacterGiveZeroThenTheirScanCode) {
   KeyQueue q;
-  for (SDL_Keycode k : {SDLK_UP, SDLK_F9, SDLK_LEFT, SDLK_RIGHT, SDLK_DOWN, SDLK_HOME, SDLK_END, SDLK_PAGEUP,
-                        SDLK_PAGEDOWN, SDLK_INSERT, SDLK_DELETE, SDLK_F1, SDLK_F10, SDLK_F11, SDLK_F12})
+  for (SDL_Keycode k :
+       {SDLK_UP, SDLK_F9, SDLK_LEFT, SDLK_RIGHT, SDLK_DOWN, SDLK_HOME, SDLK_END, SDLK_PAGEUP,
+        SDLK_PAGEDOWN, SDLK_INSERT, SDLK_DELETE, SDLK_F1, SDLK_F10, SDLK_F11, SDLK_F12})
     TranslateSdlEvent(KeyDown(k), q);
-  EXPECT_EQ(Drain(q), (std::vector<int>{0, 72, 0, 67, 0, 75, 0, 77, 0, 80, 0, 71, 0, 79, 0, 73, 0, 81, 0, 82,
-                                        0, 83, 0, 59, 0, 68, 0, 133, 0, 134}));
+  EXPECT_EQ(Drain(q), (std::vector<int>{0, 72, 0, 67, 0, 75, 0, 77, 0, 80, 0, 71,  0, 79, 0, 73,
+                                        0, 81, 0, 82, 0, 83, 0, 59, 0, 68, 0, 133, 0, 134}));
   EXPECT_FALSE(q.endRequested);
 }
 
@@ -77,7 +78,8 @@ TEST(SdlKeys, NoKeyLeavesALoneZero) {
   for (SDL_Keycode k = 0; k < 0x80; ++k) codes.push_back(k);
   for (int sc = SDL_SCANCODE_CAPSLOCK; sc < SDL_NUM_SCANCODES; ++sc)
     codes.push_back(SDL_SCANCODE_TO_KEYCODE(static_cast<SDL_Scancode>(sc)));
-  for (int mod : {0, KMOD_LCTRL + 0, KMOD_LCTRL | KMOD_LSHIFT, KMOD_LALT + 0, KMOD_NUM + 0, KMOD_CAPS + 0}) {
+  for (int mod :
+       {0, KMOD_LCTRL + 0, KMOD_LCTRL | KMOD_LSHIFT, KMOD_LALT + 0, KMOD_NUM + 0, KMOD_CAPS + 0}) {
     for (SDL_Keycode k : codes) {
       KeyQueue q;
       TranslateSdlEvent(KeyDown(k, static_cast<Uint16>(mod)), q);
@@ -176,7 +178,8 @@ TEST(SdlWindowPresenter, WindowAppearsAtTheFirstPresentOfAnOpenSurfaceAndShowsIt
   ASSERT_EQ(width, 640);
   ASSERT_EQ(height, 480);
   std::vector<Uint32> shown(640 * 480);
-  ASSERT_EQ(SDL_RenderReadPixels(w.renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, shown.data(), 640 * 4), 0)
+  ASSERT_EQ(
+      SDL_RenderReadPixels(w.renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, shown.data(), 640 * 4), 0)
       << SDL_GetError();
   int wrong = 0;
   for (int y = 0; y < 480; ++y)
@@ -195,12 +198,15 @@ TEST(SdlWindowPresenter, WindowAppearsAtTheFirstPresentOfAnOpenSurfaceAndShowsIt
   ASSERT_EQ(width, 1300);
   ASSERT_EQ(height, 1000);
   std::vector<Uint32> scaled(1300 * 1000);
-  ASSERT_EQ(SDL_RenderReadPixels(w.renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, scaled.data(), 1300 * 4), 0);
+  ASSERT_EQ(
+      SDL_RenderReadPixels(w.renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, scaled.data(), 1300 * 4),
+      0);
   wrong = 0;
   for (int y = 0; y < 1000; ++y)
     for (int x = 0; x < 1300; ++x) {
       bool inside = x >= 10 && x < 1290 && y >= 20 && y < 980;
-      const PaletteRgb& c = StandardPalette[inside ? SurfacePixel(*g, (x - 10) / 2, (y - 20) / 2) : 0];
+      const PaletteRgb& c =
+          StandardPalette[inside ? SurfacePixel(*g, (x - 10) / 2, (y - 20) / 2) : 0];
       Uint32 expected = Uint32{c.red} << 16 | Uint32{c.green} << 8 | c.blue;
       if ((scaled[y * 1300 + x] & 0xFFFFFF) != expected) ++wrong;
     }

@@ -39,8 +39,8 @@ void SurfaceToRgba(const std::uint8_t* pixels, int width, int height, TermGfxCol
   for (int i = 0; i < n; ++i) PutRgba(rgba + 4 * i, ink[pixels[i] & (PaletteSize - 1)]);
 }
 
-void ScaledToRgba(const std::uint8_t* pixels, int sourceWidth, int sourceHeight, const TermGfxLayout& l,
-                  TermGfxColours colours, std::uint8_t* rgba) {
+void ScaledToRgba(const std::uint8_t* pixels, int sourceWidth, int sourceHeight,
+                  const TermGfxLayout& l, TermGfxColours colours, std::uint8_t* rgba) {
   const int width = l.columns * l.cellWidth, height = l.rows * l.cellHeight;
   std::uint32_t ink[PaletteSize];
   for (int i = 0; i < PaletteSize; ++i) ink[i] = TermGfxInk(colours, i);

@@ -27,5 +27,5 @@ void SurfaceToRgba(const std::uint8_t* pixels, int width, int height, TermGfxCol
                    std::uint8_t* rgba);
 // Pixel modes: the surface scaled to the layout's picture, into an RGBA image
 // of the whole cells it covers; black where the cells reach past it.
-void ScaledToRgba(const std::uint8_t* pixels, int sourceWidth, int sourceHeight, const TermGfxLayout& l,
-                  TermGfxColours colours, std::uint8_t* rgba);
+void ScaledToRgba(const std::uint8_t* pixels, int sourceWidth, int sourceHeight,
+                  const TermGfxLayout& l, TermGfxColours colours, std::uint8_t* rgba);

@@ -37,7 +37,8 @@ void EmitText(TermGfxSink& out, const char* text) { SinkWrite(out, text, std::st
 void MoveTo(TermGfxRenderer& r, TermGfxSink& out, int column, int row) {
   char seq[CHAFA_TERM_SEQ_LENGTH_MAX + 1];
   Emit(out, seq,
-       chafa_term_info_emit_cursor_to_pos(r.info, seq, static_cast<guint>(column), static_cast<guint>(row)));
+       chafa_term_info_emit_cursor_to_pos(r.info, seq, static_cast<guint>(column),
+                                          static_cast<guint>(row)));
 }
 
 void ResetAttributes(TermGfxRenderer& r, TermGfxSink& out) {
@@ -186,8 +187,10 @@ void SendSixels(TermGfxSink& out, const GString* text) {
 void SendPixelPicture(TermGfxRenderer& r, TermGfxSink& out) {
   const int width = r.layout.columns * r.layout.cellWidth;
   int height = r.layout.rows * r.layout.cellHeight;
-  if (r.caps.pixels == TermGfxPixels::Sixels) height = SixelHeight(height);  // as chafa's canvas: no rescale
-  chafa_canvas_draw_all_pixels(r.canvas, CHAFA_PIXEL_RGBA8_UNASSOCIATED, r.rgba, width, height, width * 4);
+  if (r.caps.pixels == TermGfxPixels::Sixels)
+    height = SixelHeight(height);  // as chafa's canvas: no rescale
+  chafa_canvas_draw_all_pixels(r.canvas, CHAFA_PIXEL_RGBA8_UNASSOCIATED, r.rgba, width, height,
+                               width * 4);
   GString* text = chafa_canvas_print(r.canvas, r.info);
   if (r.caps.pixels == TermGfxPixels::Kitty)
     SinkWrite(out, TermGfxKittyDelete.data(), TermGfxKittyDelete.size());
@@ -205,8 +208,8 @@ void SendSixelBand(TermGfxRenderer& r, TermGfxSink& out, int first, int last) {
   const int width = l.columns * l.cellWidth, rows = last - first + 1;
   ChafaCanvas* canvas = NewCanvas(r, rows);
   chafa_canvas_draw_all_pixels(canvas, CHAFA_PIXEL_RGBA8_UNASSOCIATED,
-                               r.rgba + 4L * first * l.cellHeight * width, width, rows * l.cellHeight,
-                               width * 4);
+                               r.rgba + 4L * first * l.cellHeight * width, width,
+                               rows * l.cellHeight, width * 4);
   GString* text = chafa_canvas_print(canvas, r.info);
   MoveTo(r, out, l.left, l.top + first);
   SendSixels(out, text);
@@ -221,18 +224,21 @@ void SendChangedSixels(TermGfxRenderer& r, TermGfxSink& out, const TermGfxFrame&
   const TermGfxLayout& l = r.layout;
   bool sourceChanged[GraphMaxHeight];
   for (int y = 0; y < f.height; ++y)
-    sourceChanged[y] =
-        std::memcmp(f.pixels + static_cast<long>(y) * f.width, r.last.pixels + static_cast<long>(y) * f.width,
-                    static_cast<std::size_t>(f.width)) != 0;
+    sourceChanged[y] = std::memcmp(f.pixels + static_cast<long>(y) * f.width,
+                                   r.last.pixels + static_cast<long>(y) * f.width,
+                                   static_cast<std::size_t>(f.width)) != 0;
   bool rowChanged[TermGfxMaxRows] = {};
   for (int y = 0; y < l.pixelHeight; ++y)
-    if (sourceChanged[TermGfxSourceRow(y, l.pixelHeight, f.height)]) rowChanged[y / l.cellHeight] = true;
+    if (sourceChanged[TermGfxSourceRow(y, l.pixelHeight, f.height)])
+      rowChanged[y / l.cellHeight] = true;
   auto wholeBands = [&](int first, int last) { return (last - first + 1) * l.cellHeight % 6 == 0; };
   for (int first = 0; first < l.rows; ++first) {
     if (!rowChanged[first]) continue;
     int last = first;
     // A single unchanged row between two changed ones: one image is cheaper.
-    while (last + 1 < l.rows && (rowChanged[last + 1] || (last + 2 < l.rows && rowChanged[last + 2]))) ++last;
+    while (last + 1 < l.rows &&
+           (rowChanged[last + 1] || (last + 2 < l.rows && rowChanged[last + 2])))
+      ++last;
     while (!wholeBands(first, last) && last + 1 < l.rows) ++last;
     while (!wholeBands(first, last) && first > 0) --first;
     if (!wholeBands(first, last)) return SendPixelPicture(r, out);
@@ -249,7 +255,8 @@ void SendChangedSixels(TermGfxRenderer& r, TermGfxSink& out, const TermGfxFrame&
 void EmitConsoleAttribute(TermGfxSink& out, std::uint8_t attribute) {
   char seq[24];
   const int fg = AnsiColourOf(attribute & 0x0F), bg = AnsiColourOf((attribute >> 4) & 0x07);
-  const int n = std::snprintf(seq, sizeof seq, "\x1b[0;%d;%dm", fg < 8 ? 30 + fg : 90 + fg - 8, 40 + bg);
+  const int n =
+      std::snprintf(seq, sizeof seq, "\x1b[0;%d;%dm", fg < 8 ? 30 + fg : 90 + fg - 8, 40 + bg);
   SinkWrite(out, seq, static_cast<std::size_t>(n));
 }
 
@@ -310,8 +317,8 @@ void SetUpTermGfxRenderer(TermGfxRenderer& r, TermGfxCaps caps, char** envp) {
   ChafaTermDb* db = chafa_term_db_get_default();
   r.info = envp != nullptr ? chafa_term_db_detect(db, envp) : chafa_term_db_get_fallback_info(db);
   r.symbols = chafa_symbol_map_new();
-  chafa_symbol_map_add_by_tags(r.symbols,
-                               static_cast<ChafaSymbolTags>(CHAFA_SYMBOL_TAG_BLOCK | CHAFA_SYMBOL_TAG_SPACE));
+  chafa_symbol_map_add_by_tags(
+      r.symbols, static_cast<ChafaSymbolTags>(CHAFA_SYMBOL_TAG_BLOCK | CHAFA_SYMBOL_TAG_SPACE));
   // One thread: the program's own work keeps the other core.
   chafa_set_n_threads(1);
   r.layout = TermGfxLayout{};
@@ -345,8 +352,8 @@ void RenderTermGfxFrame(TermGfxRenderer& r, const TermGfxFrame& f, const TermGfx
   if (all || !SamePicture(f, r.last)) {
     if (r.caps.pixels == TermGfxPixels::Symbols) {
       SurfaceToRgba(f.pixels, f.width, f.height, r.caps.colours, r.rgba);
-      chafa_canvas_draw_all_pixels(r.canvas, CHAFA_PIXEL_RGBA8_UNASSOCIATED, r.rgba, f.width, f.height,
-                                   f.width * 4);
+      chafa_canvas_draw_all_pixels(r.canvas, CHAFA_PIXEL_RGBA8_UNASSOCIATED, r.rgba, f.width,
+                                   f.height, f.width * 4);
       SendSymbolRows(r, out, all);
     } else {
       // Sixels carry chafa's 16 colours, whose registers get the palette's values.

@@ -135,9 +135,11 @@ TEST(TermGfxLayout, EveryTerminalKeepsThePictureInsideAndTheLastRowFree) {
           }
           // As large as it can be: one more cell across or down would not fit
           // the aspect (within a cell's rounding).
-          const double across = double(l.columns) * l.cellWidth, down = double(l.rows) * l.cellHeight;
+          const double across = double(l.columns) * l.cellWidth,
+                       down = double(l.rows) * l.cellHeight;
           if (mode == TermGfxPixels::Symbols && l.columns > 4 && l.rows > 4) {
-            ASSERT_NEAR(across / down, 4.0 / 3.0, 4.0 / 3.0 * (1.0 / l.columns + 1.0 / l.rows) + 1e-9);
+            ASSERT_NEAR(across / down, 4.0 / 3.0,
+                        4.0 / 3.0 * (1.0 / l.columns + 1.0 / l.rows) + 1e-9);
             ASSERT_TRUE(l.columns == columns || l.rows == rows - 1);
           }
         }

@@ -26,7 +26,8 @@ struct PresenterRig {
   Terminal terminal;  // output None: only its screen flags matter here
 
   PresenterRig(int fd, TermGfxSize size) {
-    SetUpTerminalGraphicsOn(*tg, {TermGfxPixels::Symbols, TermGfxColours::Direct}, size, fd, *console);
+    SetUpTerminalGraphicsOn(*tg, {TermGfxPixels::Symbols, TermGfxColours::Direct}, size, fd,
+                            *console);
     tg->terminal = &terminal;
     InitGraph(*surface);
   }

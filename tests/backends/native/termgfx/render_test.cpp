@@ -127,7 +127,8 @@ TEST(TermGfxRender, TheFirstFrameClearsTheScreenAndDrawsThePictureWhereItsLayout
   // A bar that fills the lower half of the cells: the half block, exactly yellow.
   for (int x = 8; x < 72; ++x) {
     const ReadCell& c = screen.at(x, 23);
-    ASSERT_EQ(Shown(c), (std::set<std::uint32_t>{DirectKind | 0xFFFF55, DirectKind | 0x000000})) << x;
+    ASSERT_EQ(Shown(c), (std::set<std::uint32_t>{DirectKind | 0xFFFF55, DirectKind | 0x000000}))
+        << x;
     ASSERT_EQ(c.ch == U'\u2584' ? c.fg : c.bg, DirectKind | 0xFFFF55) << x;
   }
   EXPECT_EQ(Shown(screen.at(20, 12)), std::set<std::uint32_t>{DirectKind | 0x000000});
@@ -306,7 +307,9 @@ TEST(TermGfxDetect, ChafasDetectionChoosesPixelsAndColours) {
       {{"TERM=xterm-kitty"}, TermGfxPixels::Kitty, TermGfxColours::Direct},
       {{"TERM=foot"}, TermGfxPixels::Sixels, TermGfxColours::Indexed240},
       {{"TERM=linux"}, TermGfxPixels::Symbols, TermGfxColours::Ansi16},
-      {{"TERM=tmux-256color", "TMUX=/tmp/x,1,0"}, TermGfxPixels::Symbols, TermGfxColours::Indexed240},
+      {{"TERM=tmux-256color", "TMUX=/tmp/x,1,0"},
+       TermGfxPixels::Symbols,
+       TermGfxColours::Indexed240},
       {{"TERM=screen", "TMUX=/tmp/x,1,0"}, TermGfxPixels::Symbols, TermGfxColours::Direct},
       {{"TERM=xterm", "COLORTERM=truecolor"}, TermGfxPixels::Symbols, TermGfxColours::Direct},
   };

@@ -119,7 +119,8 @@ inline void Feed(ReadScreen& s, std::string_view b) {
   std::size_t i = 0;
   while (i < b.size()) {
     auto c = static_cast<unsigned char>(b[i]);
-    if (c == 0x1b && i + 1 < b.size() && (b[i + 1] == 'P' || b[i + 1] == '_')) {  // DCS, APC: an image
+    if (c == 0x1b && i + 1 < b.size() &&
+        (b[i + 1] == 'P' || b[i + 1] == '_')) {  // DCS, APC: an image
       std::size_t end = b.find("\x1b\\", i + 2);
       if (end == std::string_view::npos) end = b.size();
       if (b[i + 1] == 'P' || b.substr(i, end - i).find("a=T") != std::string_view::npos) ++s.images;

@@ -57,7 +57,8 @@ struct RenderRig {
     RenderTermGfxFrame(*renderer, f, size, *sink);
     EXPECT_FALSE(sink->failed);
     std::string bytes(static_cast<std::size_t>(lseek(fileno(file), 0, SEEK_CUR)), '\0');
-    EXPECT_EQ(pread(fileno(file), bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
+    EXPECT_EQ(pread(fileno(file), bytes.data(), bytes.size(), 0),
+              static_cast<ssize_t>(bytes.size()));
     return bytes;
   }
 };
