@@ -25,7 +25,8 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from page_rate import WORKLOADS, descendants, native_rate  # noqa: E402
+import page_rate  # noqa: E402
+from page_rate import WORKLOADS, native_rate  # noqa: E402
 from page_rate import start_browser, start_server, wait_until  # noqa: E402
 
 COUNT_DRAWS = """
@@ -46,24 +47,8 @@ COUNT_DRAWS = """
 def renderer_cpu_seconds(browser):
     """CPU time of the renderer's worker threads, where the moves are made at
     full speed, and of all the renderer's threads."""
-    worker = total = 0
-    for pid in descendants(browser.service.process.pid):
-        try:
-            with open("/proc/%d/cmdline" % pid, "rb") as f:
-                if b"--type=renderer" not in f.read():
-                    continue
-            for task in os.listdir("/proc/%d/task" % pid):
-                with open("/proc/%d/task/%s/stat" % (pid, task)) as f:
-                    stat = f.read()
-                fields = stat.rsplit(")", 1)[1].split()
-                used = int(fields[11]) + int(fields[12])  # utime, stime
-                total += used
-                if "(DedicatedWorker" in stat:
-                    worker += used
-        except OSError:
-            continue
-    tick = os.sysconf("SC_CLK_TCK")
-    return worker / tick, total / tick
+    return page_rate.renderer_cpu_seconds(
+        browser, lambda pid, task, stat: "(DedicatedWorker" in stat)
 
 
 def page_moves(browser, url, answers, seconds):

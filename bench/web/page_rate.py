@@ -58,12 +58,16 @@ def descendants(pid):
     return found
 
 
-def renderer_cpu_seconds(browser):
-    """CPU time of the browser's renderer processes: of their main threads,
-    where the page's program and the browser's own work for the page run,
-    and of all their threads (the compositor's too, which may use another
-    core)."""
-    main = total = 0
+def main_thread(pid, task, stat):
+    return int(task) == pid
+
+
+def renderer_cpu_seconds(browser, picked=main_thread):
+    """CPU time of the browser's renderer processes: of the threads that
+    picked(pid, task, stat) chooses (by default their main threads, where the
+    page's program and the browser's own work for the page run), and of all
+    their threads (the compositor's too, which may use another core)."""
+    chosen = total = 0
     for pid in descendants(browser.service.process.pid):
         try:
             with open("/proc/%d/cmdline" % pid, "rb") as f:
@@ -71,15 +75,16 @@ def renderer_cpu_seconds(browser):
                     continue
             for task in os.listdir("/proc/%d/task" % pid):
                 with open("/proc/%d/task/%s/stat" % (pid, task)) as f:
-                    fields = f.read().rsplit(")", 1)[1].split()
+                    stat = f.read()
+                fields = stat.rsplit(")", 1)[1].split()
                 used = int(fields[11]) + int(fields[12])  # utime, stime
                 total += used
-                if int(task) == pid:
-                    main += used
+                if picked(pid, task, stat):
+                    chosen += used
         except OSError:
             continue
     tick = os.sysconf("SC_CLK_TCK")
-    return main / tick, total / tick
+    return chosen / tick, total / tick
 
 
 def console(browser):
