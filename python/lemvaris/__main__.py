@@ -16,8 +16,8 @@ import os
 import signal
 import sys
 
-from .sweeps import MAX_RUNS, PARAMETERS, REFRESH_INTERVAL, SEED_LIMIT, STEP_LIMIT, connect, \
-    csv_text, runs_of, scheduler_address, seeds_of, sweep
+from .sweeps import MAX_RUNS, PARAMETERS, REFRESH_INTERVAL, SEED_LIMIT, STEP_LIMIT, TooManyRuns, \
+    connect, csv_text, runs_of, scheduler_address, seeds_of, sweep
 
 PROGRAM = "python3 -m lemvaris"
 _INTEGERS = ("N", "M", "K", "rSz", "seeds")
@@ -151,13 +151,11 @@ def _checked(options):
         raise ValueError(f"--processes must be at least 1, not {options.processes}")
     if options.max_runs < 1:
         raise ValueError(f"--max-runs must be at least 1, not {options.max_runs}")
-    count = len(seeds)
-    for values in parameters.values():
-        count *= len(values)
-    if count > options.max_runs:
-        raise ValueError(f"the sweep has {count} runs, more than --max-runs {options.max_runs}; "
-                         f"give --max-runs {count} to run it")
-    runs_of(parameters, options.max_runs, len(seeds))  # every run checked before any starts
+    try:
+        runs_of(parameters, options.max_runs, len(seeds))  # every run checked before any starts
+    except TooManyRuns as error:
+        raise ValueError(f"the sweep has {error.runs} runs, more than --max-runs {error.limit}; "
+                         f"give --max-runs {error.runs} to run it") from None
     if options.scheduler is not None:
         try:
             scheduler_address(options.scheduler)

@@ -95,6 +95,15 @@ def _listed(value):
         else list(value)
 
 
+class TooManyRuns(ValueError):
+    """A sweep of more runs than its limit allows."""
+
+    def __init__(self, runs, limit):
+        super().__init__(f"the sweep has {runs} runs, more than max_runs={limit}; "
+                         f"pass max_runs={runs} to run it")
+        self.runs, self.limit = runs, limit
+
+
 def _plan(parameters, limit, per_set=1):
     """The parameter sets of a sweep as (values, where) pairs, made as they
     are used; their number is checked against `limit` runs (per_set runs a
@@ -111,8 +120,7 @@ def _plan(parameters, limit, per_set=1):
         count = len(parameters)
         labelled = ((dict(values), f"run {i}") for i, values in enumerate(parameters))
     if count * per_set > limit:
-        raise ValueError(f"the sweep has {count * per_set} runs, more than max_runs={limit}; "
-                         f"pass max_runs={count * per_set} to run it")
+        raise TooManyRuns(count * per_set, limit)
     return labelled
 
 
