@@ -1,4 +1,4 @@
-// TERMINAL GRAPHICS back end: the presenter thread, its mailbox and the
+// TERMINAL GRAPHICS presenter: the presenter thread, its mailbox and the
 // SurfacePresenter record. What it is for, its limits and its dependencies:
 // terminal_graphics.h.
 #include "backends/native/termgfx/terminal_graphics.h"
