@@ -44,7 +44,7 @@
 #include "display/picture.h"
 #include "output/gif_writer.h"
 #include "platform/graph.h"
-#include "platform/line_input.h"
+#include "text/number_read.h"
 #include "output/output_file.h"
 #include "output/png_writer.h"
 #include "platform/standard_descriptors.h"

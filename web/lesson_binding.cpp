@@ -16,7 +16,7 @@
 
 #include "display/reactor_view.h"  // Required for: ReactorCellColour
 #include "display/screen.h"        // Required for: RefreshInterval
-#include "platform/line_input.h"
+#include "text/number_read.h"
 #include "platform/palette.h"
 #include "sim/measures.h"
 #include "sim/particle_move.h"

@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "platform/graph.h"
-#include "platform/shortstring.h"
+#include "text/shortstring.h"
 
 // The design grid the layout is drawn on.
 inline constexpr int DesignWidth = 640;

@@ -2,7 +2,7 @@
 
 #include "platform/console.h"
 #include "platform/platform.h"
-#include "platform/shortstring.h"
+#include "text/shortstring.h"
 
 namespace {
 

@@ -1,6 +1,8 @@
 #include "platform/keyboard.h"
 
 #include "platform/platform.h"
+#include "text/cp852.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -61,3 +63,14 @@ void Delay(Platform& p, int ms) {
 }
 
 bool EndRequested(const Platform& p) { return p.keys.endRequested; }
+
+int PushTypedText(KeyQueue& keys, std::string_view text) {
+  int pushed = 0;
+  for (std::size_t at = 0; at < text.size();) {
+    const long cp = NextCodePoint(text, at);
+    if (cp < 0x20 || cp == 0x7F) continue;
+    const int byte = UnicodeToCp852(static_cast<char32_t>(cp));
+    if (byte >= 0 && PushKey(keys, static_cast<std::uint8_t>(byte))) ++pushed;
+  }
+  return pushed;
+}

@@ -14,6 +14,9 @@
 // error 100: nincs billentyűzet").
 #pragma once
 
+#include <string_view>
+
+struct KeyQueue;
 struct Platform;
 
 // True when a key is waiting; consumes nothing.
@@ -27,3 +30,7 @@ void Delay(Platform& platform, int ms);
 bool EndRequested(const Platform& platform);
 // Ask the back end for keys now (no throttle) and bring the console up to date.
 void PumpKeys(Platform& platform);
+// Every character of text into the queue as its code page 852 byte; control
+// characters, characters the code page lacks and malformed bytes are
+// dropped. Returns the number of keys put in.
+int PushTypedText(KeyQueue& keys, std::string_view text);

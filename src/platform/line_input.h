@@ -21,16 +21,13 @@
 // the input before a number is "Runtime error 100: elfogyott a bemenet",
 // exit code 100.
 //
-// Reals: every well-formed decimal (digits with an optional decimal point or
-// comma, "0,5" being 0.5 as it is written in Hungarian, and an optional
-// exponent, however many digits) reads; it is rounded to the nearest x87
-// extended real (64-bit significand), then to the nearest double, the same
-// on every platform (extended_real.h). One too small for a double reads as 0
-// (keeping its sign), one too large as infinity, which no range accepts.
+// Numbers are read by the rules of text/number_read.h.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
+
+#include "text/number_read.h"
 
 struct Platform;
 struct LineReader;
@@ -40,12 +37,6 @@ struct LineReader;
 [[nodiscard]] bool Readln(Platform& platform, std::int32_t& value);
 // A real is read in extended precision and rounded to a double.
 [[nodiscard]] bool Readln(Platform& platform, double& value);
-
-enum class NumberRead : std::uint8_t { Number, NoNumber, Malformed };
-
-// The number at the start of a line after blanks: NoNumber for a blank line.
-NumberRead ParseInteger(std::string_view line, std::int32_t& value);
-NumberRead ParseReal(std::string_view line, double& value);
 
 // Characters kept of an answer line: blanks before its number, and the
 // number with what follows it.

@@ -7,7 +7,7 @@
 
 #include <string_view>
 
-#include "platform/shortstring.h"
+#include "text/shortstring.h"
 
 struct ProgramExit {
   int code = 0;

@@ -23,7 +23,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/shortstring.h"
+#include "text/shortstring.h"
 
 inline constexpr int LineReaderBufferSize = 4096;
 inline constexpr char LineReaderCtrlZ = 26;

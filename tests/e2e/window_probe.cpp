@@ -9,7 +9,7 @@
 #include "platform/graph.h"
 #include "platform/key_queue.h"
 #include "output/png_writer.h"
-#include "platform/shortstring.h"
+#include "text/shortstring.h"
 #include "backends/native/window_sdl.h"
 
 namespace {

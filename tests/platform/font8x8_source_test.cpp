@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/cp852.h"
+#include "text/cp852.h"
 #include "platform/font8x8.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "platform/font8x8.h"
 #include "platform/graph.h"
-#include "platform/shortstring.h"
+#include "text/shortstring.h"
 
 namespace {
 

@@ -2,14 +2,26 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/fatal.h"
+#include "platform/key_queue.h"
 #include "platform/keyboard.h"
 #include "support/scripted_backend.h"
 
 using namespace std::string_view_literals;
 
 namespace {
+
+std::vector<int> Typed(std::string_view text, int* pushed = nullptr) {
+  KeyQueue keys;
+  const int n = PushTypedText(keys, text);
+  if (pushed != nullptr) *pushed = n;
+  std::vector<int> codes;
+  std::uint8_t key = 0;
+  while (PopKey(keys, key)) codes.push_back(key);
+  return codes;
+}
 
 std::unique_ptr<ScriptedPlatform> WithKeys(std::string_view keys) {
   auto sp = std::make_unique<ScriptedPlatform>();
@@ -184,4 +196,20 @@ TEST(Keyboard, PresentIfDueShowsAboutSixtyTimesASecond) {
   }
   EXPECT_GE(window.presents, 57);
   EXPECT_LE(window.presents, 61);
+}
+
+TEST(TypedText, TypedTextBecomesCodePage852KeysAndWhatTheCodePageLacksIsDropped) {
+  int pushed = 0;
+  EXPECT_EQ(Typed("aőŰé▓b", &pushed), (std::vector<int>{'a', 0x8B, 0xEB, 0x82, 178, 'b'}));
+  EXPECT_EQ(pushed, 6);
+  // The euro sign, control characters and broken bytes give no key.
+  EXPECT_EQ(Typed("€\x01\x7f\t\xC3x", &pushed), (std::vector<int>{'x'}));
+  EXPECT_EQ(pushed, 1);
+}
+
+TEST(TypedText, TypedTextStopsAtAFullQueueAndCountsOnlyWhatWentIn) {
+  KeyQueue keys;
+  for (int i = 0; i < KeyQueueCapacity - 1; ++i) PushKey(keys, 'k');
+  EXPECT_EQ(PushTypedText(keys, "xyz"), 1);
+  EXPECT_EQ(keys.count, KeyQueueCapacity);
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/line_input.h"
+#include "text/number_read.h"
 #include "support/real_cases.h"
 
 int main() {

@@ -7,11 +7,11 @@
 #include <cstdio>
 
 #include "backends/native/signals.h"
-#include "platform/cp852.h"
+#include "text/cp852.h"
 #include "platform/fatal.h"
 #include "platform/key_queue.h"
 #include "platform/platform.h"
-#include "platform/utf8.h"
+#include "text/utf8.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include "platform/console.h"
 #include "platform/key_queue.h"
 #include "platform/palette.h"
-#include "platform/shortstring.h"
+#include "text/shortstring.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-#include "platform/cp852.h"
+#include "text/cp852.h"
 #include "platform/key_queue.h"
-#include "platform/utf8.h"
+#include "text/utf8.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <cstdint>
 
 #include "platform/console.h"
-#include "platform/cp852.h"
+#include "text/cp852.h"
 #include "platform/program_exit.h"
-#include "platform/utf8.h"
+#include "text/utf8.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "platform/graph.h"
 #include "platform/key_queue.h"
-#include "platform/utf8.h"
+#include "platform/keyboard.h"  // Required for: PushTypedText
 
 namespace {
 

@@ -5,10 +5,11 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/cp852.h"
-#include "platform/palette.h"
-#include "platform/utf8.h"
 #include "backends/web/web_backend.h"
+#include "platform/keyboard.h"  // Required for: PushTypedText
+#include "platform/palette.h"
+#include "text/cp852.h"
+#include "text/utf8.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/shortstring.h"
+#include "text/shortstring.h"
 #include "backends/web/web_backend.h"
 
 namespace {

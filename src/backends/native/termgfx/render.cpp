@@ -17,10 +17,10 @@
 #include <cstdio>  // Required for: std::snprintf
 #include <cstring>
 
-#include "platform/cp852.h"  // Required for: ConsoleCharToUnicode
+#include "text/cp852.h"  // Required for: ConsoleCharToUnicode
 #include "backends/native/termgfx/pixels.h"
 #include "platform/palette.h"
-#include "platform/utf8.h"   // Required for: EncodeUtf8
+#include "text/utf8.h"   // Required for: EncodeUtf8
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "platform/console.h"
 #include "platform/graph.h"
-#include "platform/shortstring.h"
+#include "text/shortstring.h"
 #include "backends/native/termgfx/terminal_graphics.h"
 #include "backends/native/terminal.h"
 #include "termgfx_test_support.h"

@@ -11,7 +11,7 @@
 #include <set>
 
 #include "platform/console.h"
-#include "platform/shortstring.h"
+#include "text/shortstring.h"
 #include "termgfx_test_support.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/extended_real.h"
+#include "text/extended_real.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,13 +1,10 @@
 // UTF-8 text from the person's side (a window's text input, a page's key
-// names) read as code points, and typed text put into the key queue as code
-// page 852 bytes. One reader for every back end, so that they agree on what
-// a malformed byte or a missing character gives.
+// names) read as code points, and code points written as UTF-8. One reader
+// for every back end, so that they agree on what a malformed byte gives.
 #pragma once
 
 #include <cstddef>
 #include <string_view>
-
-struct KeyQueue;
 
 // What NextCodePoint gives when there is no code point at text[at].
 inline constexpr long Utf8Malformed = -1;
@@ -17,11 +14,6 @@ inline constexpr long Utf8Cut = -2;  // the text ends inside the sequence
 // moved past it; for a malformed or cut sequence Utf8Malformed or Utf8Cut,
 // with at moved one byte on (so that reading resumes at the next byte).
 long NextCodePoint(std::string_view text, std::size_t& at);
-
-// Every character of text into the queue as its code page 852 byte; control
-// characters, characters the code page lacks and malformed bytes are
-// dropped. Returns the number of keys put in.
-int PushTypedText(KeyQueue& keys, std::string_view text);
 
 // Append the UTF-8 bytes of cp to out (room for 4); returns their count.
 int EncodeUtf8(char32_t cp, char* out);

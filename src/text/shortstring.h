@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "platform/cp852.h"
+#include "text/cp852.h"
 
 template <int Capacity>
 struct ShortString {

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "platform/cp852.h"
+#include "text/cp852.h"
 
 // glibc's own CP852 converter is the independent reference for our table.
 TEST(Cp852Table, AgreesWithGlibcIconvOnEveryByte) {

@@ -1,13 +1,12 @@
-// UTF-8 read as code points, and typed text into the key queue: what every
-// back end's text input goes through.
+// UTF-8 read as code points and written: what every back end's text input
+// goes through.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "platform/key_queue.h"
-#include "platform/utf8.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -21,16 +20,6 @@ std::vector<long> CodePoints(std::string_view text) {
 std::string Utf8(char32_t cp) {
   char bytes[4];
   return std::string(bytes, static_cast<std::size_t>(EncodeUtf8(cp, bytes)));
-}
-
-std::vector<int> Typed(std::string_view text, int* pushed = nullptr) {
-  KeyQueue keys;
-  const int n = PushTypedText(keys, text);
-  if (pushed != nullptr) *pushed = n;
-  std::vector<int> codes;
-  std::uint8_t key = 0;
-  while (PopKey(keys, key)) codes.push_back(key);
-  return codes;
 }
 
 }  // namespace
@@ -67,20 +56,4 @@ TEST(Utf8, ACutSequenceIsToldFromABrokenOne) {
   std::size_t at = 0;
   EXPECT_EQ(NextCodePoint("\xE2x\x93", at), Utf8Malformed);
   EXPECT_EQ(at, 1u);
-}
-
-TEST(Utf8, TypedTextBecomesCodePage852KeysAndWhatTheCodePageLacksIsDropped) {
-  int pushed = 0;
-  EXPECT_EQ(Typed("aőŰé▓b", &pushed), (std::vector<int>{'a', 0x8B, 0xEB, 0x82, 178, 'b'}));
-  EXPECT_EQ(pushed, 6);
-  // The euro sign, control characters and broken bytes give no key.
-  EXPECT_EQ(Typed("€\x01\x7f\t\xC3x", &pushed), (std::vector<int>{'x'}));
-  EXPECT_EQ(pushed, 1);
-}
-
-TEST(Utf8, TypedTextStopsAtAFullQueueAndCountsOnlyWhatWentIn) {
-  KeyQueue keys;
-  for (int i = 0; i < KeyQueueCapacity - 1; ++i) PushKey(keys, 'k');
-  EXPECT_EQ(PushTypedText(keys, "xyz"), 1);
-  EXPECT_EQ(keys.count, KeyQueueCapacity);
 }

@@ -1,7 +1,5 @@
-#include "platform/utf8.h"
+#include "text/utf8.h"
 
-#include "platform/cp852.h"
-#include "platform/key_queue.h"
 
 long NextCodePoint(std::string_view text, std::size_t& at) {
   const std::size_t start = at++;
@@ -41,15 +39,4 @@ int EncodeUtf8(char32_t cp, char* out) {
   out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
   out[3] = static_cast<char>(0x80 | (cp & 0x3F));
   return 4;
-}
-
-int PushTypedText(KeyQueue& keys, std::string_view text) {
-  int pushed = 0;
-  for (std::size_t at = 0; at < text.size();) {
-    const long cp = NextCodePoint(text, at);
-    if (cp < 0x20 || cp == 0x7F) continue;
-    const int byte = UnicodeToCp852(static_cast<char32_t>(cp));
-    if (byte >= 0 && PushKey(keys, static_cast<std::uint8_t>(byte))) ++pushed;
-  }
-  return pushed;
 }

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/extended_real.h"
-#include "platform/line_input.h"
+#include "text/extended_real.h"
+#include "text/number_read.h"
 #include "support/real_cases.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "platform/shortstring.h"
+#include "text/shortstring.h"
 
 TEST(ShortString, AssignAndAppendCutAtCapacity) {
   ShortString<5> s;
