@@ -101,7 +101,7 @@ void CloseSlowTerminal(SlowTerminal& t) {
 struct LoopRig {
   ScriptedPlatform sp;
   GraphSurface graph;
-  Reactor reactor;
+  Run experiment;
   Screen screen;
   Program program;
   ConvertingWindow window;
@@ -150,18 +150,18 @@ std::unique_ptr<LoopRig> MakeRig(RunMode mode, Shown shown = Shown::Window) {
   rig->sp.window.present = PresentFrame;
   if (shown != Shown::Window) ShowInTerminal(*rig, shown);
   Program& p = rig->program;
-  SetUpProgram(p, rig->sp.platform, rig->graph, rig->reactor, rig->screen);
-  rig->reactor.params = W1();
-  SetUpReactor(rig->reactor);
-  rig->displayHook = rig->reactor.redraw;
-  rig->reactor.redraw = {rig.get(), CountingRedraw};
+  SetUpProgram(p, rig->sp.platform, rig->graph, rig->experiment, rig->screen);
+  rig->experiment.reactor.params = W1();
+  SetUpReactor(rig->experiment.reactor);
+  rig->displayHook = rig->experiment.reactor.redraw;
+  rig->experiment.reactor.redraw = {rig.get(), CountingRedraw};
   std::int32_t imageSize = 0;
   InitGraph(rig->graph);
-  LayOutWindows(rig->screen, rig->graph, rig->reactor.params, ModeNames[mode], imageSize);
+  LayOutWindows(rig->screen, rig->graph, rig->experiment.reactor.params, ModeNames[mode], imageSize);
   CloseGraph(rig->graph);
-  CopyRowCounts(rig->screen, rig->reactor);
+  CopyRowCounts(rig->screen, rig->experiment.reactor);
   p.run.runMode = mode;
-  p.run.stepCounter = 0;
+  p.experiment->T = 0;
   ShowInitialScreen(p);
   UpdateDisplay(p);
   return rig;
@@ -183,14 +183,14 @@ void RunLoopIn(benchmark::State& state, RunMode mode, Shown shown = Shown::Windo
     if (rig->terminalFd >= 0) close(rig->terminalFd);
     CloseSlowTerminal(rig->slow);
     state.ResumeTiming();
-    if (code != 0 || rig->program.run.stepCounter != Moves) {
+    if (code != 0 || rig->experiment.T != Moves) {
       state.SkipWithError("the loop did not make every move");
       break;
     }
     if (shown == Shown::Window) {
-      Report(state, rig->program.run.stepCounter, rig->window.frames);
+      Report(state, rig->experiment.T, rig->window.frames);
     } else {
-      Report(state, rig->program.run.stepCounter, rig->terminal.renderer.framesDrawn);
+      Report(state, rig->experiment.T, rig->terminal.renderer.framesDrawn);
       state.counters["handed"] = static_cast<double>(rig->terminal.framesPosted);
       state.counters["dropped"] = static_cast<double>(rig->terminal.framesDropped);
     }

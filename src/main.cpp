@@ -5,6 +5,7 @@
 //   lemvaris              a window when one can be opened, else the terminal
 //   lemvaris --window     the window, or exit code 4
 //   lemvaris --terminal   the graphics drawn in the terminal
+//   lemvaris --version    "lemvaris 0.2.0", nothing else opened
 //
 // The choice is made before anything is shown: when neither can show the
 // graphics (for the terminal: TERM unset, dumb or without terminfo) the
@@ -23,6 +24,7 @@
 #include "backends/native/window_sdl.h"
 #include "platform/standard_descriptors.h"
 #include "backends/native/termgfx/terminal_graphics.h"
+#include "experiment/version.h"
 #include "runcontrol/program.h"
 
 namespace {
@@ -35,7 +37,7 @@ constexpr unsigned SmallTerminalNoteMs = 1500;
 // The big records live for the whole run; nothing is allocated later.
 Platform platform;
 GraphSurface graph;
-Reactor reactor;
+Run experiment;
 Screen screen;
 Program program;
 NativeBackend native;
@@ -106,10 +108,15 @@ void NoteSmallTerminal() {
 
 int main(int argc, char** argv) {
   ReserveStandardDescriptors();  // before SDL opens the X connection
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("lemvaris %s\n", LemvarisVersion());
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+  }
   BackEndWish wish;
   if (!ReadWish(argc, argv, wish)) {
     std::fprintf(stderr,
-                 "Lemvaris: ismeretlen kapcsoló. Használat: lemvaris [--window | --terminal]\n");
+                 "Lemvaris: ismeretlen kapcsoló. Használat: lemvaris [--window | --terminal | "
+                 "--version]\n");
     return UsageExitCode;
   }
   bool useWindow = false;
@@ -137,7 +144,7 @@ int main(int argc, char** argv) {
     }
     SetUpTerminalGraphics(terminalGraphics, native.terminal, platform.console);
   }
-  SetUpProgram(program, platform, graph, reactor, screen);
+  SetUpProgram(program, platform, graph, experiment, screen);
   SetDataFolderFromExecutable(program);
   return RunWithPlatform(platform, [](Platform&) { RunProgram(program); });
 }

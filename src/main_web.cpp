@@ -12,7 +12,7 @@ namespace {
 // The big records live for the whole run; nothing is allocated later.
 Platform platform;
 GraphSurface graph;
-Reactor reactor;
+Run experiment;
 Screen screen;
 Program program;
 WebPage page;
@@ -22,6 +22,6 @@ WebPage page;
 int main() {
   SetUpPlatform(platform);
   UseWebBackend(platform, page);
-  SetUpProgram(program, platform, graph, reactor, screen);
+  SetUpProgram(program, platform, graph, experiment, screen);
   return RunWithPlatform(platform, [](Platform&) { RunProgram(program); });
 }

@@ -1,25 +1,35 @@
 // The quiet mode's screen off a window: picture.h.
 #include "display/picture.h"
 
-void StartPicture(Picture& picture, const Reactor& reactor) {
+void AddChartSample(ChartSamples& chart, std::uint16_t bottom) {
+  if (chart.count == HistogramCapacity) {
+    for (int i = 1; i < chart.count; ++i) chart.values[i - 1] = chart.values[i];
+    --chart.count;
+  }
+  chart.values[chart.count++] = bottom;
+}
+
+void StartPicture(Picture& picture, const SimParams& params) {
   GraphSurface& g = picture.surface;
   InitGraph(g);
   ClearViewPort(g);
   SetTextJustify(g, LeftText, TopText);
   std::int32_t imageSize = 0;
   // The 640 x 480 layout always fits the history buffer.
-  LayOutWindows(picture.screen, g, reactor.params, ModeNames[Csendes], imageSize);
-  CopyRowCounts(picture.screen, reactor);
-  DrawInitialScreen(picture.screen, g, reactor, 0);
-  UpdateScreen(picture.screen, g, reactor, Csendes, ModeNames[Csendes], 0);
+  LayOutWindows(picture.screen, g, params, ModeNames[Csendes], imageSize);
+  DrawScreenFrame(g, " Lemvaris ");
+  DrawHistogramFrame(picture.screen.distributionWindow, g);
+  DrawHistogramFrame(picture.screen.changeWindow, g);
+  DrawReactorFrame(picture.screen.reactorView, g);
 }
 
-void UpdatePicture(Picture& picture, const Reactor& reactor, std::int32_t T) {
-  UpdateScreen(picture.screen, picture.surface, reactor, Csendes, ModeNames[Csendes], T);
-}
-
-void FinishPicture(Picture& picture, const Reactor& reactor, std::int32_t T) {
-  // A refresh step has had its full refresh in UpdatePicture.
-  if (T % RefreshInterval != 0)
-    RefreshAllWindows(picture.screen, picture.surface, reactor, ModeNames[Csendes], T);
+void DrawPicture(Picture& picture, const Reactor& reactor, std::int32_t T,
+                 const ChartSamples& chart) {
+  Screen& s = picture.screen;
+  CopyRowCounts(s, reactor);
+  HistogramWindow& h = s.changeWindow;
+  h.count = chart.count;
+  for (int i = 0; i < chart.count; ++i) h.values[i] = chart.values[i];
+  DrawStepCounterBox(picture.surface, T);
+  RefreshAllWindows(s, picture.surface, reactor, ModeNames[Csendes], T);
 }

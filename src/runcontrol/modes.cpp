@@ -64,8 +64,8 @@ void ReadKeyAndSwitchMode(Program& p, char& key) {
 bool HandleKeyboard(Program& p) {
   Screen& s = *p.screen;
   GraphSurface& g = *p.graph;
-  const Reactor& r = *p.reactor;
-  const std::int32_t T = p.run.stepCounter;
+  const Reactor& r = p.experiment->reactor;
+  const std::int32_t T = p.experiment->T;
   const RunMode previous = p.run.runMode;
   char key = ' ';
   ReadKeyAndSwitchMode(p, key);

@@ -4,7 +4,6 @@
 #include "runcontrol/graphics_mode.h"
 #include "runcontrol/modes.h"
 #include "runcontrol/text_screens.h"
-#include "sim/particle_move.h"
 
 namespace {
 
@@ -15,24 +14,24 @@ void StopMoving(Program& p, std::string_view why) {
   Console& c = p.platform->console;
   Write(c, why);
   Write(c, " (T=");
-  Write(c, p.run.stepCounter);
+  Write(c, p.experiment->T);
   Writeln(c, CP852("). A V befejezi a futást."));
   // The quiet mode drew nothing since the last refresh: show the last state.
-  RefreshAllWindows(*p.screen, *p.graph, *p.reactor, ModeFieldText(p.run), p.run.stepCounter);
+  RefreshAllWindows(*p.screen, *p.graph, p.experiment->reactor, ModeFieldText(p.run), p.experiment->T);
   PresentNow(*p.platform);
 }
 
 }  // namespace
 
-void SetUpProgram(Program& p, Platform& platform, GraphSurface& graph, Reactor& reactor,
+void SetUpProgram(Program& p, Platform& platform, GraphSurface& graph, Run& experiment,
                   Screen& screen) {
   p.platform = &platform;
   p.graph = &graph;
-  p.reactor = &reactor;
+  p.experiment = &experiment;
   p.screen = &screen;
   p.run = RunState{};
   p.redraw = ReactorRedraw{&screen.reactorView, &graph, &p.run.runMode};
-  reactor.redraw = ReactorRedrawHook(p.redraw);
+  experiment.reactor.redraw = ReactorRedrawHook(p.redraw);
   platform.graph = &graph;
 }
 
@@ -43,19 +42,18 @@ void ShowInitialScreen(Program& p) {
     ClearViewPort(*p.graph);
     SetTextJustify(*p.graph, LeftText, TopText);
   }
-  DrawInitialScreen(*p.screen, *p.graph, *p.reactor, p.run.stepCounter);
+  DrawInitialScreen(*p.screen, *p.graph, p.experiment->reactor, p.experiment->T);
 }
 
 void UpdateDisplay(Program& p) {
-  UpdateScreen(*p.screen, *p.graph, *p.reactor, p.run.runMode, ModeFieldText(p.run),
-               p.run.stepCounter);
+  UpdateScreen(*p.screen, *p.graph, p.experiment->reactor, p.run.runMode, ModeFieldText(p.run),
+               p.experiment->T);
 }
 
 void RunProgram(Program& p) {
   p.run.runMode = Lepesenkenti;
   PageHelpFile(p, " Lemvaris ", "kervatin.hlp");
   AskParameters(p);
-  p.run.stepCounter = 0;
   ShowInitialScreen(p);
   UpdateDisplay(p);
   RunLoop(p);
@@ -66,13 +64,12 @@ void RunLoop(Program& p) {
   for (;;) {
     if (HandleKeyboard(p)) break;
     if (p.run.frozen) continue;  // only the keys are left: V ends the run
-    if (p.run.stepCounter == MaxStepCounter) {
+    const StepResult step = StepRun(*p.experiment, 1);
+    if (step.stop == RunStop::TLimit) {
       StopMoving(p, CP852("A lépésszámláló elérte a felső határát"));
       continue;
     }
-    ++p.run.stepCounter;
-    if (MoveParticle(*p.reactor) == MoveResult::Frozen) {
-      --p.run.stepCounter;  // count only the moves made
+    if (step.stop == RunStop::Frozen) {
       StopMoving(p, CP852("A részecskék már nem tudnak elmozdulni"));
       continue;
     }

@@ -9,18 +9,14 @@
 #include <cstdint>
 
 #include "display/screen.h"
+#include "experiment/run.h"
 #include "platform/platform.h"
-#include "sim/reactor.h"
 
 // Bytes of a folder name the data files may be looked up in.
 inline constexpr int DataFolderCapacity = 255;
 
-// T is a signed 32-bit count; the run stops moving when it gets here.
-inline constexpr std::int32_t MaxStepCounter = 2147483647;
-
 // The state of the run itself.
 struct RunState {
-  std::int32_t stepCounter = 0;     // T: iterations that went on to a move
   RunMode runMode = Lepesenkenti;
   std::int32_t consoleActive = 1;   // 1: the text console owns the screen
   bool frozen = false;  // no more moves: none possible, or T at its limit
@@ -31,7 +27,7 @@ struct RunState {
 struct Program {
   Platform* platform = nullptr;
   GraphSurface* graph = nullptr;
-  Reactor* reactor = nullptr;
+  Run* experiment = nullptr;  // the reactor and T, the moves made
   Screen* screen = nullptr;
   RunState run;
   ReactorRedraw redraw;  // the move's cell redraws go through this
@@ -41,7 +37,7 @@ struct Program {
 };
 
 // Connect the records; call once before RunProgram.
-void SetUpProgram(Program& program, Platform& platform, GraphSurface& graph, Reactor& reactor,
+void SetUpProgram(Program& program, Platform& platform, GraphSurface& graph, Run& experiment,
                   Screen& screen);
 
 // The whole program; returns normally after the closing text (exit code 0).

@@ -130,8 +130,8 @@ void ShowSummary(Program& p) {
   if (OpenDataFile(p, file, "kervatin.sum") != 0) {
     ReportMissingFile(p, CP852("  Nincs meg az összefoglaló fájl!!!  "));
   } else {
-    const std::int32_t T = p.run.stepCounter;
-    const SimParams& params = p.reactor->params;
+    const std::int32_t T = p.experiment->T;
+    const SimParams& params = p.experiment->reactor.params;
     PageFile<SummaryLineCapacity>(p, file, title, [&](ShortString<SummaryLineCapacity>& line) {
       SubstitutePlaceholders(line, T, params.N, params.K);
     });

@@ -2,8 +2,6 @@
 // counts; none of them changes the reactor or draws a random number.
 #include "sim/measures.h"
 
-#include <cinttypes>
-#include <cstdio>
 
 std::int32_t WallContacts(const Reactor& reactor) {
   const SimParams& p = reactor.params;
@@ -47,9 +45,4 @@ Measures MeasureReactor(const Reactor& reactor) {
   m.interface = InterfaceLength(reactor);
   m.meanRow = MeanRow(reactor);
   return m;
-}
-
-int FormatSampleRow(char (&row)[SampleRowCapacity], std::int32_t T, const Measures& m) {
-  return std::snprintf(row, sizeof row, "%" PRId32 ",%" PRId32 ",%" PRId32 ",%" PRId32 ",%.6f", T,
-                       m.bottom, m.wallContacts, m.interface, m.meanRow);
 }

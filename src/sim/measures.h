@@ -26,12 +26,3 @@ std::int32_t InterfaceLength(const Reactor& reactor);
 double MeanRow(const Reactor& reactor);
 
 Measures MeasureReactor(const Reactor& reactor);
-
-// The CSV of the measures over T: its header, and the row of one sample,
-// mean_row with 6 decimals. The batch runner and the lesson page both write
-// it, so the same run gives the same file. SampleRowCapacity holds any row.
-inline constexpr const char* SampleCsvHeader = "T,bottom,wall_contacts,interface,mean_row";
-inline constexpr int SampleRowCapacity = 96;
-
-// Write the row of the sample at T into row (no line end); its length.
-int FormatSampleRow(char (&row)[SampleRowCapacity], std::int32_t T, const Measures& m);

@@ -9,7 +9,7 @@ int Ask(ProgramHarness& h) { return RunPiece(h, [](Program& p) { AskParameters(p
 TEST(Dialog, PromptsBoundsAndStoredValues) {
   auto h = MakeHarness("", "5\n5\n25\n-1\n1\n0.25\n10\n");
   ASSERT_EQ(Ask(*h), 0);
-  const SimParams& p = h->reactor.params;
+  const SimParams& p = h->experiment.reactor.params;
   EXPECT_EQ(p.N, 5);
   EXPECT_EQ(p.M, 5);
   EXPECT_EQ(p.K, 25);
@@ -27,7 +27,7 @@ TEST(Dialog, PromptsBoundsAndStoredValues) {
             std::string(CP852("A gravitáció nagysága (lefelé lépés valószinüsége) ? [-1..1]0.25")));
   EXPECT_EQ(InnerRow(*h, 9), std::string(CP852("Szomszédsági sugár? [1..10]10")));
   // The set-up ran: reactor full, row counts in the row histogram.
-  EXPECT_EQ(h->reactor.rowCounts[5], 5);
+  EXPECT_EQ(h->experiment.reactor.rowCounts[5], 5);
   EXPECT_EQ(h->screen.distributionWindow.values[5], 5);
   EXPECT_EQ(h->screen.distributionWindow.count, 6);
   EXPECT_FALSE(h->graph.open);
@@ -41,7 +41,7 @@ TEST(Dialog, OutOfRangeAnswersAreAskedAgainWithoutAMessage) {
   auto h =
       MakeHarness("", "40000\n0\n65537\n\n12 34\n13\n12\n-1.0001\n0\n1.0001\n0\n0\n0\n11\n3\n");
   ASSERT_EQ(Ask(*h), 0);
-  const SimParams& p = h->reactor.params;
+  const SimParams& p = h->experiment.reactor.params;
   EXPECT_EQ(p.N, 1);
   EXPECT_EQ(p.M, 12);
   EXPECT_EQ(p.K, 12);
@@ -68,7 +68,7 @@ TEST(Dialog, OutOfRangeAnswersAreAskedAgainWithoutAMessage) {
 TEST(Dialog, KIsLimitedBySixteenBitsToo) {
   auto h = MakeHarness("", "250\n250\n32768\n62500\n32767\n0\n0\n0\n1\n");
   ASSERT_EQ(Ask(*h), 0);
-  EXPECT_EQ(h->reactor.params.K, 32767);
+  EXPECT_EQ(h->experiment.reactor.params.K, 32767);
   EXPECT_EQ(InnerRow(*h, 5), std::string(CP852("A részecskék száma? [1-62500]32768")));
 }
 
@@ -77,7 +77,7 @@ TEST(Dialog, EachLineAnswersOneQuestionHoweverLongAndEveryRealReads) {
   // too small for one (0); Kh -0.
   auto h = MakeHarness("", std::string(300, ' ') + "5\n7\n9\n1e4933\n1e-5000\n-0\n-1e-4940\n2\n");
   ASSERT_EQ(Ask(*h), 0);
-  const SimParams& p = h->reactor.params;
+  const SimParams& p = h->experiment.reactor.params;
   EXPECT_EQ(p.N, 5);
   EXPECT_EQ(p.M, 7);
   EXPECT_EQ(p.K, 9);
@@ -93,7 +93,7 @@ TEST(Dialog, EachLineAnswersOneQuestionHoweverLongAndEveryRealReads) {
 TEST(Dialog, WhatIsNoNumberIsAskedAgainAndADecimalCommaReads) {
   auto h = MakeHarness("", "20\n20\n100\nabc\n0,5\n1,2,3\n0,8\n0.2\n2x\n3\n");
   ASSERT_EQ(Ask(*h), 0);
-  const SimParams& p = h->reactor.params;
+  const SimParams& p = h->experiment.reactor.params;
   EXPECT_EQ(p.Ah, 0.5);
   EXPECT_EQ(p.Kh, 0.8);
   EXPECT_EQ(p.rSz, 3);

@@ -20,7 +20,7 @@
 struct ProgramHarness {
   ScriptedPlatform sp;
   GraphSurface graph;
-  Reactor reactor;
+  Run experiment;
   Screen screen;
   Program program;
   std::string seen;  // console rows as they were before each clear or scroll
@@ -44,7 +44,7 @@ inline std::unique_ptr<ProgramHarness> MakeHarness(std::string_view keys, std::s
                                                    const char* summary = "T=<@T@>") {
   auto h = std::make_unique<ProgramHarness>();
   SetUpScriptedPlatform(h->sp, keys, lines);
-  SetUpProgram(h->program, h->sp.platform, h->graph, h->reactor, h->screen);
+  SetUpProgram(h->program, h->sp.platform, h->graph, h->experiment, h->screen);
   h->sp.platform.console.eraseHook = {h.get(), KeepErasedRows};
   char pattern[] = "/tmp/lemvaris-test-XXXXXX";
   h->folder = mkdtemp(pattern);

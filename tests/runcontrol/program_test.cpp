@@ -24,7 +24,7 @@ std::unique_ptr<ProgramHarness> RunHarness(std::string_view runKeys, std::string
 TEST(WholeProgram, VAtTheFirstWaitEndsWithoutAMove) {
   auto h = RunHarness("v", SmallAnswers, "Lepesek: <@T@>, N=<@N@>, K=<@K@>");
   EXPECT_EQ(RunWhole(*h), 0);
-  EXPECT_EQ(h->program.run.stepCounter, 0);
+  EXPECT_EQ(h->experiment.T, 0);
   EXPECT_EQ(h->program.run.runMode, Vege);
   EXPECT_TRUE(Contains(AllText(*h), "Lepesek: 0, N=20, K=100"));
   // The closing text on an otherwise empty screen, at column 25 of row 10.
@@ -42,21 +42,21 @@ TEST(WholeProgram, StepByStepMakesOneMovePerKey) {
   keys += "v";
   auto h = RunHarness(keys, SmallAnswers, "T=<@T@>");
   EXPECT_EQ(RunWhole(*h), 0);
-  EXPECT_EQ(h->program.run.stepCounter, 5);
+  EXPECT_EQ(h->experiment.T, 5);
   EXPECT_TRUE(Contains(AllText(*h), "T=5"));
 
   // The same five moves on a reactor of its own give the same grid.
   auto same = std::make_unique<Reactor>();
-  same->params = h->reactor.params;
+  same->params = h->experiment.reactor.params;
   SetUpReactor(*same);
   for (int i = 0; i < 5; ++i) ASSERT_EQ(MoveParticle(*same), MoveResult::Moved);
-  EXPECT_EQ(std::memcmp(same->grid, h->reactor.grid, sizeof same->grid), 0);
+  EXPECT_EQ(std::memcmp(same->grid, h->experiment.reactor.grid, sizeof same->grid), 0);
 }
 
 TEST(WholeProgram, FrozenReactorWaitsForVAndSummarises) {
   auto h = RunHarness("nv", "3\n3\n9\n0.5\n0.5\n0.5\n1\n", "T=<@T@> K=<@K@>");
   EXPECT_EQ(RunWhole(*h), 0);
-  EXPECT_EQ(h->program.run.stepCounter, 0);
+  EXPECT_EQ(h->experiment.T, 0);
   EXPECT_TRUE(h->program.run.frozen);
   const std::string text = AllText(*h);
   EXPECT_TRUE(Contains(text, CP852("A részecskék már nem tudnak elmozdulni (T=0).")));
@@ -88,13 +88,13 @@ TEST(WholeProgram, ReactorFrozenInQuietModeShowsItsLastState) {
   };
   EXPECT_EQ(RunWhole(*h), 0);
   ASSERT_TRUE(shown.frozen);
-  EXPECT_GT(h->program.run.stepCounter, 0);
-  EXPECT_EQ(h->reactor.rowCounts[10], 10);
-  EXPECT_EQ(h->reactor.rowCounts[9], 10);
+  EXPECT_GT(h->experiment.T, 0);
+  EXPECT_EQ(h->experiment.reactor.rowCounts[10], 10);
+  EXPECT_EQ(h->experiment.reactor.rowCounts[9], 10);
   const int colour[] = {1, 0, 14};
   for (int i = 0; i <= 11; ++i)
     for (int j = 0; j <= 11; ++j)
-      ASSERT_EQ(shown.block[i][j], colour[h->reactor.grid[i][j]]) << i << "," << j;
+      ASSERT_EQ(shown.block[i][j], colour[h->experiment.reactor.grid[i][j]]) << i << "," << j;
 }
 
 TEST(WholeProgram, ClosingTheWindowEndsTheRunAsVDoes) {
@@ -103,18 +103,18 @@ TEST(WholeProgram, ClosingTheWindowEndsTheRunAsVDoes) {
   ScriptEndRequest(h->sp);
   EXPECT_EQ(RunWhole(*h), 0);
   EXPECT_EQ(h->program.run.runMode, Vege);
-  EXPECT_GT(h->program.run.stepCounter, 0);
+  EXPECT_GT(h->experiment.T, 0);
   ShortString<32> expected;
   Append(expected, "T=");
-  AppendInt(expected, h->program.run.stepCounter);
+  AppendInt(expected, h->experiment.T);
   EXPECT_TRUE(Contains(AllText(*h), expected.view()));
 }
 
 TEST(WholeProgram, AMalformedAnswerIsAskedAgainAndTheRunGoesOn) {
   auto h = RunHarness("v", "20\nabc\n20\n100\n0,5\n0.8\n0.2\n2\n", "K=<@K@>");
   EXPECT_EQ(RunWhole(*h), 0);
-  EXPECT_EQ(h->reactor.params.M, 20);
-  EXPECT_EQ(h->reactor.params.Ah, 0.5);
+  EXPECT_EQ(h->experiment.reactor.params.M, 20);
+  EXPECT_EQ(h->experiment.reactor.params.Ah, 0.5);
   EXPECT_TRUE(Contains(AllText(*h), "K=100"));
   EXPECT_FALSE(Contains(AllText(*h), "Runtime error"));
 }
@@ -130,15 +130,15 @@ TEST(WholeProgram, EndOfInputEndsCleanly) {
 // panel's title counter is drawn by nothing but the full refresh here.
 TEST(RunLoop, NormalModeRefreshesEvery2000Steps) {
   auto h = MakeHarness("", "");
-  h->reactor.params = SimParams{30, 30, 300, 0.5, 0.8, 0.2, 2};
-  SetUpReactor(h->reactor);
+  h->experiment.reactor.params = SimParams{30, 30, 300, 0.5, 0.8, 0.2, 2};
+  SetUpReactor(h->experiment.reactor);
   std::int32_t size = 0;
   InitGraph(h->graph);
-  ASSERT_TRUE(LayOutWindows(h->screen, h->graph, h->reactor.params, ModeNames[Normal], size));
-  CopyRowCounts(h->screen, h->reactor);
+  ASSERT_TRUE(LayOutWindows(h->screen, h->graph, h->experiment.reactor.params, ModeNames[Normal], size));
+  CopyRowCounts(h->screen, h->experiment.reactor);
   Program& p = h->program;
   p.run.runMode = Normal;
-  p.run.stepCounter = 0;
+  p.experiment->T = 0;
   ShowInitialScreen(p);
   UpdateDisplay(p);
   const WindowHeader& panel = h->screen.infoPanel.header;
@@ -152,8 +152,8 @@ TEST(RunLoop, NormalModeRefreshesEvery2000Steps) {
   std::string last = band();
   std::vector<int> refreshes;
   for (int T = 1; T <= 4000; ++T) {
-    p.run.stepCounter = T;
-    ASSERT_EQ(MoveParticle(h->reactor), MoveResult::Moved);
+    p.experiment->T = T;
+    ASSERT_EQ(MoveParticle(h->experiment.reactor), MoveResult::Moved);
     UpdateDisplay(p);
     std::string now = band();
     if (now != last) refreshes.push_back(T);
@@ -180,14 +180,14 @@ TEST(Modes, LeavingQuietModeWritesOneConsoleLine) {
   for (const Case& c : cases) {
     auto h = MakeHarness(std::string(1, c.key), SmallAnswers);
     Program& p = h->program;
-    h->reactor.params = SimParams{10, 10, 10, 0, 0, 0, 1};
-    SetUpReactor(h->reactor);
+    h->experiment.reactor.params = SimParams{10, 10, 10, 0, 0, 0, 1};
+    SetUpReactor(h->experiment.reactor);
     std::int32_t size = 0;
     InitGraph(h->graph);
-    ASSERT_TRUE(LayOutWindows(h->screen, h->graph, h->reactor.params, ModeNames[c.from], size));
+    ASSERT_TRUE(LayOutWindows(h->screen, h->graph, h->experiment.reactor.params, ModeNames[c.from], size));
     p.run.consoleActive = 0;
     p.run.runMode = c.from;
-    p.run.stepCounter = 5234;
+    p.experiment->T = 5234;
     GotoXY(h->sp.platform.console, 1, 5);
     bool stop = false;
     EXPECT_EQ(RunPiece(*h, [&](Program& prog) { stop = HandleKeyboard(prog); }), 0);
@@ -235,18 +235,18 @@ TEST(RunLoop, StepCounterStopsAtItsLimitInsteadOfOverflowing) {
   auto h = MakeHarness("n", "");
   ScriptPause(h->sp, 300);
   ScriptKeys(h->sp, "v");
-  h->reactor.params = SimParams{10, 10, 30, 0.5, 0.8, 0.2, 1};
+  h->experiment.reactor.params = SimParams{10, 10, 30, 0.5, 0.8, 0.2, 1};
   const int code = RunPiece(*h, [](Program& p) {
-    SetUpReactor(*p.reactor);
+    SetUpReactor(p.experiment->reactor);
     std::int32_t size = 0;
     InitGraph(*p.graph);
-    LayOutWindows(*p.screen, *p.graph, p.reactor->params, ModeNames[Lepesenkenti], size);
+    LayOutWindows(*p.screen, *p.graph, p.experiment->reactor.params, ModeNames[Lepesenkenti], size);
     ShowInitialScreen(p);
-    p.run.stepCounter = MaxStepCounter - 2;
+    p.experiment->T = MaxT - 2;
     RunLoop(p);
   });
   EXPECT_EQ(code, 0);
-  EXPECT_EQ(h->program.run.stepCounter, MaxStepCounter);
+  EXPECT_EQ(h->experiment.T, MaxT);
   EXPECT_TRUE(h->program.run.frozen);
   EXPECT_TRUE(
       Contains(AllText(*h), CP852("A lépésszámláló elérte a felső határát (T=2147483647).")));

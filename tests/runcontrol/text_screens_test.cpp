@@ -161,7 +161,7 @@ TEST(Summary, FileLinesAreCutAt80BeforeTheSubstitution) {
   // The placeholder lies past column 80 of the file's line: never replaced.
   std::string text = std::string(78, '-') + "<@T@>\nT=<@T@>\n";
   auto h = MakeHarness("", "", "", text.c_str());
-  h->program.run.stepCounter = 42;
+  h->experiment.T = 42;
   ScriptPause(h->sp, 300);
   ScriptKeys(h->sp, "a");
   EXPECT_EQ(Summarise(*h), 0);
