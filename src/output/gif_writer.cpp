@@ -76,6 +76,11 @@ bool AddGifFrame(GifWriter& w, const GraphSurface& g) {
   return true;
 }
 
+bool AddGifComment(GifWriter& w, const char* text) {
+  if (!w.gif) return false;
+  return EGifPutComment(w.gif, text) == GIF_OK || Fail(w);
+}
+
 bool CloseGif(GifWriter& w) {
   if (!w.gif) return false;
   int error = 0;

@@ -31,6 +31,10 @@ bool OpenGif(GifWriter& w, std::FILE* stream, int width, int height, int delayCe
 // writer is then closed and takes no more frames).
 bool AddGifFrame(GifWriter& w, const GraphSurface& g);
 
+// A comment extension (what made the animation), of any length;
+// false on a write failure (the writer is then closed).
+bool AddGifComment(GifWriter& w, const char* text);
+
 // Write the trailer and free the encoder; false when anything failed since
 // OpenGif. The stream stays open for the caller to flush and close.
 bool CloseGif(GifWriter& w);

@@ -42,6 +42,7 @@ TEST(GifWriter, WritesALoopingAnimationFrameByFrame) {
     ASSERT_TRUE(AddGifFrame(*w, *g));
   }
   EXPECT_EQ(w->frames, 3);
+  ASSERT_TRUE(AddGifComment(*w, "lemvaris-batch 0.2.0"));
   ASSERT_TRUE(CloseGif(*w));
   const std::string gif = Contents(stream);
   std::fclose(stream);
@@ -58,6 +59,8 @@ TEST(GifWriter, WritesALoopingAnimationFrameByFrame) {
   // One graphics control block, 0.1 s, per frame; the trailer last.
   EXPECT_EQ(Count(gif, std::string("\x21\xF9\x04\x04\x0A\x00", 6)), 3);
   EXPECT_EQ(gif.back(), ';');
+  // The comment extension: one sub-block of its 20 bytes, then the end.
+  EXPECT_EQ(Count(gif, std::string("\x21\xFE\x14lemvaris-batch 0.2.0\x00", 24)), 1);
 }
 
 TEST(GifWriter, ReportsAStreamThatCannotBeWritten) {

@@ -48,7 +48,12 @@ TEST(PngWriter, DecodesToTheSurfacePixelsInTheStandardPalette) {
     OutTextXY(*g, 1, 1, "Lemvaris");
 
     std::string path = TempPath("_surface.png");
-    ASSERT_TRUE(WritePng(*g, path.c_str()));
+    const PngText texts[] = {{"Software", "lemvaris-batch 0.2.0"}, {"Description", "T=7"}};
+    ASSERT_TRUE(WritePng(*g, path.c_str(), texts, 2));
+    std::ifstream file(path, std::ios::binary);
+    const std::string bytes(std::istreambuf_iterator<char>(file), {});
+    EXPECT_NE(bytes.find(std::string("tEXtSoftware\0lemvaris-batch 0.2.0", 32)), std::string::npos);
+    EXPECT_NE(bytes.find(std::string("tEXtDescription\0T=7", 19)), std::string::npos);
     int width = 0, height = 0;
     std::vector<unsigned char> rgb;
     ASSERT_TRUE(DecodeWithPngtopnm(path, width, height, rgb))
