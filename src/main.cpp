@@ -22,7 +22,7 @@
 #include "platform/graph.h"
 #include "backends/native/native_backend.h"
 #include "backends/native/window_sdl.h"
-#include "platform/standard_descriptors.h"
+#include "output/standard_descriptors.h"
 #include "backends/native/termgfx/terminal_graphics.h"
 #include "experiment/version.h"
 #include "runcontrol/program.h"

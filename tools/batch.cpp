@@ -1,138 +1,114 @@
 // lemvaris-batch: the simulation without a window, for experiments.
 //
 //   lemvaris-batch --N 100 --M 100 --K 3000 --Ah 0.5 --Kh 0.8 --G 0.2 --rSz 3
-//                  --steps 200000 [--seed S] [--grid FILE] [--png FILE]
-//                  [--gif FILE --frame-every N]
+//                  --steps 200000 [--seed S] [--sample-every n] [--grid FILE]
+//                  [--png FILE] [--gif FILE --frame-every n] [--save-state FILE]
+//   lemvaris-batch --load-state FILE --steps n [outputs]
+//   lemvaris-batch --initial FILE --Ah .. --Kh .. --G .. --rSz .. --steps n [--seed S] [outputs]
 //
-// Sets the reactor up exactly as the interactive program does and makes that
-// many moves. --seed S (0 to 4294967295, default 0, the interactive
-// program's) initialises the random generator from S. Standard output: the CSV
-// "T,bottom,wall_contacts,interface, mean_row", the measures (sim/measures.h) at T = 0, 2000, 4000,
-// ... (the chart's cadence) and at the final T, mean_row with 6 decimals. Standard error: a
-// progress line while a run longer than a second goes on (terminal only), then "moves=..
-// attempts=.. seconds=.. moves_per_second=..".
+// Sets the run up as the interactive program does (experiment/run.h) and makes
+// that many moves. Standard output: the table of experiment/table.h, a row
+// at the first T, every --sample-every moves (2000) and at the last T.
+// Standard error: a progress line while a run longer than a second goes on
+// (terminal only), then "moves=.. attempts=.. seconds=.. moves_per_second=..".
+// --load-state continues a saved run: its parameters, seed, T and generator
+// come from the file and T goes on from the saved T. --initial starts from a
+// grid file (N, M and K come from it; no placement draws).
 // --grid FILE: the final grid, rows 0..N+1 of columns 0..M+1, one digit a cell
-// (0 wall, 1 empty, 2 particle).
-// --png FILE: the whole 640 x 480 graphics screen after the last move, as the
-// interactive program shows it after a full refresh at that T in the quiet
-// mode (the chart fed with every sample of the run), drawn by the program's
-// own display code and written in the standard palette.
-// --gif FILE --frame-every N: an animated GIF, looping, of the whole screen
-// at T = 0, N, 2N, ... up to the last T (the frozen T when the reactor
-// freezes), each frame the picture --png would give at that T, written as
-// it comes.
-// Output files follow output/output_file.h's rule: each is checked before the
-// run, no file is named twice, and each is put in place only when whole.
+// (0 wall, 1 empty, 2 particle). --png FILE: the 640 x 480 screen after the
+// last move, as the interactive program shows it in the quiet mode, with
+// text chunks saying what made it. --gif FILE --frame-every n: an animated
+// GIF of that screen at the first T and every n moves. --save-state FILE: the
+// run's state at its end (experiment/state_file.h).
+// Options are "--name value" or "--name=value"; a value may start with a
+// minus sign. A comma is never a decimal point here (write 0.1, not 0,1).
+// Output files follow output/output_file.h's rule: each is checked before
+// the run, no file is named twice, and they are put in place together at
+// the end, only when every one is whole; otherwise every old file is kept.
 // Standard output's reader gone (`| head`): the run stops there and no file
 // is written. A signal that ends the program removes the temporary files.
-// Exit codes: 0 done; 1 output failed; 2 a parameter missing, malformed or out
-// of the dialog's range, or an output file that cannot be written (nothing
-// else written, no file created); 3 the reactor can never move again
+// Exit codes: 0 done; 1 output failed; 2 the command line or an input file
+// refused (nothing written); 3 the reactor can never move again
 // ("frozen at T=<n>").
 #include <unistd.h>  // Required for: isatty
 
 #include <cerrno>
-#include <charconv>
-#include <cstdarg>
 #include <chrono>
 #include <cinttypes>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "display/picture.h"
+#include "experiment/initial_grid.h"
+#include "experiment/parameters.h"
+#include "experiment/run.h"
+#include "experiment/state_file.h"
+#include "experiment/table.h"
+#include "experiment/version.h"
 #include "output/gif_writer.h"
-#include "platform/graph.h"
-#include "text/number_read.h"
 #include "output/output_file.h"
 #include "output/png_writer.h"
-#include "platform/standard_descriptors.h"
-#include "sim/measures.h"
-#include "sim/particle_move.h"
-#include "sim/reactor.h"
+#include "output/standard_descriptors.h"
 
 namespace {
 
-constexpr int SampleInterval = RefreshInterval;  // steps between samples, as the chart's
+constexpr const char* Program = "lemvaris-batch";
 constexpr int ExitOutputFailed = 1, ExitRefused = 2, ExitFrozen = 3;
 constexpr int GifFrameDelay = 10;  // hundredths of a second per frame
+// Moves between two looks at the clock (progress) when nothing else is due.
+constexpr std::int64_t MovesPerLook = 1 << 16;
 
-struct BatchOptions {
-  SimParams params;
-  std::int32_t steps = 0;
-  std::uint32_t seed = 0;
-  const char* gridPath = nullptr;  // null: no grid file
-  const char* pngPath = nullptr;   // null: no picture
-  const char* gifPath = nullptr;   // null: no animation
-  std::int32_t frameEvery = 0;     // moves between frames; 0: not given
-};
+// ------------------------------------------------------------- options
+enum class OptionKind { Parameter, Count, Path };
 
-// Options: a new one is a row of Options and a field of BatchOptions.
-enum class ValueKind { Integer, Real, Path, Seed };
-
-struct OptionValue {
-  long long integer = 0;
-  double real = 0.0;
-  const char* text = nullptr;
+// Options past the parameters: a new one is a row here and a field below.
+enum OptionIndex {
+  OptSteps = ParameterCount, OptSampleEvery, OptGrid, OptPng, OptGif, OptFrameEvery, OptSaveState,
+  OptLoadState, OptInitial, OptionCount
 };
 
 struct OptionSpec {
-  const char* name;
-  ValueKind kind;
-  bool required;
-  double low, high;  // inclusive bounds of a number
-  void (*store)(BatchOptions&, const OptionValue&);
+  const char* name;  // without the dashes
+  OptionKind kind;
+  const char* help;
 };
 
-std::int16_t Int16(const OptionValue& v) { return static_cast<std::int16_t>(v.integer); }
-
-const OptionSpec Options[] = {
-    {"--N", ValueKind::Integer, true, 1, ReactorLimit,
-     [](BatchOptions& o, const OptionValue& v) { o.params.N = Int16(v); }},
-    {"--M", ValueKind::Integer, true, 1, ReactorLimit,
-     [](BatchOptions& o, const OptionValue& v) { o.params.M = Int16(v); }},
-    // Also at most N*M; checked once all are read.
-    {"--K", ValueKind::Integer, true, 1, ParticleLimit,
-     [](BatchOptions& o, const OptionValue& v) { o.params.K = Int16(v); }},
-    {"--Ah", ValueKind::Real, true, -StrengthLimit, StrengthLimit,
-     [](BatchOptions& o, const OptionValue& v) { o.params.Ah = v.real; }},
-    {"--Kh", ValueKind::Real, true, -StrengthLimit, StrengthLimit,
-     [](BatchOptions& o, const OptionValue& v) { o.params.Kh = v.real; }},
-    {"--G", ValueKind::Real, true, -StrengthLimit, StrengthLimit,
-     [](BatchOptions& o, const OptionValue& v) { o.params.G = v.real; }},
-    {"--rSz", ValueKind::Integer, true, 1, RadiusLimit,
-     [](BatchOptions& o, const OptionValue& v) { o.params.rSz = Int16(v); }},
-    {"--steps", ValueKind::Integer, true, 0, INT32_MAX,
-     [](BatchOptions& o, const OptionValue& v) { o.steps = static_cast<std::int32_t>(v.integer); }},
-    {"--seed", ValueKind::Seed, false, 0, UINT32_MAX,
-     [](BatchOptions& o, const OptionValue& v) { o.seed = static_cast<std::uint32_t>(v.integer); }},
-    {"--grid", ValueKind::Path, false, 0, 0,
-     [](BatchOptions& o, const OptionValue& v) { o.gridPath = v.text; }},
-    {"--png", ValueKind::Path, false, 0, 0,
-     [](BatchOptions& o, const OptionValue& v) { o.pngPath = v.text; }},
-    // Both or neither; checked once all are read.
-    {"--gif", ValueKind::Path, false, 0, 0,
-     [](BatchOptions& o, const OptionValue& v) { o.gifPath = v.text; }},
-    {"--frame-every", ValueKind::Integer, false, 1, INT32_MAX,
-     [](BatchOptions& o, const OptionValue& v) {
-       o.frameEvery = static_cast<std::int32_t>(v.integer);
-     }},
+// Rows 0..ParameterCount-1 are the parameters, described in experiment/.
+const OptionSpec Extra[int{OptionCount} - int{ParameterCount}] = {
+    {"steps", OptionKind::Count, "moves to make, from 0 to 2147483647 (T goes on from a loaded T)"},
+    {"sample-every", OptionKind::Count, "moves between two table rows, 1 or more (2000)"},
+    {"grid", OptionKind::Path,
+     "the final grid: a line of digits a row, 0 wall, 1 empty, 2 particle"},
+    {"png", OptionKind::Path, "the final screen as a PNG picture"},
+    {"gif", OptionKind::Path, "the screen as an animated GIF (with --frame-every)"},
+    {"frame-every", OptionKind::Count, "moves between two frames of --gif, 1 or more"},
+    {"save-state", OptionKind::Path, "the run's state at its end, to be continued"},
+    {"load-state", OptionKind::Path, "continue the run saved in FILE (it gives the parameters)"},
+    {"initial", OptionKind::Path, "start from a grid FILE, as --grid writes one (N, M, K from it)"},
 };
-constexpr int OptionCount = sizeof Options / sizeof Options[0];
 
-void PrintUsage(std::FILE* out) {
-  std::fputs("usage: lemvaris-batch", out);
-  for (const OptionSpec& option : Options) {
-    const char* value = option.kind == ValueKind::Path ? "FILE" : "n";
-    std::fprintf(out, option.required ? " %s %s" : " [%s %s]", option.name, value);
-  }
-  std::fputc('\n', out);
+OptionSpec SpecOf(int index) {
+  if (index < ParameterCount)
+    return {Parameters[index].name, OptionKind::Parameter, Parameters[index].meaning};
+  return Extra[index - ParameterCount];
 }
+
+struct BatchOptions {
+  bool given[OptionCount] = {};
+  const char* text[OptionCount] = {};  // each option's value as given
+  ParameterValues values;              // the parameters read
+  std::int32_t steps = 0;
+  std::int32_t sampleEvery = DefaultSampleEvery;
+  std::int32_t frameEvery = 0;
+};
 
 // Print the message of a refused command line; false, for the caller to return.
 __attribute__((format(printf, 1, 2))) bool Refuse(const char* format, ...) {
-  std::fputs("lemvaris-batch: ", stderr);
+  std::fprintf(stderr, "%s: ", Program);
   va_list args;
   va_start(args, format);
   std::vfprintf(stderr, format, args);
@@ -141,71 +117,215 @@ __attribute__((format(printf, 1, 2))) bool Refuse(const char* format, ...) {
   return false;
 }
 
-// Read one option's value as its kind and check its bounds; a real is read in
-// extended precision and rounded to a double, as the dialog reads it.
-bool ReadValue(const OptionSpec& option, const char* text, OptionValue& value) {
-  value.text = text;
-  if (option.kind == ValueKind::Path) {
-    // "--grid --png" forgot the grid's name; it must not become one.
-    if (*text == '\0' || std::strncmp(text, "--", 2) == 0)
-      return Refuse("%s needs a file name, not \"%s\"", option.name, text);
-    return true;
-  }
-  // Numbers are read by the dialog's own rules; the argument must be the
-  // number and nothing else.
-  const std::string_view arg(text);
-  bool whole = !arg.empty();
-  for (char c : arg)
-    if (static_cast<unsigned char>(c) <= ' ') whole = false;
-  if (option.kind == ValueKind::Integer || option.kind == ValueKind::Seed) {
-    bool read = false;
-    if (option.kind == ValueKind::Integer) {
-      std::int32_t number = 0;
-      read = whole && ParseInteger(arg, number) == NumberRead::Number;
-      value.integer = number;
-    } else {  // no dialog answer, and past its signed 32 bits: decimal digits only
-      std::uint32_t number = 0;
-      const auto [end, error] = std::from_chars(arg.data(), arg.data() + arg.size(), number);
-      read = whole && error == std::errc() && end == arg.data() + arg.size();
-      value.integer = number;
+void PrintHelp() {
+  std::printf("usage: %s --N n --M n --K n --Ah x --Kh x --G x --rSz n --steps n [options]\n"
+              "       %s --load-state FILE --steps n [options]\n"
+              "       %s --initial FILE --Ah x --Kh x --G x --rSz n --steps n [options]\n"
+              "Writes the table of the run's measures (CSV) on standard output.\n"
+              "Options (--name value or --name=value):\n",
+              Program, Program, Program);
+  for (int i = 0; i < OptionCount; ++i) {
+    const OptionSpec spec = SpecOf(i);
+    char range[64] = "";
+    if (i < ParameterCount) {
+      const ParameterInfo& p = Parameters[i];
+      std::snprintf(range, sizeof range, "%s from %.0f to %.0f%s",
+                    p.kind == ParameterKind::Real ? "a number" : "an integer", p.low, p.high,
+                    i == ParamSeed ? " (0)" : "");
     }
-    if (!read || value.integer < option.low || value.integer > option.high)
-      return Refuse("%s must be an integer from %.0f to %.0f, not \"%s\"", option.name, option.low,
-                    option.high, text);
-    return true;
+    std::printf("  --%-13s %-5s %s%s%s\n", spec.name,
+                spec.kind == OptionKind::Path ? "FILE" : "n", spec.help, range[0] ? ": " : "",
+                range);
   }
-  const bool read = whole && ParseReal(arg, value.real) == NumberRead::Number;
-  if (!read || !(value.real >= option.low && value.real <= option.high))
-    return Refuse("%s must be a number from %g to %g, not \"%s\"", option.name, option.low,
-                  option.high, text);
+  std::printf("  --version            the program's version\n  --help               this text\n"
+              "Exit codes: 0 done, 1 an output failed, 2 refused, 3 the reactor froze.\n");
+}
+
+// A count option's value: whole digits from low to 2147483647.
+bool ReadCount(const char* name, const char* text, std::int32_t low, std::int32_t& value) {
+  char* end = nullptr;
+  errno = 0;
+  const long long number = std::strtoll(text, &end, 10);
+  const bool digits = *text >= '0' && *text <= '9';
+  if (!digits || *end != '\0' || errno != 0 || number < low || number > MaxT)
+    return Refuse("--%s must be an integer from %d to %d, not \"%s\"", name, low, MaxT, text);
+  value = static_cast<std::int32_t>(number);
   return true;
 }
 
-// Fill options from the command line; false after a message when refused.
-bool ParseOptions(int argc, char** argv, BatchOptions& options) {
-  bool given[OptionCount] = {};
-  for (int i = 1; i < argc; ++i) {
-    int found = -1;
-    for (int k = 0; k < OptionCount; ++k)
-      if (std::strcmp(argv[i], Options[k].name) == 0) found = k;
-    if (found < 0) return Refuse("unknown option \"%s\"", argv[i]);
-    const OptionSpec& option = Options[found];
-    if (given[found]) return Refuse("%s given twice", option.name);
-    if (i + 1 >= argc) return Refuse("%s needs a value", option.name);
-    OptionValue value;
-    if (!ReadValue(option, argv[++i], value)) return false;
-    option.store(options, value);
-    given[found] = true;
+// Read and store one option's value.
+bool TakeValue(BatchOptions& o, int index, const char* text) {
+  const OptionSpec spec = SpecOf(index);
+  o.text[index] = text;
+  switch (spec.kind) {
+    case OptionKind::Path:
+      // "--grid --png" forgot the grid's name; it must not become one.
+      if (*text == '\0' || std::strncmp(text, "--", 2) == 0)
+        return Refuse("--%s needs a file name, not \"%s\"", spec.name, text);
+      return true;
+    case OptionKind::Count:
+      if (index == OptSteps) return ReadCount(spec.name, text, 0, o.steps);
+      return ReadCount(spec.name, text, 1, index == OptSampleEvery ? o.sampleEvery : o.frameEvery);
+    case OptionKind::Parameter: {
+      const ValueVerdict verdict =
+          ReadParameter(index, text, NumberSyntax::CommandLine, o.values.value[index]);
+      if (verdict == ValueVerdict::Accepted) return true;
+      char shown[96], message[RefusalMessageCapacity];
+      std::snprintf(shown, sizeof shown, "\"%.80s\"", text);
+      DescribeRefusal(message, {index, verdict}, o.values, "--", shown, text);
+      return Refuse("%s", message);
+    }
   }
-  for (int k = 0; k < OptionCount; ++k)
-    if (Options[k].required && !given[k]) return Refuse("missing %s", Options[k].name);
-  if (options.gifPath && options.frameEvery == 0) return Refuse("--gif needs --frame-every");
-  if (!options.gifPath && options.frameEvery != 0) return Refuse("--frame-every needs --gif");
-  const int cells = options.params.N * options.params.M;
-  if (options.params.K > cells)
-    return Refuse("--K must be at most N*M = %d, not %d", cells, options.params.K);
   return true;
 }
+
+// The option a command-line word names ("--N", or "--N=" before a value),
+// or -1; equals points at the value when it is given with "=".
+int OptionNamed(const char* word, const char*& equals) {
+  if (std::strncmp(word, "--", 2) != 0) return -1;
+  const std::string_view rest(word + 2);
+  const std::size_t sign = rest.find('=');
+  const std::string_view name = rest.substr(0, sign);
+  equals = sign == std::string_view::npos ? nullptr : word + 2 + sign + 1;
+  for (int i = 0; i < OptionCount; ++i)
+    if (name == SpecOf(i).name) return i;
+  return -1;
+}
+
+// Fill options from the command line; false after a message when refused.
+bool ParseOptions(int argc, char** argv, BatchOptions& o) {
+  for (int i = 1; i < argc; ++i) {
+    const char* equals = nullptr;
+    const int found = OptionNamed(argv[i], equals);
+    if (found < 0) return Refuse("unknown option \"%s\" (see --help)", argv[i]);
+    const char* name = SpecOf(found).name;
+    if (o.given[found]) return Refuse("--%s given twice", name);
+    if (equals == nullptr && i + 1 >= argc) return Refuse("--%s needs a value", name);
+    if (!TakeValue(o, found, equals != nullptr ? equals : argv[++i])) return false;
+    o.given[found] = true;
+  }
+  // Where the parameters come from: the command line, a grid or a state.
+  const bool load = o.given[OptLoadState], initial = o.given[OptInitial];
+  if (load && initial) return Refuse("--load-state and --initial both say where the run starts");
+  for (int i = 0; i < ParameterCount; ++i) {
+    const bool fromFile = load || (initial && (i == ParamN || i == ParamM || i == ParamK));
+    if (fromFile && o.given[i])
+      return Refuse("--%s comes from --%s's file; it may not be given too", Parameters[i].name,
+                    load ? "load-state" : "initial");
+    if (!fromFile && !o.given[i] && i != ParamSeed)
+      return Refuse("missing --%s", Parameters[i].name);
+  }
+  if (!o.given[OptSteps]) return Refuse("missing --steps");
+  if (o.given[OptGif] != o.given[OptFrameEvery])
+    return Refuse(o.given[OptGif] ? "--gif needs --frame-every" : "--frame-every needs --gif");
+  if (!load && !initial) {
+    const Refusal refusal = CheckParameters(o.values);
+    if (refusal.parameter >= 0) {
+      char message[RefusalMessageCapacity], shown[32];
+      std::snprintf(shown, sizeof shown, "%.0f", o.values.value[refusal.parameter]);
+      DescribeRefusal(message, refusal, o.values, "--", shown);
+      return Refuse("%s", message);
+    }
+  }
+  return true;
+}
+
+// ------------------------------------------------------------- input files
+// Bytes an input file may have: a state, or a grid of 252 lines of 252
+// digits with "\r\n" line ends.
+constexpr std::size_t InputCapacity = StateCapacity > 252 * 254 ? StateCapacity : 252 * 254;
+
+struct InputFile {
+  std::uint8_t bytes[InputCapacity + 1];
+  std::size_t size = 0;
+};
+
+// The whole file at path; false after a message naming the option.
+bool ReadInputFile(const char* option, const char* path, InputFile& in, const char* tooLarge) {
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return Refuse("--%s \"%s\": %s", option, path, std::strerror(errno));
+  in.size = std::fread(in.bytes, 1, sizeof in.bytes, file);
+  const bool failed = std::ferror(file) != 0;
+  const int reason = errno;
+  std::fclose(file);
+  if (failed) return Refuse("--%s \"%s\": %s", option, path, std::strerror(reason));
+  if (in.size > InputCapacity) return Refuse("--%s \"%s\": %s", option, path, tooLarge);
+  return true;
+}
+
+// Set the run up as the options say; false after a message.
+bool SetUpFromOptions(const BatchOptions& o, Run& run, InputFile& in) {
+  std::uint32_t seed = 0;
+  SimParams params;
+  if (o.given[OptLoadState]) {
+    const char* path = o.text[OptLoadState];
+    if (!ReadInputFile("load-state", path, in, "larger than any state: not a state file"))
+      return false;
+    const char* reason = "";
+    if (!DecodeRunState(in.bytes, in.size, run, reason))
+      return Refuse("--load-state \"%s\": %s", path, reason);
+    if (std::int64_t{run.T} + o.steps > MaxT)
+      return Refuse("--steps: T is %" PRId32 " and may reach at most %" PRId32 "; %" PRId32
+                    " moves would pass it", run.T, MaxT, o.steps);
+    return true;
+  }
+  ToSimParams(o.values, params, seed);
+  if (!o.given[OptInitial]) {
+    SetUpRun(run, params, seed);
+    return true;
+  }
+  const char* path = o.text[OptInitial];
+  if (!ReadInputFile("initial", path, in, "over 250 x 250 cells"))
+    return false;
+  static InitialGrid grid;
+  GridProblem problem;
+  const std::string_view text(reinterpret_cast<const char*>(in.bytes), in.size);
+  if (!ReadGridText(text, grid, problem) || !CheckInitialGrid(CellsOf(grid), problem)) {
+    if (problem.row < 0) return Refuse("--initial \"%s\": %s", path, problem.reason);
+    if (problem.column < 0)
+      return Refuse("--initial \"%s\": line %d: %s", path, problem.row + 1, problem.reason);
+    return Refuse("--initial \"%s\": line %d, column %d: %s", path, problem.row + 1,
+                  problem.column + 1, problem.reason);
+  }
+  SetUpRunFromGrid(run, CellsOf(grid), params.Ah, params.Kh, params.G, params.rSz, seed);
+  return true;
+}
+
+// ------------------------------------------------------------- outputs
+// The output files the command line names, in the order of the options.
+constexpr int OutputOptions[] = {OptGrid, OptPng, OptGif, OptSaveState};
+constexpr int OutputCapacity = sizeof OutputOptions / sizeof OutputOptions[0];
+// The GIF's file is written during the run; the others at its end.
+constexpr int GifOutput = 2;
+static_assert(OutputOptions[GifOutput] == OptGif);
+
+// Every output file can be replaced, and no two options name the same one;
+// false after a message otherwise. Nothing is created or changed.
+bool CheckOutputs(const BatchOptions& o) {
+  const char* paths[OutputCapacity];
+  int options[OutputCapacity];
+  int count = 0;
+  for (int option : OutputOptions)
+    if (o.given[option]) {
+      options[count] = option;
+      paths[count++] = o.text[option];
+    }
+  char error[OutputErrorCapacity];
+  int other = -1;
+  const int refused = CheckOutputTargets(paths, count, error, other);
+  if (refused < 0) return true;
+  const char* name = SpecOf(options[refused]).name;
+  if (other >= 0)
+    return Refuse("--%s and --%s name the same file \"%s\"", SpecOf(options[other]).name, name,
+                  paths[refused]);
+  return Refuse("--%s: cannot write \"%s\": %s", name, paths[refused], error);
+}
+
+// One output file being written: opened in full before it counts.
+struct PendingOutput {
+  int option = -1;
+  OutputFile file;
+};
 
 // The final grid, one line of digits per row of the frame.
 bool WriteGrid(std::FILE* file, const Reactor& reactor) {
@@ -216,6 +336,49 @@ bool WriteGrid(std::FILE* file, const Reactor& reactor) {
   return std::ferror(file) == 0;
 }
 
+// What the picture files say of the run.
+struct Provenance {
+  char software[64];
+  char description[RunDescriptionCapacity];
+};
+
+void DescribeRun(Provenance& p, const Run& run) {
+  std::snprintf(p.software, sizeof p.software, "%s %s", Program, LemvarisVersion());
+  FormatRunDescription(p.description, run.reactor.params, run.reactor.random.seed, run.T);
+}
+
+// The big records: static, as the grid and the surface are too big for the stack.
+Run run;
+Picture picture;
+GifWriter gif;
+InputFile input;
+PendingOutput outputs[OutputCapacity];
+Provenance provenance;
+StateBytes state;
+bool gifWritten = true;  // every frame so far went into the GIF's file
+
+// Write one output's content at the run's end; false when it failed.
+bool WriteOutput(int option, std::FILE* stream) {
+  switch (option) {
+    case OptGrid:
+      return WriteGrid(stream, run.reactor);
+    case OptPng: {
+      const PngText texts[] = {{"Software", provenance.software},
+                               {"Description", provenance.description}};
+      return WritePngStream(picture.surface, stream, texts, 2);
+    }
+    case OptGif: {
+      char comment[sizeof provenance.software + RunDescriptionCapacity + 4];
+      std::snprintf(comment, sizeof comment, "%s: %s", provenance.software,
+                    provenance.description);
+      return gifWritten && AddGifComment(gif, comment) && CloseGif(gif);
+    }
+    default:
+      return std::fwrite(state.bytes, 1, state.size, stream) == state.size;
+  }
+}
+
+// ------------------------------------------------------------- the run
 double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -227,10 +390,10 @@ struct ProgressLine {
   double lastShown = 0.0;
 };
 
-void ShowProgress(ProgressLine& line, double elapsed, std::int32_t T, std::int32_t steps) {
-  if (!line.enabled || elapsed < 1.0 || elapsed - line.lastShown < 0.25) return;
-  std::fprintf(stderr, "\rT=%" PRId32 " of %" PRId32 " (%d%%)", T, steps,
-               static_cast<int>(100.0 * T / steps));
+void ShowProgress(ProgressLine& line, double elapsed, std::int32_t done, std::int32_t steps) {
+  if (!line.enabled || elapsed < 1.0 || elapsed - line.lastShown < 0.25 || steps == 0) return;
+  std::fprintf(stderr, "\rmoves %" PRId32 " of %" PRId32 " (%d%%)", done, steps,
+               static_cast<int>(100.0 * done / steps));
   line.shown = true;
   line.lastShown = elapsed;
 }
@@ -239,54 +402,35 @@ void ClearProgress(const ProgressLine& line) {
   if (line.shown) std::fputs("\r\033[K", stderr);
 }
 
-// The output files the command line names, with their options.
-struct NamedOutput {
-  const char* option;
-  const char* path;  // null: not asked for
-};
-
-// The ones asked for, in the order of the options.
-int OutputsOf(const BatchOptions& o, NamedOutput (&out)[3]) {
-  int count = 0;
-  for (NamedOutput named : {NamedOutput{"--grid", o.gridPath}, NamedOutput{"--png", o.pngPath},
-                            NamedOutput{"--gif", o.gifPath}})
-    if (named.path != nullptr) out[count++] = named;
-  return count;
-}
-
-// Every output file can be replaced, and no two options name the same one;
-// false after a message otherwise. Nothing is created or changed.
-bool CheckOutputs(const BatchOptions& options) {
-  NamedOutput outputs[3];
-  const int count = OutputsOf(options, outputs);
-  const char* paths[3];
-  for (int i = 0; i < count; ++i) paths[i] = outputs[i].path;
-  char error[OutputErrorCapacity];
-  int other = -1;
-  const int refused = CheckOutputTargets(paths, count, error, other);
-  if (refused < 0) return true;
-  const NamedOutput& named = outputs[refused];
-  if (other >= 0)
-    return Refuse("%s and %s name the same file \"%s\"", outputs[other].option, named.option,
-                  named.path);
-  return Refuse("%s: cannot write \"%s\": %s", named.option, named.path, error);
-}
-
 // Standard output's reader has gone (a pipe closed: `| head`); errno is the
 // last write's.
 bool ReaderGone() { return std::ferror(stdout) != 0 && errno == EPIPE; }
 
-// An output file that could not be written; the run's exit code becomes 1.
-void ReportWriteFailure(const char* path, const char* why, int& code) {
-  std::fprintf(stderr, "lemvaris-batch: writing \"%s\" failed: %s\n", path, why);
-  code = ExitOutputFailed;
+// The table's rows. A row is printed when the next one is taken or the run
+// ends, so that the last row knows whether the run froze at its T.
+struct TableOutput {
+  TableRow pending;
+  bool havePending = false;
+};
+
+void PrintRow(TableOutput& t, const Run& run) {
+  if (!t.havePending) return;
+  t.pending.frozenAt = run.frozen && run.T == t.pending.T ? run.T : -1;
+  char line[TableLineCapacity];
+  FormatTableRow(line, t.pending);
+  std::fputs(line, stdout);
+  t.havePending = false;
 }
 
-// One CSV line: T, then the measures.
-void PrintSample(std::int32_t T, const Reactor& reactor) {
-  char row[SampleRowCapacity];
-  FormatSampleRow(row, T, MeasureReactor(reactor));
-  std::puts(row);
+void TakeRow(TableOutput& t, const Run& run, const BatchOptions& o) {
+  PrintRow(t, run);
+  t.pending.params = run.reactor.params;
+  t.pending.seed = run.reactor.random.seed;
+  t.pending.T = run.T;
+  t.pending.measures = MeasureRun(run);
+  t.pending.steps = o.steps;
+  t.pending.sampleEvery = o.sampleEvery;
+  t.havePending = true;
 }
 
 }  // namespace
@@ -294,96 +438,124 @@ void PrintSample(std::int32_t T, const Reactor& reactor) {
 int main(int argc, char** argv) {
   ReserveStandardDescriptors();
   if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-    PrintUsage(stdout);
-    return 0;
+    PrintHelp();
+    return std::fflush(stdout) == 0 ? 0 : ExitOutputFailed;
   }
-  BatchOptions options;
-  if (!ParseOptions(argc, argv, options) || !CheckOutputs(options)) return ExitRefused;
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("%s %s\n", Program, LemvarisVersion());
+    return std::fflush(stdout) == 0 ? 0 : ExitOutputFailed;
+  }
+  static BatchOptions options;
+  if (!ParseOptions(argc, argv, options) || !CheckOutputs(options) ||
+      !SetUpFromOptions(options, run, input))
+    return ExitRefused;
   // An interrupted run leaves no half-written file behind.
   RemoveOutputFilesOnSignal();
-  // The animation's frames go to its file as the run makes them.
-  static OutputFile gifFile;
-  if (options.gifPath && !BeginOutputFile(gifFile, options.gifPath)) {
-    Refuse("--gif: cannot write \"%s\": %s", options.gifPath, gifFile.error);
+  OutputFile& gifFile = outputs[GifOutput].file;
+  if (options.given[OptGif] && !BeginOutputFile(gifFile, options.text[OptGif])) {
+    Refuse("--gif: cannot write \"%s\": %s", options.text[OptGif], gifFile.error);
     return ExitRefused;
   }
-
-  static Reactor reactor;  // the grid is too big for the stack
-  static Picture picture;  // so is the surface
-  reactor.params = options.params;
-  reactor.random.seed = options.seed;
-  SetUpReactor(reactor);
-  const bool pictureWanted = options.pngPath != nullptr || options.gifPath != nullptr;
-  if (pictureWanted) StartPicture(picture, reactor);
-  static GifWriter gif;  // a frame after the full refresh at each T = 0, N, 2N, ...
-  bool gifWritten = true;
-  if (options.gifPath)
+  const bool pictureWanted = options.given[OptPng] || options.given[OptGif];
+  if (pictureWanted) StartPicture(picture, run.reactor.params);
+  const auto addFrame = [] {
+    DrawPicture(picture, run.reactor, run.T, run.chart);
+    return AddGifFrame(gif, picture.surface);
+  };
+  std::int32_t lastFrameT = -1;
+  if (options.given[OptGif]) {
     gifWritten = OpenGif(gif, gifFile.stream, picture.surface.width, picture.surface.height,
-                         GifFrameDelay) &&
-                 AddGifFrame(gif, picture.surface);
-  std::puts(SampleCsvHeader);
-  PrintSample(0, reactor);
+                         GifFrameDelay) && addFrame();
+    lastFrameT = run.T;
+  }
 
+  char header[TableLineCapacity];
+  FormatTableHeader(header);
+  std::fputs(header, stdout);
+  TableOutput table;
   ProgressLine progress;
   progress.enabled = isatty(STDERR_FILENO) != 0;
+  const std::int32_t startT = run.T;
   const auto start = std::chrono::steady_clock::now();
-  std::int32_t T = 0;
-  bool frozen = false, readerGone = false;
-  while (T < options.steps) {
-    if (MoveParticle(reactor) == MoveResult::Frozen) {
-      frozen = true;
-      break;
-    }
-    ++T;
-    if (pictureWanted) UpdatePicture(picture, reactor, T);
-    if (options.gifPath && gifWritten && T % options.frameEvery == 0) {
-      FinishPicture(picture, reactor, T);
-      gifWritten = AddGifFrame(gif, picture.surface);
-    }
-    if (T % SampleInterval == 0) {
-      PrintSample(T, reactor);
+  Sampling sampling = StartSampling(run, options.steps, options.sampleEvery);
+  bool readerGone = false;
+  while (!sampling.ended && gifWritten) {
+    std::int64_t budget = MovesPerLook;
+    if (options.given[OptGif])
+      budget = options.frameEvery - run.T % options.frameEvery;
+    if (NextSample(run, sampling, budget)) {
+      TakeRow(table, run, options);
       readerGone = ReaderGone();
       if (readerGone) break;  // the rest of the run is for nobody
     }
-    if (T % 256 == 0) ShowProgress(progress, SecondsSince(start), T, options.steps);
+    if (options.given[OptGif] && run.T % options.frameEvery == 0 && run.T != lastFrameT) {
+      gifWritten = addFrame();
+      lastFrameT = run.T;
+    }
+    ShowProgress(progress, SecondsSince(start), run.T - startT, options.steps);
   }
   const double seconds = SecondsSince(start);
   ClearProgress(progress);
-  if (!readerGone && T % SampleInterval != 0) PrintSample(T, reactor);
+  if (!readerGone) PrintRow(table, run);
+  const std::int32_t moves = run.T - startT;
 
-  int code = frozen ? ExitFrozen : 0;
+  int code = run.frozen ? ExitFrozen : 0;
   const bool flushed = !readerGone && std::fflush(stdout) == 0;
   // The reason an earlier failed write had is gone by now.
   const int reason = readerGone ? EPIPE : flushed ? 0 : errno;
   if (!flushed || std::ferror(stdout)) {
     readerGone = reason == EPIPE;
-    std::fprintf(stderr, "lemvaris-batch: writing standard output failed%s%s%s\n",
-                 reason != 0 ? ": " : "", reason != 0 ? std::strerror(reason) : "",
-                 readerGone ? "; no file written" : "");
+    std::fprintf(stderr, "%s: writing standard output failed%s%s; no file written\n", Program,
+                 reason != 0 ? ": " : "", reason != 0 ? std::strerror(reason) : "");
+    if (options.given[OptGif]) AbandonOutputFile(gifFile);
+    return ExitOutputFailed;
+  }
+
+  // Every output whole in its temporary file first; then all put in place.
+  DescribeRun(provenance, run);
+  if (pictureWanted) DrawPicture(picture, run.reactor, run.T, run.chart);
+  if (options.given[OptSaveState]) EncodeRunState(run, state);
+  int failed = -1;  // the output whose file failed
+  const char* why = "";
+  for (int k = 0; k < OutputCapacity && failed < 0; ++k) {
+    const int option = OutputOptions[k];
+    OutputFile& file = outputs[k].file;
+    if (!options.given[option]) continue;
+    outputs[k].option = option;
+    if (option != OptGif && !BeginOutputFile(file, options.text[option])) {
+      failed = k;
+      why = file.error;
+      break;
+    }
+    if (!WriteOutput(option, file.stream) || std::fflush(file.stream) != 0) {
+      failed = k;
+      const int error = file.writeErrno != 0 ? file.writeErrno : errno;
+      why = std::strerror(error != 0 ? error : EIO);
+    }
+  }
+  int committed = 0;
+  for (int k = 0; k < OutputCapacity; ++k) {
+    PendingOutput& out = outputs[k];
+    if (out.option < 0) continue;
+    if (failed >= 0) {
+      AbandonOutputFile(out.file);
+    } else if (CommitOutputFile(out.file)) {
+      ++committed;
+    } else {
+      failed = k;
+      why = out.file.error;
+    }
+  }
+  if (failed >= 0) {
+    std::fprintf(
+        stderr, "%s: writing --%s \"%s\" failed: %s; %s\n", Program,
+        SpecOf(OutputOptions[failed]).name, options.text[OutputOptions[failed]], why,
+        committed == 0 ? "no output file was changed" : "the files before it were written");
     code = ExitOutputFailed;
   }
-  if (readerGone) {
-    if (options.gifPath) AbandonOutputFile(gifFile);
-    return code;
-  }
-  const auto writeGrid = [](std::FILE* stream) { return WriteGrid(stream, reactor); };
-  if (options.gridPath && !WriteOutputFile(options.gridPath, writeGrid))
-    ReportWriteFailure(options.gridPath, std::strerror(errno), code);
-  if (options.pngPath) {
-    FinishPicture(picture, reactor, T);
-    if (!WritePng(picture.surface, options.pngPath))
-      ReportWriteFailure(options.pngPath, std::strerror(errno), code);
-  }
-  if (options.gifPath) {
-    gifWritten = CloseGif(gif) && gifWritten;
-    if (gifWritten) gifWritten = CommitOutputFile(gifFile);
-    else AbandonOutputFile(gifFile);
-    if (!gifWritten)
-      ReportWriteFailure(options.gifPath, gifFile.error[0] ? gifFile.error : "write error", code);
-  }
-  if (frozen) std::fprintf(stderr, "frozen at T=%" PRId32 "\n", T);
+  if (run.frozen) std::fprintf(stderr, "frozen at T=%" PRId32 "\n", run.T);
   std::fprintf(stderr,
-               "moves=%" PRId32 " attempts=%" PRId64 " seconds=%.3f moves_per_second=%.0f\n", T,
-               reactor.attempts, seconds, seconds > 0 ? T / seconds : 0.0);
+               "moves=%" PRId32 " attempts=%" PRId64 " seconds=%.3f moves_per_second=%.0f\n",
+               moves, run.reactor.attempts, seconds, seconds > 0 ? moves / seconds : 0.0);
   return code;
 }

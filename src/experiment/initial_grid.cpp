@@ -54,7 +54,8 @@ bool CheckInitialGrid(GridCells grid, GridProblem& problem) {
       const std::uint8_t cell = grid.cells[r * grid.stride + c];
       const bool frame = r == 0 || c == 0 || r == grid.rows - 1 || c == grid.columns - 1;
       if (cell > Particle) return Refuse(problem, r, c, "not a cell 0, 1 or 2");
-      if (frame && cell != Wall) return Refuse(problem, r, c, "not a wall: the frame must be walls");
+      if (frame && cell != Wall)
+        return Refuse(problem, r, c, "not a wall: the frame must be walls");
       if (!frame && cell == Wall)
         return Refuse(problem, r, c, "a wall inside the frame: only the frame is walls");
       if (cell == Particle && ++particles > ParticleLimit)
@@ -69,8 +70,13 @@ void SetUpRunFromGrid(Run& run, GridCells grid, double Ah, double Kh, double G, 
                       std::uint32_t seed) {
   Reactor& r = run.reactor;
   SimParams& p = r.params;
-  p = SimParams{static_cast<std::int16_t>(grid.rows - 2), static_cast<std::int16_t>(grid.columns - 2),
-                0, Ah, Kh, G, rSz};
+  p = SimParams{static_cast<std::int16_t>(grid.rows - 2),
+                static_cast<std::int16_t>(grid.columns - 2),
+                0,
+                Ah,
+                Kh,
+                G,
+                rSz};
   for (auto& count : r.rowCounts) count = 0;
   for (int row = 0; row < GridSide; ++row) {
     for (int column = 0; column < GridSide; ++column) {

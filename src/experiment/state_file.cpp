@@ -186,7 +186,8 @@ bool DecodeRunState(const std::uint8_t* bytes, std::size_t size, Run& run, const
   if (h.seeded != 0) {
     Reader words{bytes + StateHeaderSize};
     for (std::uint32_t& word : random.state) word = static_cast<std::uint32_t>(words.Unsigned(4));
-    for (int i = 0; i < h.undrawn; ++i) random.words[i] = static_cast<std::uint32_t>(words.Unsigned(4));
+    for (int i = 0; i < h.undrawn; ++i)
+      random.words[i] = static_cast<std::uint32_t>(words.Unsigned(4));
     random.next = 0;
     random.count = h.undrawn;
     random.seeded = true;

@@ -39,7 +39,8 @@ TEST(InitialGrid, GridsAreRefusedWithTheLineAndColumnOfTheirProblem) {
   for (const GridCase& c : GridCases) {
     auto grid = std::make_unique<InitialGrid>();
     GridProblem problem;
-    const bool accepted = ReadGridText(c.text, *grid, problem) && CheckInitialGrid(CellsOf(*grid), problem);
+    const bool accepted =
+        ReadGridText(c.text, *grid, problem) && CheckInitialGrid(CellsOf(*grid), problem);
     EXPECT_EQ(accepted, c.accepted) << c.text;
     if (accepted) continue;
     EXPECT_EQ(problem.row, c.row) << c.text << problem.reason;

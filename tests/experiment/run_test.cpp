@@ -31,7 +31,8 @@ TEST(Run, StepsAreTheMovesOfTheReactorAndSayWhyTheyStopped) {
   std::vector<std::uint16_t> bottoms{static_cast<std::uint16_t>(twin->observedRowCount)};
   for (int T = 1; T <= 4500; ++T) {
     ASSERT_EQ(MoveParticle(*twin), MoveResult::Moved);
-    if (T % RefreshInterval == 0) bottoms.push_back(static_cast<std::uint16_t>(twin->observedRowCount));
+    if (T % RefreshInterval == 0)
+      bottoms.push_back(static_cast<std::uint16_t>(twin->observedRowCount));
   }
   EXPECT_EQ(std::memcmp(run->reactor.grid, twin->grid, sizeof twin->grid), 0);
   // The chart's samples: the bottom row at T = 0, 2000 and 4000.

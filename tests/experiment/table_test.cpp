@@ -24,8 +24,10 @@ TEST(Table, RowsFollowTheColumnsAndTheirRealsReadBackExactly) {
   row.steps = 20000;
   row.sampleEvery = 2000;
   FormatTableRow(line, row);
-  EXPECT_EQ(std::string(line), "100,90,3000,0.1,-1,0.8163541425704206,3,4294967295,2000,45,120,600,"
-                               "61.123456789012344,,20000,2000," + std::string(LemvarisVersion()) + "\n");
+  EXPECT_EQ(std::string(line),
+            "100,90,3000,0.1,-1,0.8163541425704206,3,4294967295,2000,45,120,600,"
+            "61.123456789012344,,20000,2000," +
+                std::string(LemvarisVersion()) + "\n");
   row.frozenAt = 2000;
   FormatTableRow(line, row);
   EXPECT_NE(std::strstr(line, ",61.123456789012344,2000,20000,"), nullptr) << line;

@@ -1,4 +1,4 @@
-#include "platform/standard_descriptors.h"
+#include "output/standard_descriptors.h"
 
 #include <fcntl.h>   // Required for: open, fcntl
 #include <unistd.h>  // Required for: close
