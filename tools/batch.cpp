@@ -504,11 +504,17 @@ int main(int argc, char** argv) {
   // The reason an earlier failed write had is gone by now.
   const int reason = readerGone ? EPIPE : flushed ? 0 : errno;
   if (!flushed || std::ferror(stdout)) {
+    // A reader gone took the run's purpose with it; a standard output that
+    // cannot be written (closed) leaves the files the run was for.
     readerGone = reason == EPIPE;
-    std::fprintf(stderr, "%s: writing standard output failed%s%s; no file written\n", Program,
-                 reason != 0 ? ": " : "", reason != 0 ? std::strerror(reason) : "");
+    std::fprintf(stderr, "%s: writing standard output failed%s%s%s\n", Program,
+                 reason != 0 ? ": " : "", reason != 0 ? std::strerror(reason) : "",
+                 readerGone ? "; no file written" : "");
+    code = ExitOutputFailed;
+  }
+  if (readerGone) {
     if (options.given[OptGif]) AbandonOutputFile(gifFile);
-    return ExitOutputFailed;
+    return code;
   }
 
   // Every output whole in its temporary file first; then all put in place.

@@ -34,7 +34,7 @@ base=(--N 100 --M 100 --K 3000 --Ah 0.5 --Kh 0.8 --G 0.2 --rSz 3)
 "$batch" "${base[@]}" --steps 9000 --gif "$work/a.gif" --frame-every 2000 >"$work/out" 2>"$work/err"
 code=$?
 [ "$code" -eq 0 ] || fail "exit $code: $(cat "$work/err")"
-[ "$(cut -d, -f1 "$work/out" | tr '\n' ' ')" = "T 0 2000 4000 6000 8000 9000 " ] || fail "CSV with --gif"
+[ "$(cut -d, -f9 "$work/out" | tr '\n' ' ')" = "T 0 2000 4000 6000 8000 9000 " ] || fail "CSV with --gif"
 # Frames at 0..8000: the last T, 9000, is no multiple of 2000. Steps between
 # refresh steps (700) and one frame per move are drawn as well.
 check_frames "$work/a.gif" 2000 5 "${base[@]}"

@@ -10,10 +10,12 @@ run_reals zeros 0 0 0.5
 [ "$code" -eq 0 ] || fail "zeros: exit $code"
 run_reals tiny 1e-5000 -1e-4940 0.5
 [ "$code" -eq 0 ] || fail "tiny: exit $code: $(cat "$work/tiny.err")"
-cmp -s "$work/zeros.out" "$work/tiny.out" || fail "tiny: not the run of 0"
+# The rows from the seed on: the strengths' columns show the doubles read (-0 too).
+same_run() { cmp -s <(cut -d, -f8- "$work/$1.out") <(cut -d, -f8- "$work/$2.out"); }
+same_run zeros tiny || fail "tiny: not the run of 0"
 run_reals signed -0 0.000e999999999999999999 5e-1
 [ "$code" -eq 0 ] || fail "signed zero: exit $code: $(cat "$work/signed.err")"
-cmp -s "$work/zeros.out" "$work/signed.out" || fail "signed zero: not the run of 0"
+same_run zeros signed || fail "signed zero: not the run of 0"
 
 for huge in 1e4933 1e999 1e999999999999999999 -1e4933; do
   run_reals huge 0 "$huge" 0
