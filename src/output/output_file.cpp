@@ -4,13 +4,14 @@
 // rule's checks; the stream; a whole write; signals.
 #include "output/output_file.h"
 
-#include <fcntl.h>      // Required for: open
+#include <fcntl.h>      // Required for: open, openat
 #include <stdio_ext.h>  // Required for: __fpurge (a doomed file's buffer is dropped, not written)
-#include <sys/stat.h>   // Required for: lstat, stat, fchmod
+#include <sys/stat.h>   // Required for: lstat, stat, fstatat, fchmod
 #include <time.h>       // Required for: clock_gettime
-#include <unistd.h>     // Required for: access, fsync, unlink, fchown
+#include <unistd.h>     // Required for: access, fsync, unlinkat, fchown
 
 #include <atomic>
+#include <cstdio>
 #include <csignal>
 #include <cstring>
 
@@ -29,7 +30,8 @@ constexpr int TemporaryNameAttempts = 64;
 // remove the file it names). Lock-free atomics are safe in a handler.
 enum SlotState : int { Free, Claimed, Live };
 std::atomic<int> slotState[OutputSlotCount];
-char slotPath[OutputSlotCount][OutputPathCapacity + 1];
+char slotPath[OutputSlotCount][OutputPathCapacity + 1];  // the temporary file's name
+int slotFolder[OutputSlotCount];                         // in this folder
 static_assert(std::atomic<int>::is_always_lock_free);
 
 bool SetError(char* error, const char* text) {
@@ -73,35 +75,54 @@ std::size_t FolderLength(const char* path) {
   return slash == nullptr ? 0 : static_cast<std::size_t>(slash - path) + 1;
 }
 
-// A name for a new file in path's folder, different at every call.
-bool TemporaryName(const char* path, char* out) {
+// The last part of path: the target's name in its folder.
+const char* NameIn(const char* path) { return path + FolderLength(path); }
+
+// Open path's folder (the working folder for a bare name) to work in; -1
+// with errno set.
+int OpenFolder(const char* path) {
+  const std::size_t length = FolderLength(path);
+  char folder[OutputPathCapacity + 1] = ".";
+  if (length > 0) {
+    std::memcpy(folder, path, length);
+    folder[length] = '\0';
+  }
+  return open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+// A name for a new file, different at every call.
+void TemporaryName(char* out) {
   static std::atomic<unsigned> counter{0};
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
   unsigned mix = static_cast<unsigned>(now.tv_nsec) ^
                  static_cast<unsigned>(getpid()) * 2654435761u ^ counter.fetch_add(1) * 40503u;
-  const std::size_t folder = FolderLength(path);
-  char name[32];
-  int n = std::snprintf(name, sizeof name, ".lemvaris-%08x.tmp", mix);
-  if (folder + static_cast<std::size_t>(n) > OutputPathCapacity) return false;
-  std::memcpy(out, path, folder);
-  std::memcpy(out + folder, name, static_cast<std::size_t>(n) + 1);
-  return true;
+  std::snprintf(out, OutputPathCapacity + 1, ".lemvaris-%08x.tmp", mix);
 }
 
-// Create a new file in path's folder (never through a link: O_EXCL), mode
+// Create a new file in the folder (never through a link: O_EXCL), mode
 // 0666 less the umask; its name goes to name. The descriptor, or -1 with
 // errno set.
-int CreateTemporary(const char* path, char* name) {
+int CreateTemporary(int folder, char* name) {
   for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {
-    if (!TemporaryName(path, name)) {
-      errno = ENAMETOOLONG;
-      return -1;
-    }
-    int fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    TemporaryName(name);
+    int fd = openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;
+}
+
+// Why a file cannot be made in a folder, in words that say it is the folder:
+// a folder that is there but gives ENOENT is on a file system that makes no
+// files (/proc).
+bool SetFolderError(char* error, int code, bool folderOpened) {
+  char text[OutputErrorCapacity];
+  if (code == ENOENT && folderOpened)
+    std::snprintf(text, sizeof text, "its folder takes no new file (its file system makes none)");
+  else
+    std::snprintf(text, sizeof text, "its folder %s: %s",
+                  folderOpened ? "takes no new file" : "cannot be used", std::strerror(code));
+  return SetError(error, text);
 }
 
 // ------------------------------------------------------------- the rule
@@ -124,18 +145,15 @@ int StandardDescriptorOf(const struct stat& file) {
   return 0;
 }
 
-// What the rule says of path's name and of what it names (the folder is
-// tried by CheckOutputTarget alone); false with the reason in error.
-bool KindAllowed(const char* path, char* error) {
-  const std::size_t length = path == nullptr ? 0 : std::strlen(path);
-  if (length == 0) return SetError(error, "no file name");
-  if (length > OutputPathCapacity) return SetError(error, "the path is too long");
-  if (path[length - 1] == '/') return SetError(error, "names a folder, not a file");
+// What the rule says of what the name in the folder names; false with the
+// reason in error.
+bool KindAllowedAt(int folder, const char* name, char* error) {
   struct stat info;
-  if (lstat(path, &info) != 0) return errno == ENOENT || SetErrno(error, errno);
+  if (fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+    return errno == ENOENT || SetErrno(error, errno);
   const bool link = S_ISLNK(info.st_mode);
   // A link to nothing is replaced like a link to a file.
-  if (link && stat(path, &info) != 0) return errno == ENOENT || SetErrno(error, errno);
+  if (link && fstatat(folder, name, &info, 0) != 0) return errno == ENOENT || SetErrno(error, errno);
   if (!S_ISREG(info.st_mode)) {
     char text[OutputErrorCapacity];
     std::snprintf(text, sizeof text, link ? "a link to %s, not to a regular file"
@@ -146,6 +164,16 @@ bool KindAllowed(const char* path, char* error) {
     return SetError(error, fd == 1 ? "the program's standard output"
                                    : "the program's standard error");
   return true;
+}
+
+// What the rule says of path's name and of what it names (the folder is
+// tried by CheckOutputTarget alone); false with the reason in error.
+bool KindAllowed(const char* path, char* error) {
+  const std::size_t length = path == nullptr ? 0 : std::strlen(path);
+  if (length == 0) return SetError(error, "no file name");
+  if (length > OutputPathCapacity) return SetError(error, "the path is too long");
+  if (path[length - 1] == '/') return SetError(error, "names a folder, not a file");
+  return KindAllowedAt(AT_FDCWD, path, error);
 }
 
 // What tells two named files apart: the folder entry (the folder's identity
@@ -221,9 +249,11 @@ void Discard(OutputFile& file) {
   file.stream = nullptr;
   if (file.fd >= 0) close(file.fd);
   file.fd = -1;
-  if (file.slot >= 0) unlink(file.temporary);
+  if (file.slot >= 0) unlinkat(file.folder, file.temporary, 0);
   ReleaseSlot(file.slot);
   file.slot = -1;
+  if (file.folder >= 0) close(file.folder);
+  file.folder = -1;
   ReleaseEndSignals(held);
 }
 
@@ -244,7 +274,7 @@ bool FailWith(OutputFile& file, const char* reason) {
 void RemoveAndEnd(int sig, siginfo_t* info, void*) {
   if (FromOwnWrite(sig, info)) return;  // the write fails, and is reported
   for (int i = 0; i < OutputSlotCount; ++i)
-    if (slotState[i].load() == Live) unlink(slotPath[i]);
+    if (slotState[i].load() == Live) unlinkat(slotFolder[i], slotPath[i], 0);
   // The signal ends the program as it would have, once this handler returns.
   struct sigaction standard = {};
   standard.sa_handler = SIG_DFL;
@@ -260,12 +290,17 @@ bool CheckOutputTarget(const char* path, char* error) {
   if (lstat(path, &info) == 0 && S_ISREG(info.st_mode) && access(path, W_OK) != 0)
     return SetErrno(error, errno);
   // The folder must take a new file: make one and remove it again.
+  const int folder = OpenFolder(path);
+  if (folder < 0) return SetFolderError(error, errno, false);
   char probe[OutputPathCapacity + 1];
-  int fd = CreateTemporary(path, probe);
-  if (fd < 0) return SetErrno(error, errno);
-  close(fd);
-  unlink(probe);
-  return true;
+  const int fd = CreateTemporary(folder, probe);
+  const int saved = errno;
+  if (fd >= 0) {
+    close(fd);
+    unlinkat(folder, probe, 0);
+  }
+  close(folder);
+  return fd >= 0 || SetFolderError(error, saved, true);
 }
 
 bool SameOutputFile(const char* a, const char* b) {
@@ -305,22 +340,28 @@ bool BeginOutputFile(OutputFile& file, const char* path) {
     ReleaseEndSignals(held);
     return SetError(file.error, "too many files being written at once");
   }
-  file.fd = CreateTemporary(path, file.temporary);
+  file.folder = OpenFolder(path);
+  const bool folderOpened = file.folder >= 0;
+  file.fd = folderOpened ? CreateTemporary(file.folder, file.temporary) : -1;
   const int saved = errno;
   if (file.fd >= 0) {
     std::memcpy(slotPath[file.slot], file.temporary, sizeof file.temporary);
+    slotFolder[file.slot] = file.folder;
     slotState[file.slot].store(Live);
   } else {
     ReleaseSlot(file.slot);
     file.slot = -1;
+    if (folderOpened) close(file.folder);
+    file.folder = -1;
   }
   ReleaseEndSignals(held);
-  if (file.fd < 0) return SetErrno(file.error, saved);
+  if (file.fd < 0) return SetFolderError(file.error, saved, folderOpened);
   // A file replaced keeps its owner (where we may give it) and mode; a new
   // one is ours, with the umask's mode. The owner first: it may clear the
   // set-id bits that the mode then puts back.
   struct stat info;
-  if (lstat(path, &info) == 0 && S_ISREG(info.st_mode)) {
+  if (fstatat(file.folder, NameIn(path), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+      S_ISREG(info.st_mode)) {
     if (fchown(file.fd, info.st_uid, info.st_gid) != 0) {
       // not ours to give: the new file stays ours
     }
@@ -338,20 +379,22 @@ bool CommitOutputFile(OutputFile& file) {
   if (fsync(file.fd) != 0) return Fail(file, errno);
   // The target may have changed since the check (a FIFO put in its place).
   char reason[OutputErrorCapacity];
-  if (!KindAllowed(file.target, reason)) return FailWith(file, reason);
+  if (!KindAllowedAt(file.folder, NameIn(file.target), reason)) return FailWith(file, reason);
   HeldSignals held;
   HoldEndSignals(held);
   std::fclose(file.stream);  // flushed above; the cookie has nothing to close
   file.stream = nullptr;
   const int closed = close(file.fd);
   file.fd = -1;
-  if (closed != 0 || rename(file.temporary, file.target) != 0) {
+  if (closed != 0 || renameat(file.folder, file.temporary, file.folder, NameIn(file.target)) != 0) {
     const int saved = errno;
     ReleaseEndSignals(held);
     return Fail(file, saved);
   }
   ReleaseSlot(file.slot);
   file.slot = -1;
+  close(file.folder);
+  file.folder = -1;
   ReleaseEndSignals(held);
   return true;
 }

@@ -16,7 +16,9 @@
 //   through a link: O_EXCL) and renamed over it only when whole. The rename
 //   replaces a link itself, never the file it points to. A replaced file
 //   keeps its mode (and owner, where we may); a new one gets 0666 less the
-//   umask.
+//   umask. The target's folder is held open from the start and everything
+//   is done relative to it, so a folder moved during a run gets the file
+//   where it went, and nothing is left behind.
 // - A failed write, AbandonOutputFile, or a signal that ends the program
 //   (after RemoveOutputFilesOnSignal) removes the temporary file. Nothing
 //   else is ever removed.
@@ -36,7 +38,8 @@ inline constexpr int OutputErrorCapacity = 160;
 
 struct OutputFile {
   char target[OutputPathCapacity + 1] = {};
-  char temporary[OutputPathCapacity + 1] = {};
+  char temporary[OutputPathCapacity + 1] = {};  // its name in the folder
+  int folder = -1;              // the target's folder, held open between Begin and the end
   std::FILE* stream = nullptr;  // open between Begin and Commit/Abandon
   int fd = -1;                  // the temporary file's descriptor, under stream
   int slot = -1;                // where the signal handler finds the temporary name

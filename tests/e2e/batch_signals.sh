@@ -37,11 +37,15 @@ kept "$dir" "| head -2"
 # SIGXFSZ left as it comes.
 dir="$work/fsize"
 fresh "$dir"
-(ulimit -f 200; exec "$batch" "${long[@]/2000000000/200000}" --gif "$dir/old.gif" --frame-every 2000) \
-  >/dev/null 2>"$dir.err"
+# The run ends at the failed write, and the picture's old file is kept too.
+(ulimit -f 200; exec "$batch" "${long[@]/2000000000/200000}" --gif "$dir/old.gif" --frame-every 2000 \
+  --png "$dir/old.png") >/dev/null 2>"$dir.err"
 code=$?
 [ "$code" -eq 1 ] || fail "ulimit -f: exit $code, expected 1"
-grep -q "old.gif.*failed: File too large" "$dir.err" || fail "ulimit -f: the message is $(cat "$dir.err")"
+grep -q "old.gif.*failed: File too large; no output file was changed" "$dir.err" ||
+  fail "ulimit -f: the message is $(cat "$dir.err")"
+moves=$(sed -n 's/^moves=\([0-9]*\) .*/\1/p' "$dir.err")
+[ -n "$moves" ] && [ "$moves" -lt 200000 ] || fail "ulimit -f: the run went on to $moves moves"
 kept "$dir" "ulimit -f"
 
 # Every signal whose default ends the process, sent from outside (a SIGPIPE

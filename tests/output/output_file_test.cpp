@@ -177,3 +177,33 @@ TEST(OutputFile, AnEndSignalRemovesTheTemporaryFile) {
   EXPECT_EQ(Read(target), "old\n");
   EXPECT_EQ(folder.Names(), std::vector<std::string>{"g.txt"});
 }
+
+// The folder is held from the start: moved during a write, it gets the file
+// (or, abandoned, nothing) where it went, and no temporary file is left.
+TEST(OutputFile, AFolderMovedDuringTheWriteKeepsNoTemporaryFile) {
+  Folder outer;
+  const std::string before = outer / "out", after = outer / "moved";
+  fs::create_directory(before);
+  OutputFile kept, dropped;
+  ASSERT_TRUE(BeginOutputFile(kept, (before + "/kept.txt").c_str()));
+  ASSERT_TRUE(BeginOutputFile(dropped, (before + "/dropped.txt").c_str()));
+  std::fputs("whole\n", kept.stream);
+  std::fputs("half", dropped.stream);
+  fs::rename(before, after);
+  ASSERT_TRUE(CommitOutputFile(kept)) << kept.error;
+  AbandonOutputFile(dropped);
+  EXPECT_EQ(Read(after + "/kept.txt"), "whole\n");
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(after)) left.push_back(entry.path().filename());
+  EXPECT_EQ(left, std::vector<std::string>{"kept.txt"});
+  EXPECT_FALSE(fs::exists(before));
+}
+
+TEST(OutputFile, AFolderThatTakesNoFileIsNamedAsTheReason) {
+  char error[OutputErrorCapacity];
+  // /proc's files exist, but its file system makes no new ones.
+  EXPECT_FALSE(CheckOutputTarget("/proc/version-of-lemvaris", error));
+  EXPECT_STREQ(error, "its folder takes no new file (its file system makes none)");
+  EXPECT_FALSE(CheckOutputTarget("/no/such/folder/out.csv", error));
+  EXPECT_STREQ(error, "its folder cannot be used: No such file or directory");
+}
