@@ -110,14 +110,14 @@
       const slider = document.createElement('input');
       Object.assign(slider, {id: f.id + '-slider', type: 'range', min: f.low, max: f.high,
                              step: 0.05, tabIndex: -1});
-      const v = core.readParameter(f.id, input.value).value;
-      if (Number.isFinite(v)) slider.value = v;
       slider.setAttribute('aria-hidden', 'true');
       slider.addEventListener('input', () => { input.value = slider.value; check(f); });
-      input.addEventListener('input', () => {
+      const follow = () => {
         const v = core.readParameter(f.id, input.value).value;
         if (Number.isFinite(v)) slider.value = v;
-      });
+      };
+      input.addEventListener('input', follow);
+      follow();
       input.after(slider);
     }
   }

@@ -3,10 +3,10 @@
 // The page sends a run as the core's record bytes; the worker moves it in
 // slices and every postEvery ms sends back the record, with the samples
 // taken since its last message (the batch runner's: T a multiple of the
-// sample interval), until the run stops (frozen, or T at its limit). What it
-// moved after its last message is dropped when
-// the page says stop: the page holds a state of the run that the worker
-// passed through, so going on from it makes the same moves.
+// sample interval), until the run stops (frozen, or T at its limit). What
+// it moved after its last message is dropped when the page says stop: the
+// page holds a state of the run that the worker passed through, so going on
+// from it makes the same moves.
 'use strict';
 importScripts('lesson_core.js');
 
