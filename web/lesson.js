@@ -2,8 +2,9 @@
 // and the classic program's keys, the reactor scaled to the screen, a chart
 // of the measures, the CSV and the picture to take home, and
 // window.lemvaris for scripts. The simulation is the C++ core
-// (lesson_binding.cpp, created as createLessonCore); this file only reads
-// the form and draws. Sends nothing anywhere.
+// (lesson_binding.cpp, created as createLessonCore), which also reads the
+// form's numbers, gives the parameters' kinds and ranges and formats the
+// table; this file builds the form and draws. Sends nothing anywhere.
 //
 // Sections: texts; the form; the run; drawing and layout; buttons, keys and
 // the script interface; start-up.
@@ -52,16 +53,12 @@
   const $ = id => document.getElementById(id);
 
   // --- The form ---
-  // The dialog's ranges; K also at most N*M. W1 of the benchmarks by default.
+  // W1 of the benchmarks by default. Each field's kind, low and high (K also
+  // at most N*M) come with the core: describeFields.
   const Fields = [
-    {id: 'N', kind: 'integer', low: 1, high: 250, value: '100'},
-    {id: 'M', kind: 'integer', low: 1, high: 250, value: '100'},
-    {id: 'K', kind: 'integer', low: 1, high: 32767, value: '3000'},
-    {id: 'Ah', kind: 'real', low: -1, high: 1, value: '0.5'},
-    {id: 'Kh', kind: 'real', low: -1, high: 1, value: '0.8'},
-    {id: 'G', kind: 'real', low: -1, high: 1, value: '0.2'},
-    {id: 'rSz', kind: 'integer', low: 1, high: 10, value: '3'},
-    {id: 'seed', kind: 'seed', low: 0, high: 4294967295, value: '0'},
+    {id: 'N', value: '100'}, {id: 'M', value: '100'}, {id: 'K', value: '3000'},
+    {id: 'Ah', value: '0.5'}, {id: 'Kh', value: '0.8'}, {id: 'G', value: '0.2'},
+    {id: 'rSz', value: '3'}, {id: 'seed', value: '0'},
   ];
   const Experiments = window.LemvarisExperiments || [];  // data/experiments.json
   let core = null;
@@ -76,24 +73,11 @@
       field.className = 'field';
       const input = document.createElement('input');
       Object.assign(input, {id: f.id, type: 'text', value: f.value, autocomplete: 'off'});
-      input.setAttribute('inputmode', f.kind === 'real' ? 'decimal' : 'numeric');
       input.setAttribute('aria-describedby', f.id + '-error');
       field.append(input);
-      if (f.kind === 'real') {  // a slider beside the reals
-        const slider = document.createElement('input');
-        Object.assign(slider, {id: f.id + '-slider', type: 'range', min: f.low, max: f.high,
-                               step: 0.05, value: f.value, tabIndex: -1});
-        slider.setAttribute('aria-hidden', 'true');
-        slider.addEventListener('input', () => { input.value = slider.value; check(f); });
-        input.addEventListener('input', () => {
-          const v = read(f);
-          if (Number.isFinite(v)) slider.value = v;
-        });
-        field.append(slider);
-      }
       const range = document.createElement('span');
       range.className = 'range';
-      range.textContent = `${f.low}…${f.id === 'K' ? 'N·M' : f.high}`;
+      range.id = f.id + '-range';
       const error = document.createElement('span');
       error.className = 'error';
       error.id = f.id + '-error';
@@ -113,21 +97,42 @@
     });
   }
 
-  // A field's number as the program reads it (a decimal comma as a point);
-  // NaN when malformed.
-  function read(f) {
-    const typed = $(f.id).value;
-    if (!core) return NaN;
-    if (f.kind === 'real') return core.readReal(typed);
-    return f.kind === 'seed' ? core.readSeed(typed) : core.readInteger(typed);
+  // The parameters as the core describes them: each field's kind and range,
+  // its input mode, and a slider beside the reals.
+  function describeFields(parameters) {
+    for (const p of parameters) {
+      const f = Fields.find(x => x.id === p.name);
+      Object.assign(f, {kind: p.kind, low: p.low, high: p.high});
+      const input = $(f.id);
+      input.setAttribute('inputmode', f.kind === 'real' ? 'decimal' : 'numeric');
+      $(f.id + '-range').textContent = `${f.low}…${f.id === 'K' ? 'N·M' : f.high}`;
+      if (f.kind !== 'real') continue;
+      const slider = document.createElement('input');
+      Object.assign(slider, {id: f.id + '-slider', type: 'range', min: f.low, max: f.high,
+                             step: 0.05, tabIndex: -1});
+      slider.setAttribute('aria-hidden', 'true');
+      slider.addEventListener('input', () => { input.value = slider.value; check(f); });
+      const follow = () => {
+        const v = core.readParameter(f.id, input.value).value;
+        if (Number.isFinite(v)) slider.value = v;
+      };
+      input.addEventListener('input', follow);
+      follow();
+      input.after(slider);
+    }
   }
 
-  // Marks the field and returns its value, or NaN when it is refused.
+  // Marks the field and returns its value as the program reads it (a decimal
+  // comma as a point), or NaN when it is refused. Nothing before the core.
   function check(f, high = f.high) {
-    const v = read(f);
+    if (!core) return NaN;
+    const {verdict, value} = core.readParameter(f.id, $(f.id).value);
+    const v = verdict === core.ValueVerdict.Malformed ? NaN : value;
     let message = '';
     if (Number.isNaN(v)) message = f.kind === 'real' ? text.notNumber : text.notInteger;
-    else if (!(v >= f.low && v <= high)) message = text.range(f.low, high);
+    else if (verdict !== core.ValueVerdict.Accepted || v > high) {
+      message = text.range(f.low, high);
+    }
     $(f.id).setAttribute('aria-invalid', message ? 'true' : 'false');
     $(f.id + '-error').textContent = message;
     return message ? NaN : v;
@@ -169,7 +174,7 @@
   // in the fast mode (C), which draws rarely.
   const DrawEvery = {play: 25, quiet: 500};
   const run = {on: false, params: null, mode: 'paused', ended: false, frozen: false,
-               samples: null, rows: null, carry: 0, lastTime: 0, lastDraw: 0};
+               samples: null, carry: 0, lastTime: 0, lastDraw: 0};
 
   // The chart's columns hold the samples and, while T is between two, the
   // current T last (run.current); a draw replaces it, a sample takes its place.
@@ -179,20 +184,32 @@
   }
 
   // A sample: by default the core's now, or one the worker took on its way.
-  function takeSample(T = core.T(), m = core.measures(), row = core.sampleRow()) {
+  function takeSample(T = core.T(), m = core.measures()) {
     dropCurrent();
     [T, m.bottom, m.wall_contacts, m.interface, m.mean_row].forEach((v, i) =>
       run.samples[i].push(v));
-    run.rows.push(row);
   }
 
   function setUpRun(params) {
     stopRemote();
     const p = params;
-    core.setUp(p.N, p.M, p.K, p.Ah, p.Kh, p.G, p.rSz, p.seed);
+    if (!core.setUp(p.N, p.M, p.K, p.Ah, p.Kh, p.G, p.rSz, p.seed)) {
+      throw new Error('the core refused a set the form accepted');
+    }
     Object.assign(run, {on: true, params: p, mode: 'paused', ended: false, frozen: false,
-                        samples: [[], [], [], [], []], current: false, rows: [], carry: 0});
+                        samples: [[], [], [], [], []], current: false, carry: 0});
     takeSample();
+  }
+
+  // The run can go no further: frozen, or T at the core's limit (an end).
+  function noteStop() {
+    if (core.frozen()) {
+      run.frozen = true;
+    } else if (core.atLimit()) {
+      run.ended = true;
+      run.mode = 'ended';
+    }
+    return run.frozen || run.ended;
   }
 
   // Up to n moves, until the deadline (performance.now()) if one is given;
@@ -200,23 +217,28 @@
   function advance(n, deadline) {
     stopRemote();  // the page moves the run itself now
     let made = 0;
-    const interval = core.sampleInterval();
+    const every = core.sampleEvery();
     while (made < n && !run.frozen && !run.ended) {
-      const k = core.step(Math.min(n - made, Chunk));
-      made += k;
-      if (core.frozen()) run.frozen = true;
-      else if (core.T() % interval === 0) takeSample();
+      made += core.step(Math.min(n - made, Chunk));
+      if (!noteStop() && core.T() % every === 0) takeSample();
       if (deadline !== undefined && performance.now() >= deadline) break;
     }
     if (run.frozen && run.mode !== 'ended') run.mode = 'paused';
     return made;
   }
 
-  // The batch runner's CSV of this run so far: the samples and the current T.
+  // The table of this run so far, as `lemvaris-batch --steps T` prints it for
+  // the page's T: the samples' rows and, unless it is one, the current T's.
   function csv() {
-    const rows = run.rows.slice();
-    if (core.T() % core.sampleInterval() !== 0) rows.push(core.sampleRow());
-    return [core.sampleHeader(), ...rows, ''].join('\n');
+    const [Ts, bottom, wall, side, mean] = run.samples;
+    const count = Ts.length - (run.current ? 1 : 0);
+    const rows = [core.tableHeader()];
+    for (let i = 0; i < count; ++i) {
+      rows.push(core.tableRow(Ts[i], {bottom: bottom[i], wall_contacts: wall[i],
+                                      interface: side[i], mean_row: mean[i]}));
+    }
+    if (Ts[count - 1] !== core.T()) rows.push(core.tableRow(core.T(), core.measures()));
+    return rows.join('');
   }
 
   const fastest = () => run.mode === 'quiet' || (run.mode === 'play' &&
@@ -263,11 +285,10 @@
     if (data.ready) workerReady = true;
     if (data.generation !== remote || !remote) return;  // from a run since stopped
     core.record().set(new Uint8Array(data.record));
-    for (const s of data.samples) takeSample(s.T, s.measures, s.row);
-    if (data.frozen) {
-      run.frozen = true;
-      run.mode = 'paused';
+    for (const s of data.samples) takeSample(s.T, s.measures);
+    if (data.stopped) {
       remote = 0;
+      if (noteStop() && run.frozen) run.mode = 'paused';
     }
     draw();
   };
@@ -309,9 +330,8 @@
     context.drawImage(cells, 0, 0, canvas.width, canvas.height);
 
     dropCurrent();
-    if (core.T() % core.sampleInterval() !== 0) {
-      takeSample(core.T(), core.measures(), null);
-      run.rows.pop();
+    if (core.T() % core.sampleEvery() !== 0) {
+      takeSample();
       run.current = true;
     }
     chart.setData(run.samples);
@@ -500,6 +520,8 @@
   requestAnimationFrame(frame);
   createLessonCore().then(loaded => {
     core = loaded;
+    describeFields(core.parameters());
+    window.lemvaris.version = core.version();  // the programs' version
     colours = new Uint32Array([0, 1, 2].map(state => {
       const rgb = core.cellRgb(state);  // as little-endian RGBA
       return 0xff000000 | (rgb & 0xff) << 16 | (rgb & 0xff00) | rgb >> 16;

@@ -1,104 +1,83 @@
-// The lesson page's core: the simulation of src/sim behind a small embind
-// binding, so that a run in the page is the native run move for move. One
-// reactor per instance, a static record set up by setUp and moved by step;
-// the page (web/lesson.js) draws its own view from grid() and measures().
+// The lesson page's core: the experiment room (src/experiment) behind a small
+// embind binding, so that a run in the page is the batch runner's run move
+// for move and its table the batch runner's table. One run per instance, a
+// static record set up by setUp and moved by step; the page (web/lesson.js)
+// draws its own view from grid() and measures().
 //
-// Numbers typed into the page's form are read here by the dialog's own
-// readers, so a typed real becomes the double the program would read.
-// The page keeps the samples; a sample row is formatted here, as the batch
-// runner formats it, so the page's CSV is the batch runner's.
+// The page's form reads its numbers here, as the dialog reads them, and
+// takes the parameters' kinds and ranges from here. The page keeps the
+// samples; it formats their rows here when the table is asked for.
 #include <emscripten/bind.h>
 
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <string>
 
+#include "display/picture.h"       // Required for: PictureColour
 #include "display/reactor_view.h"  // Required for: ReactorCellColour
-#include "display/screen.h"        // Required for: RefreshInterval
-#include "text/number_read.h"
-#include "platform/palette.h"
-#include "sim/measures.h"
-#include "sim/particle_move.h"
-#include "sim/reactor.h"
+#include "experiment/parameters.h"
+#include "experiment/run.h"
+#include "experiment/table.h"
+#include "experiment/version.h"
 
 namespace {
 
-// The run: everything a move reads or writes, and nothing else, so that its
-// bytes carry the run from one instance of this module to another (record()).
-struct Lesson {
-  Reactor reactor;
-  std::int32_t T = 0;
-  bool frozen = false;  // no particle can move any more
-};
-
-Lesson lesson;
+// Its bytes carry the run from one instance of this module to another (record()).
+Run run;
 std::uint8_t cells[GridSide * GridSide];  // grid(): (N+2) x (M+2), row by row
 
-// A form field's text: the whole text is the number, blanks around it aside.
-bool WholeToken(const std::string& text, std::string_view& token) {
-  const auto first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return false;
-  const auto last = text.find_last_not_of(" \t");
-  token = std::string_view(text).substr(first, last - first + 1);
-  for (char c : token)
-    if (static_cast<unsigned char>(c) <= ' ') return false;
+struct ReadValue {
+  ValueVerdict verdict;
+  double value;  // NaN when no number was read
+};
+
+// A form field's text as parameter `name` (a decimal comma as a point,
+// blanks around it dropped); its range checked, not K's N*M.
+ReadValue ReadField(const std::string& name, const std::string& text) {
+  const int index = ParameterNamed(name);
+  double value = NAN;
+  if (index < 0) return {ValueVerdict::Malformed, value};
+  const ValueVerdict verdict = ReadParameter(index, text, NumberSyntax::Typed, value);
+  if (verdict == ValueVerdict::Malformed) value = NAN;
+  return {verdict, value};
+}
+
+// The parameters in their order: name, kind ("integer", "real", "seed"), low
+// and high (inclusive; K also at most N*M).
+emscripten::val DescribeParameters() {
+  emscripten::val list = emscripten::val::array();
+  for (const ParameterInfo& p : Parameters) {
+    emscripten::val entry = emscripten::val::object();
+    entry.set("name", p.name);
+    entry.set("kind", p.kind == ParameterKind::Real      ? "real"
+                      : p.kind == ParameterKind::Integer ? "integer"
+                                                         : "seed");
+    entry.set("low", p.low);
+    entry.set("high", p.high);
+    list.call<void>("push", entry);
+  }
+  return list;
+}
+
+// A run of the eight values in the parameters' order; false, and nothing
+// set up, when the set is refused (the page checks its form first).
+bool SetUp(double N, double M, double K, double Ah, double Kh, double G, double rSz,
+           double seed) {
+  const ParameterValues values{{N, M, K, Ah, Kh, G, rSz, seed}};
+  if (CheckParameters(values).parameter >= 0) return false;
+  SimParams params;
+  std::uint32_t s = 0;
+  ToSimParams(values, params, s);
+  SetUpRun(run, params, s);
   return true;
 }
 
-// An integer as the dialog reads it; NaN when malformed.
-double ReadInteger(const std::string& text) {
-  std::string_view token;
-  std::int32_t value = 0;
-  if (!WholeToken(text, token) || ParseInteger(token, value) != NumberRead::Number) return NAN;
-  return value;
-}
-
-// A real as the dialog reads it ("0,5" is 0.5); NaN when malformed.
-double ReadReal(const std::string& text) {
-  std::string_view token;
-  double value = 0.0;
-  if (!WholeToken(text, token) || ParseReal(token, value) != NumberRead::Number) return NAN;
-  return value;
-}
-
-// A seed: decimal digits of 0..4294967295, as the batch runner's --seed.
-double ReadSeed(const std::string& text) {
-  std::string_view token;
-  std::uint32_t value = 0;
-  if (!WholeToken(text, token)) return NAN;
-  const auto [end, error] = std::from_chars(token.data(), token.data() + token.size(), value);
-  if (error != std::errc() || end != token.data() + token.size()) return NAN;
-  return value;
-}
-
-// The parameters must lie in their ranges (the page checks them first).
-void SetUp(int N, int M, int K, double Ah, double Kh, double G, int rSz, double seed) {
-  Reactor& r = lesson.reactor;
-  r.params = SimParams{static_cast<std::int16_t>(N), static_cast<std::int16_t>(M),
-                       static_cast<std::int16_t>(K), Ah, Kh, G, static_cast<std::int16_t>(rSz)};
-  r.random = RandomSource{};
-  r.random.seed = static_cast<std::uint32_t>(seed);
-  r.redraw = CellRedrawHook{};
-  r.attempts = 0;
-  SetUpReactor(r);
-  lesson.T = 0;
-  lesson.frozen = false;
-}
-
-// Up to n moves, stopping after a sample's T (a multiple of the sample
-// interval) so that the page can take the sample there; the moves made.
+// Up to n moves, ending at the next sample's T (a multiple of the sample
+// interval) if it comes first, so that the page can take the sample there;
+// the moves made. Fewer when the run froze or T reached its limit.
 int Step(int n) {
-  int made = 0;
-  while (made < n && !lesson.frozen) {
-    if (MoveParticle(lesson.reactor) == MoveResult::Frozen) {
-      lesson.frozen = true;
-      break;
-    }
-    ++made;
-    if (++lesson.T % RefreshInterval == 0) break;
-  }
-  return made;
+  const int toSample = DefaultSampleEvery - run.T % DefaultSampleEvery;
+  return StepRun(run, n < toSample ? n : toSample).moves;
 }
 
 struct MeasuresForPage {
@@ -107,20 +86,37 @@ struct MeasuresForPage {
 };
 
 MeasuresForPage CurrentMeasures() {
-  const Measures m = MeasureReactor(lesson.reactor);
+  const Measures m = MeasureRun(run);
   return {m.bottom, m.wallContacts, m.interface, m.meanRow};
 }
 
-std::string SampleRow() {
-  char row[SampleRowCapacity];
-  FormatSampleRow(row, lesson.T, MeasureReactor(lesson.reactor));
-  return row;
+std::string TableHeader() {
+  char line[TableLineCapacity];
+  FormatTableHeader(line);
+  return line;
+}
+
+// The table's row of a sample the page took of this run at T: the run's
+// current T is the moves asked for, as the batch runner's --steps, and a run
+// frozen at T says so on that row.
+std::string TableRowAt(int T, const MeasuresForPage& m) {
+  TableRow row;
+  row.params = run.reactor.params;
+  row.seed = run.reactor.random.seed;
+  row.T = T;
+  row.measures = Measures{m.bottom, m.wall_contacts, m.interface, m.mean_row};
+  row.frozenAt = run.frozen && T == run.T ? T : -1;
+  row.steps = run.T;
+  row.sampleEvery = DefaultSampleEvery;
+  char line[TableLineCapacity];
+  FormatTableRow(line, row);
+  return line;
 }
 
 // The cells of rows 0..N+1, columns 0..M+1: 0 wall, 1 empty, 2 particle. The
 // view is valid until the next call.
 emscripten::val Grid() {
-  const Reactor& r = lesson.reactor;
+  const Reactor& r = run.reactor;
   const int rows = r.params.N + 2, columns = r.params.M + 2;
   for (int row = 0; row < rows; ++row)
     for (int column = 0; column < columns; ++column)
@@ -133,13 +129,13 @@ emscripten::val Grid() {
 // hold no pointer (the redraw hook stays null), and the record lies at the
 // same address in every instance.
 emscripten::val Record() {
-  return emscripten::val(emscripten::typed_memory_view(
-      sizeof lesson, reinterpret_cast<std::uint8_t*>(&lesson)));
+  return emscripten::val(
+      emscripten::typed_memory_view(sizeof run, reinterpret_cast<std::uint8_t*>(&run)));
 }
 
 // The classic screen's colour of a cell state, as 0xRRGGBB.
 int CellRgb(int state) {
-  const PaletteRgb c = StandardPalette[ReactorCellColour(state)];
+  const PaletteRgb c = PictureColour(ReactorCellColour(state));
   return c.red << 16 | c.green << 8 | c.blue;
 }
 
@@ -147,22 +143,32 @@ int CellRgb(int state) {
 
 EMSCRIPTEN_BINDINGS(lemvaris_lesson) {
   using namespace emscripten;
+  enum_<ValueVerdict>("ValueVerdict")
+      .value("Accepted", ValueVerdict::Accepted)
+      .value("Malformed", ValueVerdict::Malformed)
+      .value("OutOfRange", ValueVerdict::OutOfRange)
+      .value("DecimalComma", ValueVerdict::DecimalComma)
+      .value("AboveCells", ValueVerdict::AboveCells);
+  value_object<ReadValue>("ReadValue")
+      .field("verdict", &ReadValue::verdict)
+      .field("value", &ReadValue::value);
   value_object<MeasuresForPage>("Measures")
       .field("bottom", &MeasuresForPage::bottom)
       .field("wall_contacts", &MeasuresForPage::wall_contacts)
       .field("interface", &MeasuresForPage::interface)
       .field("mean_row", &MeasuresForPage::mean_row);
-  function("readInteger", &ReadInteger);
-  function("readReal", &ReadReal);
-  function("readSeed", &ReadSeed);
+  function("parameters", &DescribeParameters);
+  function("readParameter", &ReadField);
   function("setUp", &SetUp);
   function("step", &Step);
-  function("T", +[] { return static_cast<int>(lesson.T); });
-  function("frozen", +[] { return lesson.frozen; });
+  function("T", +[] { return static_cast<int>(run.T); });
+  function("frozen", +[] { return run.frozen; });
+  function("atLimit", +[] { return run.T == MaxT; });
   function("measures", &CurrentMeasures);
-  function("sampleRow", &SampleRow);
-  function("sampleHeader", +[] { return std::string(SampleCsvHeader); });
-  function("sampleInterval", +[] { return static_cast<int>(RefreshInterval); });
+  function("sampleEvery", +[] { return static_cast<int>(DefaultSampleEvery); });
+  function("tableHeader", &TableHeader);
+  function("tableRow", &TableRowAt);
+  function("version", +[] { return std::string(LemvarisVersion()); });
   function("grid", &Grid);
   function("record", &Record);
   function("cellRgb", &CellRgb);

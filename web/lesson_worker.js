@@ -3,9 +3,10 @@
 // The page sends a run as the core's record bytes; the worker moves it in
 // slices and every postEvery ms sends back the record, with the samples
 // taken since its last message (the batch runner's: T a multiple of the
-// sample interval). What it moved after its last message is dropped when
-// the page says stop: the page holds a state of the run that the worker
-// passed through, so going on from it makes the same moves.
+// sample interval), until the run stops (frozen, or T at its limit). What
+// it moved after its last message is dropped when the page says stop: the
+// page holds a state of the run that the worker passed through, so going on
+// from it makes the same moves.
 'use strict';
 importScripts('lesson_core.js');
 
@@ -36,19 +37,21 @@ onmessage = ({data}) => {
 
 turns.port1.onmessage = () => {
   if (!generation) return;
-  const interval = core.sampleInterval(), deadline = performance.now() + Slice;
-  while (!core.frozen() && performance.now() < deadline) {
-    if (core.step(Chunk) > 0 && !core.frozen() && core.T() % interval === 0) {
-      samples.push({T: core.T(), measures: core.measures(), row: core.sampleRow()});
+  const every = core.sampleEvery(), deadline = performance.now() + Slice;
+  let stopped = false;
+  while (!stopped && performance.now() < deadline) {
+    const moved = core.step(Chunk) > 0;
+    stopped = core.frozen() || core.atLimit();
+    if (moved && !core.frozen() && core.T() % every === 0) {
+      samples.push({T: core.T(), measures: core.measures()});
     }
   }
-  const frozen = core.frozen();
-  if (frozen || performance.now() - lastPost >= postEvery) {
+  if (stopped || performance.now() - lastPost >= postEvery) {
     const record = core.record().slice().buffer;
-    postMessage({generation, record, samples, frozen}, [record]);
+    postMessage({generation, record, samples, stopped}, [record]);
     samples = [];
     lastPost = performance.now();
   }
-  if (frozen) generation = 0;
+  if (stopped) generation = 0;
   else turns.port2.postMessage(null);
 };

@@ -1,16 +1,79 @@
 #include "experiment/table.h"
 
-#include <charconv>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "experiment/version.h"
 
+// std::to_chars's shortest form, made with printf and strtod: the wasm
+// build's C++ library has no to_chars for a double. The fewest significant
+// digits that read back to value (the nearest such, as to_chars), written as
+// fixed or scientific, whichever is shorter (fixed on a tie).
 int FormatReal(char* out, double value) {
-  const auto end = std::to_chars(out, out + 31, value).ptr;
-  *end = '\0';
-  return static_cast<int>(end - out);
+  if (!std::isfinite(value)) return std::snprintf(out, 32, "%g", value);
+  const double magnitude = std::fabs(value);
+  // magnitude ~ digits * 10^scale, digits of 1 to 17 decimal digits.
+  unsigned long long digits = 0;
+  int scale = 0;
+  for (int precision = 0; precision <= 16; ++precision) {
+    char e[32];
+    std::snprintf(e, sizeof e, "%.*e", precision, magnitude);
+    const double rounded = std::strtod(e, nullptr);
+    char* mark = std::strchr(e, 'e');
+    scale = std::atoi(mark + 1) - precision;
+    *mark = '\0';
+    if (precision > 0) std::memmove(e + 1, e + 2, mark - e - 1);  // the point out
+    digits = std::strtoull(e, nullptr, 10);
+    if (rounded == magnitude) break;
+    // Where a power of two's neighbours are closer below than above, the
+    // rounded digits may miss while the next ones on the other side read back.
+    const unsigned long long other = rounded < magnitude ? digits + 1 : digits - 1;
+    std::snprintf(e, sizeof e, "%llue%d", other, scale);
+    if (std::strtod(e, nullptr) == magnitude) {
+      digits = other;
+      break;
+    }
+  }
+  char d[24];
+  int count = std::snprintf(d, sizeof d, "%llu", digits);
+  const int exponent = scale + count - 1;  // of the first digit
+  while (count > 1 && d[count - 1] == '0') --count;
+
+  char fixed[400];  // up to 323 zeros after the point
+  int n = 0;
+  if (std::signbit(value)) fixed[n++] = '-';
+  const int sign = n;
+  if (exponent < 0) {
+    fixed[n++] = '0';
+    fixed[n++] = '.';
+    for (int i = exponent + 1; i < 0; ++i) fixed[n++] = '0';
+    for (int i = 0; i < count; ++i) fixed[n++] = d[i];
+  } else if (exponent >= count - 1) {  // a whole number: all its digits, as printf's %.0f
+    n += std::snprintf(fixed + n, sizeof fixed - n, "%.0f", magnitude);
+  } else {
+    for (int i = 0; i < count; ++i) {
+      if (i == exponent + 1) fixed[n++] = '.';
+      fixed[n++] = d[i];
+    }
+  }
+  fixed[n] = '\0';
+  char scientific[32];
+  int s = sign;
+  if (sign) scientific[0] = '-';
+  scientific[s++] = d[0];
+  if (count > 1) scientific[s++] = '.';
+  for (int i = 1; i < count; ++i) scientific[s++] = d[i];
+  s += std::snprintf(scientific + s, sizeof scientific - s, "e%c%02d", exponent < 0 ? '-' : '+',
+                     exponent < 0 ? -exponent : exponent);
+  if (n > s) {
+    std::memcpy(out, scientific, s + 1);
+    return s;
+  }
+  std::memcpy(out, fixed, n + 1);
+  return n;
 }
 
 int FormatTableHeader(char (&line)[TableLineCapacity]) {

@@ -1,6 +1,9 @@
 // The one table format: its columns, and reals that read back exactly.
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -39,6 +42,39 @@ TEST(Table, RowsFollowTheColumnsAndTheirRealsReadBackExactly) {
     FormatReal(text, value);
     EXPECT_EQ(std::memcmp(&value, &(const double&)std::strtod(text, nullptr), sizeof value), 0)
         << text;
+  }
+}
+
+// FormatReal makes its text without std::to_chars (which the wasm build
+// lacks) and must give to_chars's text: the shortest digits, as fixed or
+// scientific by their length, at every exponent and where doubles' spacing
+// changes.
+TEST(Table, RealsAreToCharsShortestForm) {
+  const auto expectSame = [](double value) {
+    char expected[32], text[32];
+    *std::to_chars(expected, expected + 31, value).ptr = '\0';
+    EXPECT_EQ(FormatReal(text, value), static_cast<int>(std::strlen(expected))) << expected;
+    EXPECT_STREQ(text, expected);
+    return !testing::Test::HasFailure();
+  };
+  for (int k = -1074; k <= 1023; ++k) {  // powers of two and their lower neighbours
+    const double power = std::ldexp(1.0, k);
+    ASSERT_TRUE(expectSame(power) && expectSame(std::nextafter(power, 0.0)));
+  }
+  for (int k = -323; k <= 308; ++k) {  // powers of ten, fixed or scientific by length
+    const std::string text = "1e" + std::to_string(k);
+    ASSERT_TRUE(expectSame(std::strtod(text.c_str(), nullptr)));
+  }
+  for (int i = 0; i < 20000; ++i)  // means of rows, small and negative reals
+    ASSERT_TRUE(expectSame(i / 128.0) && expectSame(-i * 1e-9) && expectSame(i * 3e-5 - 1));
+  std::uint64_t bits = 0x9E3779B97F4A7C15u;
+  for (int i = 0; i < 50000; ++i) {  // any bit pattern
+    bits = bits * 6364136223846793005u + 1442695040888963407u;
+    double value = 0.0;
+    std::memcpy(&value, &bits, sizeof value);
+    if (std::isfinite(value)) {
+      ASSERT_TRUE(expectSame(value));
+    }
   }
 }
 

@@ -2,8 +2,9 @@
 """The lesson page (index.html) in headless Chromium through Selenium.
 
 One browser session: a link fills the form (a decimal comma read, an
-omitted value left at its default), bad values are marked and start
-nothing, a preset fills the form; a seeded run stepped through
+omitted value left at its default), the form's ranges and the version are
+the batch runner's, bad values are marked and start nothing, a preset fills
+the form, a frozen run's table says where it froze; a seeded run stepped through
 window.lemvaris.step is the batch runner's run (grid and the downloaded
 CSV), the canvas shows each cell state in its colour and is the downloaded
 PNG; play moves (still the native run, grid and CSV), pause holds, restart
@@ -13,8 +14,11 @@ server gone, and can be installed.
 
 Usage: lesson_test.py SITE_DIR --batch LEMVARIS_BATCH [TEST...]
 """
+import csv
+import io
 import json
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -27,8 +31,8 @@ from page_test import decode_png, start_browser, start_server, wait_until
 
 SITE = BATCH = None
 # N, M, K, Ah, Kh, G, rSz, seed of the seeded run. With K = 128 a mean_row
-# can lie halfway between two 6-decimal numbers: at T = 4000, 25.8515625 is
-# 25.851562 by printf's rounding and 25.851563 by JavaScript's toFixed.
+# has up to 7 decimals (25.8515625 at T = 4000), which JavaScript's own
+# formatting could round or cut.
 LINK = "#N=40&M=50&K=128&Ah=0,3&Kh=0.7&rSz=2&seed=2"
 RUN = {"N": "40", "M": "50", "K": "128", "Ah": "0.3", "Kh": "0.7", "G": "0.2", "rSz": "2",
        "seed": "2"}
@@ -38,16 +42,16 @@ EXPERIMENTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..
                            "experiments.json")
 
 
-def batch_run(steps, run):
+def batch_run(steps, run, check=True):
     """The batch runner's CSV and grid (rows of digits) of the same run."""
     with tempfile.TemporaryDirectory() as folder:
         grid = os.path.join(folder, "grid.txt")
         args = [BATCH, "--steps", str(steps), "--grid", grid]
         for name, value in run.items():
             args += ["--" + name, value]
-        csv = subprocess.run(args, check=True, capture_output=True, text=True).stdout
+        table = subprocess.run(args, check=check, capture_output=True, text=True).stdout
         with open(grid) as f:
-            return csv, f.read().split()
+            return table, f.read().split()
 
 
 class Lesson(unittest.TestCase):
@@ -119,15 +123,27 @@ class Lesson(unittest.TestCase):
         self.open("index.html" + LINK)
         for name, value in RUN.items():
             self.assertEqual(self.field(name), "0,3" if name == "Ah" else value, name)
-        # Out of range, malformed: marked at the field, and nothing starts.
+        # The ranges and the version come from the core: the batch runner's.
+        help_text = subprocess.run([BATCH, "--help"], check=True, capture_output=True,
+                                   text=True).stdout
+        ranges = {name: "%s…%s" % (low, "N·M" if name == "K" else high) for name, low, high in
+                  re.findall(r"--(\w+) .* from (-?\d+) to (\d+)", help_text) if name in RUN}
+        self.assertEqual(self.js("return Object.fromEntries(Array.from(document.querySelectorAll"
+                                 "('.range'), e => [e.id.split('-')[0], e.textContent]))"), ranges)
+        version = subprocess.run([BATCH, "--version"], check=True, capture_output=True,
+                                 text=True).stdout.split()[-1]
+        self.assertEqual(self.js("return window.lemvaris.version"), version)
+        # Out of range, above N*M, malformed: marked at the field, and nothing starts.
         for name, value in [("K", "2001"), ("Kh", "1.5"), ("rSz", "2.5"), ("G", "abc")]:
             self.js("document.getElementById(arguments[0]).value = arguments[1]", name, value)
         self.click("start")
-        for name in ["K", "Kh", "rSz", "G"]:
+        messages = {"K": "1 és 2000 között legyen.", "Kh": "-1 és 1 között legyen.",
+                    "rSz": "Egész számot írjon.", "G": "Ez nem szám."}
+        for name, message in messages.items():
             self.assertEqual(self.js("return document.getElementById(arguments[0])"
                                      ".getAttribute('aria-invalid')", name), "true", name)
-            self.assertTrue(self.js("return document.getElementById(arguments[0] + '-error')"
-                                    ".textContent", name), name)
+            self.assertEqual(self.js("return document.getElementById(arguments[0] + '-error')"
+                                     ".textContent", name), message)
         self.assertEqual(self.state()["N"], None, "a run started with bad values")
         self.assertEqual(self.js("return document.activeElement.id"), "K")
         # Every preset fills the form and says what to watch.
@@ -142,13 +158,21 @@ class Lesson(unittest.TestCase):
                              {k: float(v) for k, v in e["params"].items()})
             self.assertEqual(self.browser.find_element("id", "preset-watch").text, e["hu"]["watch"])
         self.assertFalse(self.js("return document.querySelector('[aria-invalid=true]')"))
-        # A full reactor is frozen at once, and says so.
+        # A full reactor is frozen at once, and says so; its table is the batch
+        # runner's, for the moves the page made.
         self.open("index.html#N=2&M=2&K=4")
         self.click("start")
         self.assertEqual(self.js("return window.lemvaris.step(10)"), 0)
         self.assertTrue(self.state()["frozen"])
         self.assertIn("A részecskék már nem tudnak elmozdulni.",
                       self.browser.find_element("id", "state").text)
+        table = self.downloaded("save-csv", ".csv").decode()
+        full = {"N": "2", "M": "2", "K": "4", "Ah": "0.5", "Kh": "0.8", "G": "0.2", "rSz": "3"}
+        native = list(csv.DictReader(io.StringIO(batch_run(10, full, check=False)[0])))
+        for row in native:
+            row["steps"] = "0"
+        self.assertEqual(native[-1]["frozen_at"], "0")
+        self.assertEqual(list(csv.DictReader(io.StringIO(table))), native)
 
     def test_b_a_seeded_run_is_the_native_run(self):
         self.open("index.html" + LINK)
@@ -165,13 +189,13 @@ class Lesson(unittest.TestCase):
         self.assertEqual(self.js("return location.href"), link.split()[-1])
 
         self.assertEqual(self.js("return window.lemvaris.step(arguments[0])", STEPS), STEPS)
-        csv, native_grid = batch_run(STEPS, RUN)
+        table, native_grid = batch_run(STEPS, RUN)
         grid = self.js("return Array.from(window.lemvaris.grid())")
         self.assertEqual(len(grid), 42 * 52)
         self.assertEqual(["".join(map(str, grid[r * 52:(r + 1) * 52])) for r in range(42)],
                          native_grid)
-        self.assertEqual(self.downloaded("save-csv", ".csv").decode(), csv)
-        self.assertEqual(csv.count("\n"), 1 + 3 + 1)  # T = 0, 2000, 4000 and 4321
+        self.assertEqual(self.downloaded("save-csv", ".csv").decode(), table)
+        self.assertEqual(table.count("\n"), 1 + 3 + 1)  # T = 0, 2000, 4000 and 4321
 
         # The canvas: every cell a square of its state's colour; the PNG is it.
         picture = decode_png(self.downloaded("save-png", ".png"))
@@ -197,11 +221,11 @@ class Lesson(unittest.TestCase):
         time.sleep(0.5)
         self.assertEqual(self.state()["T"], held)
         # Played at full speed (by the page's worker), still the native run.
-        csv, native_grid = batch_run(held, RUN)
+        table, native_grid = batch_run(held, RUN)
         grid = self.js("return Array.from(window.lemvaris.grid())")
         self.assertEqual(["".join(map(str, grid[r * 52:(r + 1) * 52])) for r in range(42)],
                          native_grid)
-        self.assertEqual(self.downloaded("save-csv", ".csv").decode(), csv)
+        self.assertEqual(self.downloaded("save-csv", ".csv").decode(), table)
         self.click("restart")
         self.assertEqual(self.state()["T"], 0)
         self.assertEqual(self.js("return Array.from(window.lemvaris.grid())"), start)
