@@ -81,11 +81,13 @@ for page in lemvaris lemvaris-batch; do
   echo "$whatis" | grep -q ": \"$page - [a-z]" || fail "$page.1's NAME: $whatis"
 done
 batch="$root/usr/bin/lemvaris-batch"
-batch_page=$(zcat "$root/usr/share/man/man1/lemvaris-batch.1.gz")
+# The page's option items: the line after each .TP of its OPTIONS section.
+listed=$(zcat "$root/usr/share/man/man1/lemvaris-batch.1.gz" |
+  awk '/^\.SH/ {in_options = ($2 == "OPTIONS")} in_options && item {print} {item = /^\.TP/}')
 options=$("$batch" --help | sed -n 's/^  \(--[a-zA-Z][-a-zA-Z]*\).*/\1/p')
 [ "$(echo "$options" | wc -l)" -ge 19 ] || fail "--help lists too few options: $options"
 for option in $options; do
-  echo "$batch_page" | grep -q "^\.B[I]* ${option//-/\\\\-}\b" ||
+  echo "$listed" | grep -q "^\.BI* ${option//-/\\\\-}\b" ||
     fail "lemvaris-batch.1 does not list $option"
 done
 
