@@ -48,9 +48,9 @@ if [ $docs = 1 ]; then
   packages+=(python3-sphinx python3-myst-parser)
 fi
 if [ $package = 1 ]; then
-  # CPack's dependencies (dpkg-shlibdeps, file), the checker, and tmux in
+  # CPack's dependencies (dpkg-shlibdeps, file), the checkers, and tmux in
   # which the unpacked program shows that it finds its help file.
-  packages+=(dpkg-dev file lintian tmux)
+  packages+=(dpkg-dev file lintian desktop-file-utils tmux)
 fi
 if [ $test = 1 ]; then
   # The Python module's sweeps and plots, and pip install

@@ -8,6 +8,10 @@ set -u
 export LC_ALL=C.UTF-8  # tmux reads the pane's characters as UTF-8
 version=${1:?usage: $0 VERSION (BUILD_DIR CPACK | DEB)}
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+# Without its tools (scripts/deps.sh --package) the test is skipped, not failed.
+for tool in dpkg-deb lintian lexgrog desktop-file-validate tmux; do
+  command -v "$tool" >/dev/null || { echo "SKIP: no $tool (scripts/deps.sh --package)"; exit 77; }
+done
 work=$(mktemp -d)
 socket="lemvaris-package-$$"
 cleanup() {
@@ -100,6 +104,8 @@ for size in scalable/apps/$icon.svg 192x192/apps/$icon.png; do
   [ -s "$root/usr/share/icons/hicolor/$size" ] || fail "no icon $size for Icon=$icon"
 done
 grep -qx 'Terminal=true' "$desktop" || fail "the desktop entry does not start a terminal"
+desktop-file-validate "$desktop" >"$work/desktop.log" 2>&1 ||
+  fail "desktop-file-validate: $(cat "$work/desktop.log")"
 
 # The programs, unpacked, from a folder without the data files.
 cd "$work"
