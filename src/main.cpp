@@ -12,6 +12,7 @@
 // program says so and ends with exit code 4 at once. A wrong
 // option ends it with UsageExitCode. The option changes nothing in the run.
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -47,7 +48,10 @@ TerminalGraphics terminalGraphics;
 enum class BackEndWish { Any, Window, Terminal };
 
 // The folder of the executable, where the build puts the help and summary
-// files, so the program finds them from any working folder.
+// files, so the program finds them from any working folder. An installed
+// program keeps them apart from its binary, in LEMVARIS_DATA_DIR, given by
+// the build relative to the executable's folder (../share/lemvaris beside
+// /usr/bin), so an unpacked or relocated install finds them too.
 void SetDataFolderFromExecutable(Program& p) {
   char path[DataFolderCapacity + 1];
   ssize_t n = readlink("/proc/self/exe", path, DataFolderCapacity);
@@ -57,7 +61,20 @@ void SetDataFolderFromExecutable(Program& p) {
   for (char* c = path; *c; ++c)
     if (*c == '/') slash = c;
   if (slash == nullptr) return;
-  Assign(p.dataFolder, std::string_view(path, static_cast<std::size_t>(slash - path)));
+  const std::string_view folder(path, static_cast<std::size_t>(slash - path));
+  Assign(p.dataFolder, folder);
+#ifdef LEMVARIS_DATA_DIR
+  // The help file beside the executable (a build tree) wins.
+  const int length = static_cast<int>(folder.size());
+  char beside[DataFolderCapacity + 16];
+  std::snprintf(beside, sizeof beside, "%.*s/kervatin.hlp", length, path);
+  struct stat info;
+  if (stat(beside, &info) == 0 && S_ISREG(info.st_mode)) return;
+  char installed[DataFolderCapacity + 2];
+  const int size = std::snprintf(installed, sizeof installed, "%.*s/%s", length, path,
+                                 LEMVARIS_DATA_DIR);
+  if (size > 0 && size <= DataFolderCapacity) Assign(p.dataFolder, std::string_view(installed));
+#endif
 }
 
 bool ReadWish(int argc, char** argv, BackEndWish& wish) {
