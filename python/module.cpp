@@ -74,14 +74,17 @@ void ReadInitialGrid(const py::handle& initial, GivenGrid& grid) {
   const py::array array = py::module_::import("numpy").attr("asarray")(initial);
   const char kind = array.dtype().kind();
   if (kind != 'i' && kind != 'u')
-    throw py::type_error("initial must be an array of integers (0 wall, 1 empty, 2 particle), "
-                         "not of " + std::string(py::str(array.dtype())));
+    throw py::type_error(
+        "initial must be an array of integers (0 wall, 1 empty, 2 particle), not of " +
+        std::string(py::str(array.dtype())));
   if (array.ndim() != 2)
     throw py::value_error("initial must be a 2-D array (rows, columns), not " +
                           std::to_string(array.ndim()) + "-D");
   // A side past the room's largest is refused by its size before any cell
   // is read, so a huge array is never copied.
-  const auto side = [](py::ssize_t n) { return static_cast<std::int32_t>(std::min<py::ssize_t>(n, GridSide + 1)); };
+  const auto side = [](py::ssize_t n) {
+    return static_cast<std::int32_t>(std::min<py::ssize_t>(n, GridSide + 1));
+  };
   const std::int32_t rows = side(array.shape(0)), columns = side(array.shape(1));
   grid.view = GridCells{nullptr, rows, columns, columns};
   if (rows >= 3 && columns >= 3 && rows <= GridSide && columns <= GridSide) {
@@ -108,8 +111,8 @@ GivenParameters GivenSet(const IntArgument& N, const IntArgument& M, const IntAr
                          const Given<NumberHint>& Ah, const Given<NumberHint>& Kh,
                          const Given<NumberHint>& G, const IntArgument& rSz,
                          const IntArgument& seed) {
-  return GivenParameters{{N.object, M.object, K.object, Ah.object, Kh.object, G.object,
-                          rSz.object, seed.object}};
+  return GivenParameters{
+      {N.object, M.object, K.object, Ah.object, Kh.object, G.object, rSz.object, seed.object}};
 }
 
 std::unique_ptr<ReactorObject> MakeReactor(const GivenParameters& given,
@@ -265,9 +268,9 @@ std::string Describe(const ReactorObject& o) {
   FormatReal(Ah, p.Ah);
   FormatReal(Kh, p.Kh);
   FormatReal(G, p.G);
-  return "Reactor(N=" + std::to_string(p.N) + ", M=" + std::to_string(p.M) + ", K=" +
-         std::to_string(p.K) + ", Ah=" + Ah + ", Kh=" + Kh + ", G=" + G + ", rSz=" +
-         std::to_string(p.rSz) + ", seed=" + std::to_string(o.run.reactor.random.seed) +
+  return "Reactor(N=" + std::to_string(p.N) + ", M=" + std::to_string(p.M) +
+         ", K=" + std::to_string(p.K) + ", Ah=" + Ah + ", Kh=" + Kh + ", G=" + G +
+         ", rSz=" + std::to_string(p.rSz) + ", seed=" + std::to_string(o.run.reactor.random.seed) +
          ") at T=" + std::to_string(o.run.T) + (o.run.frozen ? ", frozen" : "");
 }
 
@@ -319,6 +322,13 @@ py::bytes PngBytes(ReactorObject& o) {
 }
 
 // ------------------------------------------------------------- states
+// The run, not its picture: a copy draws its own when asked.
+std::unique_ptr<ReactorObject> Copy(const ReactorObject& o) {
+  auto copy = std::make_unique<ReactorObject>();
+  copy->run = Idle(o).run;
+  return copy;
+}
+
 py::bytes StateOf(const ReactorObject& o) {
   auto state = std::make_unique<StateBytes>();
   EncodeRunState(Idle(o).run, *state);
@@ -418,8 +428,7 @@ py::str TableCsv(const py::dict& columns, const IntArgument& stepsGiven,
   if (steps < py::int_(0) || py::int_(MaxT) < steps || every < py::int_(1) ||
       py::int_(MaxT) < every)
     throw py::value_error("steps must be from 0 and sample_every from 1 to " +
-                          std::to_string(MaxT) + ", not " + Shown(steps) + " and " +
-                          Shown(every));
+                          std::to_string(MaxT) + ", not " + Shown(steps) + " and " + Shown(every));
   constexpr int DataColumns = 14;
   static_assert(std::string_view(TableColumns[DataColumns - 1]) == "frozen_at");
   std::vector<py::array_t<double, py::array::forcecast>> data;
@@ -510,13 +519,14 @@ PYBIND11_MODULE(_core, m) {
         "of TABLE_COLUMNS to arrays of one value a row (frozen_at NaN where empty).");
   DefineFileFunctions(m);
 
-  py::class_<SampleIterator>(m, "Samples", "The sample T's of a stretch of moves (Reactor.samples).")
+  py::class_<SampleIterator>(m, "Samples",
+                             "The sample T's of a stretch of moves (Reactor.samples).")
       .def("__iter__", [](SampleIterator& it) -> SampleIterator& { return it; })
       .def("__next__", &NextSampleT);
 
-  py::class_<ReactorObject> reactor(m, "Reactor", R"(A reactor set up exactly as the program sets it up, at T = 0.
+  py::class_<ReactorObject> reactor(m, "Reactor", R"(A reactor set up as the program sets it up.
 
-N rows and M columns (1 to 250), K particles (1 to N*M, at most 32767),
+At T = 0: N rows and M columns (1 to 250), K particles (1 to N*M, at most 32767),
 adhesion Ah, cohesion Kh and gravity G (-1 to 1), the radius of attraction
 rSz (1 to 10), the random generator started from seed (0 to 4294967295; 0
 is the program's own run). Or from initial, a (N+2, M+2) integer array of
@@ -530,8 +540,8 @@ goes on with exactly the same moves; Jupyter shows a reactor as its screen.)");
   reactor
       .def(py::init([](const IntArgument& N, const IntArgument& M, const IntArgument& K,
                        const Given<NumberHint>& Ah, const Given<NumberHint>& Kh,
-                       const Given<NumberHint>& G, const IntArgument& rSz,
-                       const IntArgument& seed, const Given<ArrayHint>& initial) {
+                       const Given<NumberHint>& G, const IntArgument& rSz, const IntArgument& seed,
+                       const Given<ArrayHint>& initial) {
              return MakeReactor(GivenSet(N, M, K, Ah, Kh, G, rSz, seed), initial.object);
            }),
            py::arg("N") = none, py::arg("M") = none, py::arg("K") = none, py::arg("Ah") = none,
@@ -546,13 +556,14 @@ goes on with exactly the same moves; Jupyter shows a reactor as its screen.)");
            "of `every`, and the last (the moves made, or the T at which it froze); an\n"
            "iterator of those T's, as the batch runner's table rows. stop(), when given,\n"
            "is called every few thousand moves; what it raises ends the iteration.")
-      .def_property_readonly("T", [](const ReactorObject& o) { return Idle(o).run.T; },
-                             "Moves made so far.")
-      .def_property_readonly("frozen", [](const ReactorObject& o) { return Idle(o).run.frozen; },
-                             "True once a move found that no particle can ever move again.")
-      .def_property_readonly("attempts",
-                             [](const ReactorObject& o) { return Idle(o).run.reactor.attempts; },
-                             "Particle-and-target tries so far.")
+      .def_property_readonly(
+          "T", [](const ReactorObject& o) { return Idle(o).run.T; }, "Moves made so far.")
+      .def_property_readonly(
+          "frozen", [](const ReactorObject& o) { return Idle(o).run.frozen; },
+          "True once a move found that no particle can ever move again.")
+      .def_property_readonly(
+          "attempts", [](const ReactorObject& o) { return Idle(o).run.reactor.attempts; },
+          "Particle-and-target tries so far.")
       .def_property_readonly("parameters", &ParameterDict,
                              "The seven parameters as a dict (N, M, K, Ah, Kh, G, rSz).")
       .def_property_readonly(
@@ -592,21 +603,10 @@ goes on with exactly the same moves; Jupyter shows a reactor as its screen.)");
                   "A reactor that continues the run saved in the file (Reactor.save or\n"
                   "lemvaris-batch --save-state). ValueError naming the file when it is not\n"
                   "a whole state.")
-      .def("__copy__",
-           [](const ReactorObject& o) {
-             auto copy = std::make_unique<ReactorObject>();
-             copy->run = Idle(o).run;
-             return copy;
-           },
-           "A reactor in the same state.")
-      .def("__deepcopy__",
-           [](const ReactorObject& o, const py::object&) {
-             auto copy = std::make_unique<ReactorObject>();
-             copy->run = Idle(o).run;
-             return copy;
-           },
-           py::arg("memo"), "A reactor in the same state.")
-      .def(py::pickle([](const ReactorObject& o) -> py::object { return StateOf(o); },
-                       &Unpickle))
+      .def("__copy__", &Copy, "A reactor in the same state.")
+      .def(
+          "__deepcopy__", [](const ReactorObject& o, const py::object&) { return Copy(o); },
+          py::arg("memo"), "A reactor in the same state.")
+      .def(py::pickle([](const ReactorObject& o) -> py::object { return StateOf(o); }, &Unpickle))
       .def("__repr__", &Describe, "The parameters, the seed and T.");
 }
