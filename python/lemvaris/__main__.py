@@ -77,7 +77,9 @@ def _range_texts(option, text, item, integer, room):
         count = None
     if count is None or count >= room:
         raise ValueError(f"--{option}: \"{text}\" gives more than {_VALUE_LIMIT} values")
-    return [str(start + i * step) for i in range(int((stop - start) // step) + 1)]
+    values = [start + i * step for i in range(int((stop - start) // step) + 1)]
+    # 10:20:2.0 counts 10, 12, ... as typed, not 10.0, 12.0 (which are no integers).
+    return [str(int(v)) if integer and v == v.to_integral_value() else str(v) for v in values]
 
 
 def parse_values(option, text):
