@@ -178,7 +178,8 @@ std::int64_t Step(ReactorObject& o, const IntArgument& given) {
 struct SampleIterator {
   ReactorObject* o = nullptr;  // kept alive by the iterator (keep_alive)
   Sampling sampling;
-  py::object stop;  // None, or called between two looks
+  py::object stop;             // None, or called at every look
+  std::int64_t sinceLook = 0;  // moves since the last look
 };
 
 SampleIterator StartSamples(ReactorObject& reactor, const IntArgument& moves,
@@ -191,22 +192,29 @@ SampleIterator StartSamples(ReactorObject& reactor, const IntArgument& moves,
                           Shown(interval));
   if (!stop.object.is_none() && !PyCallable_Check(stop.object.ptr()))
     throw py::type_error("stop must be None or callable, not " + Shown(stop.object));
-  return SampleIterator{&o, StartSampling(o.run, count, interval.cast<std::int32_t>()),
-                        stop.object};
+  return SampleIterator{&o, StartSampling(o.run, count, interval.cast<std::int32_t>()), stop.object,
+                        0};
 }
 
 std::int32_t NextSampleT(SampleIterator& it) {
+  Run& run = it.o->run;
   while (true) {
+    const std::int32_t before = run.T;
     bool atSample = false;
     {
       Busy busy(*it.o);
       py::gil_scoped_release release;
-      atSample = NextSample(it.o->run, it.sampling, MovesPerLook);
+      atSample = NextSample(run, it.sampling, MovesPerLook - it.sinceLook);
     }
-    if (atSample) return it.o->run.T;
+    // Samples may come far more often than looks: the moves are counted.
+    it.sinceLook += run.T - before;
+    if (it.sinceLook >= MovesPerLook) {
+      it.sinceLook = 0;
+      if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+      if (!it.stop.is_none()) it.stop();  // what it raises ends the iteration
+    }
+    if (atSample) return run.T;
     if (it.sampling.ended) throw py::stop_iteration();
-    if (PyErr_CheckSignals() != 0) throw py::error_already_set();
-    if (!it.stop.is_none()) it.stop();  // what it raises ends the iteration
   }
 }
 
