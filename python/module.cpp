@@ -426,9 +426,21 @@ py::tuple ParameterDescription() {
   return py::tuple(out);
 }
 
-// The table's rows from its columns (the first 14 of TableColumns, each an
-// array of one value a row; frozen_at NaN where empty), as the batch runner
-// writes them, header first.
+// The table's data columns after the parameters, in TableColumns' order.
+enum DataColumn {
+  ColumnT = ParameterCount,
+  ColumnBottom,
+  ColumnWallContacts,
+  ColumnInterface,
+  ColumnMeanRow,
+  ColumnFrozenAt,
+  DataColumnCount
+};
+static_assert(std::string_view(TableColumns[ColumnT]) == "T");
+static_assert(std::string_view(TableColumns[ColumnFrozenAt]) == "frozen_at");
+
+// The table's rows from its data columns (each an array of one value a row;
+// frozen_at NaN where empty), as the batch runner writes them, header first.
 py::str TableCsv(const py::dict& columns, const IntArgument& stepsGiven,
                  const IntArgument& everyGiven) {
   const py::int_ steps = WholeArgument("steps", stepsGiven.object);
@@ -437,11 +449,9 @@ py::str TableCsv(const py::dict& columns, const IntArgument& stepsGiven,
       py::int_(MaxT) < every)
     throw py::value_error("steps must be from 0 and sample_every from 1 to " +
                           std::to_string(MaxT) + ", not " + Shown(steps) + " and " + Shown(every));
-  constexpr int DataColumns = 14;
-  static_assert(std::string_view(TableColumns[DataColumns - 1]) == "frozen_at");
   std::vector<py::array_t<double, py::array::forcecast>> data;
   py::ssize_t rows = -1;
-  for (int i = 0; i < DataColumns; ++i) {
+  for (int i = 0; i < DataColumnCount; ++i) {
     const char* name = TableColumns[i];
     if (!columns.contains(name)) throw py::value_error(std::string("no column ") + name);
     data.emplace_back(columns[name]);
@@ -449,25 +459,28 @@ py::str TableCsv(const py::dict& columns, const IntArgument& stepsGiven,
       throw py::value_error(std::string("column ") + name + " is not one value a row");
     rows = data.back().shape(0);
   }
+  const auto count = [](double v) { return v >= 0 && v <= MaxT && v == std::trunc(v); };
   std::string text;
   char line[TableLineCapacity];
   FormatTableHeader(line);
   text += line;
   for (py::ssize_t r = 0; r < rows; ++r) {
-    const auto at = [&](int column) { return data[column].at(r); };
+    double at[DataColumnCount];
+    for (int i = 0; i < DataColumnCount; ++i) at[i] = data[i].at(r);
     ParameterValues values;
-    for (int i = 0; i < ParameterCount; ++i) values.value[i] = at(i);
-    const Refusal refusal = CheckParameters(values);
-    const auto whole = [](double v) { return v >= 0 && v <= MaxT && v == std::trunc(v); };
-    if (refusal.parameter >= 0 || !whole(at(8)) || !whole(at(9)) || !whole(at(10)) ||
-        !whole(at(11)) || !(std::isnan(at(13)) || whole(at(13))))
+    std::copy(at, at + ParameterCount, values.value);
+    if (CheckParameters(values).parameter >= 0 || !count(at[ColumnT]) || !count(at[ColumnBottom]) ||
+        !count(at[ColumnWallContacts]) || !count(at[ColumnInterface]) ||
+        !(std::isnan(at[ColumnFrozenAt]) || count(at[ColumnFrozenAt])))
       throw py::value_error("row " + std::to_string(r) + " is not a run's sample");
     TableRow row;
     ToSimParams(values, row.params, row.seed);
-    row.T = static_cast<std::int32_t>(at(8));
-    row.measures = Measures{static_cast<std::int32_t>(at(9)), static_cast<std::int32_t>(at(10)),
-                            static_cast<std::int32_t>(at(11)), at(12)};
-    row.frozenAt = std::isnan(at(13)) ? -1 : static_cast<std::int32_t>(at(13));
+    row.T = static_cast<std::int32_t>(at[ColumnT]);
+    row.measures = Measures{static_cast<std::int32_t>(at[ColumnBottom]),
+                            static_cast<std::int32_t>(at[ColumnWallContacts]),
+                            static_cast<std::int32_t>(at[ColumnInterface]), at[ColumnMeanRow]};
+    row.frozenAt =
+        std::isnan(at[ColumnFrozenAt]) ? -1 : static_cast<std::int32_t>(at[ColumnFrozenAt]);
     row.steps = steps.cast<std::int32_t>();
     row.sampleEvery = every.cast<std::int32_t>();
     FormatTableRow(line, row);

@@ -1,6 +1,6 @@
 # The compiled part of lemvaris (python/module.cpp), for type checkers.
 import os
-from typing import Any, Callable, Dict, Iterator, Mapping, Optional, Tuple, Union
+from typing import Any, Callable, Dict, Iterator, Optional, Tuple, Union
 
 import numpy as np
 import numpy.typing as npt
@@ -22,7 +22,7 @@ def check_parameters(N: Optional[_Integer] = None, M: Optional[_Integer] = None,
                      Kh: Optional[_Real] = None, G: Optional[_Real] = None,
                      rSz: Optional[_Integer] = None, *, seed: _Integer = 0) -> None: ...
 def read_parameter(name: str, text: str, *, prefix: str = "--") -> Union[int, float]: ...
-def table_csv(columns: Mapping[str, npt.ArrayLike], steps: _Integer,
+def table_csv(columns: Dict[str, npt.ArrayLike], steps: _Integer,
               sample_every: _Integer) -> str: ...
 def check_output(*paths: _Path) -> None: ...
 def write_output(path: _Path, data: bytes) -> None: ...

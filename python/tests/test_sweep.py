@@ -179,7 +179,7 @@ def cli(*arguments):
 def test_command_line_writes_the_sweeps_table(tmp_path):
     out = tmp_path / "results.csv"
     run = cli("--N", "20", "--M", "24", "--K", "150", "--Ah", "0,0.5:1:0.5", "--Kh", "0.6",
-              "--G=-0.2:0.2:0.4", "--rSz", "2", "--steps", "4500", "--out", str(out),
+              "--G", "-0.2:0.2:0.4", "--rSz", "2", "--steps", "4500", "--out", str(out),
               "--processes", "2", "--seeds", "3:4")
     assert run.returncode == 0, run.stderr
     expected = lemvaris.sweep(dict(N=20, M=24, K=150, Ah=[0, 0.5, 1], Kh=0.6, G=[-0.2, 0.2],
