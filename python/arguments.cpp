@@ -2,53 +2,86 @@
 
 #include <cmath>
 
-void RefuseValue(const std::string& message) { throw py::value_error(message); }
-
 namespace {
 
-std::string Quoted(const char* name) { return std::string("'") + name + "'"; }
+// Longest repr shown whole in a message; a longer one is cut (the room's
+// messages hold 80 bytes of it).
+constexpr std::size_t ShownLimit = 60;
 
-std::string QuotedList(const std::vector<const char*>& names) {
-  std::string text;
-  for (const char* name : names) text += (text.empty() ? "" : ", ") + Quoted(name);
-  return text;
+[[noreturn]] void Refuse(bool wrongType, const Refusal& refusal, const ParameterValues& values,
+                         const py::handle& given) {
+  char message[RefusalMessageCapacity];
+  DescribeRefusal(message, refusal, values, "", Shown(given));
+  if (wrongType) throw py::type_error(message);
+  throw py::value_error(message);
+}
+
+// The number a parameter's Python value stands for, or false for a wrong
+// type. An integer past every double counts as infinite: out of every range.
+bool NumberOf(int index, const py::handle& given, double& number) {
+  if (Parameters[index].kind == ParameterKind::Real) {
+    number = PyFloat_AsDouble(given.ptr());
+    if (!(number == -1.0 && PyErr_Occurred())) return true;
+    if (PyErr_ExceptionMatches(PyExc_OverflowError)) {
+      PyErr_Clear();
+      number = HUGE_VAL;
+      return true;
+    }
+    if (!PyErr_ExceptionMatches(PyExc_TypeError)) throw py::error_already_set();
+    PyErr_Clear();
+    return false;
+  }
+  PyObject* whole = PyNumber_Index(given.ptr());
+  if (whole == nullptr) {
+    PyErr_Clear();
+    return false;
+  }
+  const py::int_ owned = py::reinterpret_steal<py::int_>(whole);
+  number = PyLong_AsDouble(whole);
+  if (number == -1.0 && PyErr_Occurred()) {
+    PyErr_Clear();
+    number = owned < py::int_(0) ? -HUGE_VAL : HUGE_VAL;
+  }
+  return true;
 }
 
 }  // namespace
 
-std::vector<py::object> BindArguments(const Signature& signature, const py::args& args,
-                                      const py::kwargs& kwargs) {
-  const std::string function = signature.function;
-  const std::size_t positional = signature.positional.size();
-  if (args.size() > positional)
-    throw py::type_error(function + " takes " + std::to_string(positional) +
-                         " positional arguments but " + std::to_string(args.size()) +
-                         " were given");
-  std::vector<const char*> names = signature.positional;
-  names.insert(names.end(), signature.keywordOnly.begin(), signature.keywordOnly.end());
-  std::vector<py::object> values(names.size());
-  for (std::size_t i = 0; i < args.size(); ++i) values[i] = args[i];
-  for (const auto& [key, value] : kwargs) {
-    const std::string keyword = py::str(key);
-    std::size_t i = 0;
-    while (i < names.size() && keyword != names[i]) ++i;
-    if (i == names.size())
-      throw py::type_error(function + " got an unexpected keyword argument '" + keyword + "'");
-    if (values[i])
-      throw py::type_error(function + " got multiple values for argument '" + keyword + "'");
-    values[i] = py::reinterpret_borrow<py::object>(value);
+ParameterValues ReadParameterSet(const char* function, const GivenParameters& given,
+                                 ParameterValues values, int first) {
+  // As Python words a call without them; the seed has its default.
+  std::string missing;
+  int missingCount = 0;
+  for (int i = first; i < ParamSeed; ++i)
+    if (given.value[i].is_none()) {
+      missing += std::string(missingCount++ ? ", '" : "'") + Parameters[i].name + "'";
+    }
+  if (missingCount > 0)
+    throw py::type_error(std::string(function) + " missing required argument" +
+                         (missingCount > 1 ? "s: " : ": ") + missing);
+  for (int i = first; i < ParameterCount; ++i) {
+    const py::handle value = given.value[i];
+    if (!NumberOf(i, value, values.value[i]))
+      Refuse(true, {i, ValueVerdict::Malformed}, values, value);
+    const ValueVerdict verdict = CheckParameter(i, values.value[i]);
+    if (verdict != ValueVerdict::Accepted) Refuse(false, {i, verdict}, values, value);
   }
-  std::vector<const char*> missing;
-  for (int i = 0; i < signature.required; ++i)
-    if (!values[i]) missing.push_back(names[i]);
-  if (!missing.empty())
-    throw py::type_error(function + " missing required argument" + (missing.size() > 1 ? "s" : "") +
-                         ": " + QuotedList(missing));
+  const Refusal refusal = CheckParameters(values);
+  if (refusal.parameter >= 0) {
+    const py::handle shown = given.value[refusal.parameter];
+    Refuse(false, refusal, values, shown.is_none() ? py::int_(0) : shown);
+  }
   return values;
 }
 
-// Longest repr shown whole in a message; a longer one is cut.
-constexpr std::size_t ShownLimit = 60;
+py::int_ WholeArgument(const char* name, const py::handle& value) {
+  PyObject* index = PyNumber_Index(value.ptr());
+  if (index == nullptr) {
+    PyErr_Clear();
+    throw py::type_error(std::string(name) + " must be an integer, not " + Shown(value));
+  }
+  return py::reinterpret_steal<py::int_>(index);
+}
 
 std::string Shown(const py::handle& value) {
   std::string text;
@@ -63,31 +96,10 @@ std::string Shown(const py::handle& value) {
   return text.substr(0, cut) + "... (" + std::to_string(text.size()) + " characters)";
 }
 
-py::int_ WholeArgument(const char* name, const py::handle& value) {
-  PyObject* index = PyNumber_Index(value.ptr());
-  if (index == nullptr) {
-    PyErr_Clear();
-    throw py::type_error(std::string(name) + " must be an integer, not " + Shown(value));
-  }
-  return py::reinterpret_steal<py::int_>(index);
-}
-
-long long WholeInRange(const char* name, const py::handle& value, long long low, long long high) {
-  const py::int_ whole = WholeArgument(name, value);
-  if (whole < py::int_(low) || py::int_(high) < whole)
-    RefuseValue(std::string(name) + " must be an integer from " + std::to_string(low) + " to " +
-                std::to_string(high) + ", not " + Shown(whole));
-  return whole.cast<long long>();
-}
-
-double NumberArgument(const char* name, const py::handle& value) {
-  const bool text = PyUnicode_Check(value.ptr()) || PyBytes_Check(value.ptr());
-  const double number = text ? -1.0 : PyFloat_AsDouble(value.ptr());
-  if (!text && !(number == -1.0 && PyErr_Occurred())) return number;
-  const bool tooLarge = !text && PyErr_ExceptionMatches(PyExc_OverflowError);
-  PyErr_Clear();
-  if (tooLarge) return HUGE_VAL;  // an integer past any double: out of every range
-  throw py::type_error(std::string(name) + " must be a number, not " + Shown(value));
+void RaiseValueError(const std::string& message) {
+  const py::object text = py::bytes(message).attr("decode")("utf-8", "backslashreplace");
+  PyErr_SetObject(PyExc_ValueError, text.ptr());
+  throw py::error_already_set();
 }
 
 std::string FileNameBytes(const char* name, const py::handle& path) {
@@ -104,7 +116,7 @@ std::string FileNameBytes(const char* name, const py::handle& path) {
                                 ? spelled.cast<std::string>()
                                 : os.attr("fsencode")(spelled).cast<std::string>();
   if (bytes.find('\0') != std::string::npos)
-    RefuseValue(std::string(name) + ": embedded null byte");
+    throw py::value_error(std::string(name) + ": embedded null byte");
   return bytes;
 }
 

@@ -1,45 +1,79 @@
-// The module's arguments read as Python reads them: positional or keyword,
-// with Python's own messages for a missing, doubled or unknown one, and every
-// value checked by the parameter's name (TypeError for a wrong type,
-// ValueError outside its range, whatever the size of an integer). File names
-// are what Python's open takes: str, bytes or os.PathLike.
+// The module's arguments read by the room's rules: a parameter's value is
+// checked by CheckParameter and refused in DescribeRefusal's words (TypeError
+// for a wrong type, ValueError outside its range, whatever the size of an
+// integer). File names are what Python's open takes: str, bytes or
+// os.PathLike.
 #pragma once
 
 #include <pybind11/pybind11.h>
 
 #include <string>
-#include <vector>
+
+#include "experiment/parameters.h"
 
 namespace py = pybind11;
 
-// A call's parameters: the positional-or-keyword ones (the first `required`
-// of them required) and then the keyword-only ones, all optional.
-struct Signature {
-  const char* function;  // named in the messages, as "Reactor()"
-  std::vector<const char*> positional;
-  int required;
-  std::vector<const char*> keywordOnly;
+// An argument kept as the object given, so that the procedure that reads it
+// words the refusal; Hint is the type the signature shows.
+template <typename Hint>
+struct Given {
+  py::object object;
 };
 
-// The arguments of one call in the signature's order; an empty handle for an
-// optional one left out. TypeError as Python gives it for a bad call.
-std::vector<py::object> BindArguments(const Signature& signature, const py::args& args,
-                                      const py::kwargs& kwargs);
+struct IntHint {
+  static constexpr auto name = py::detail::const_name("int");
+};
+struct PathHint {
+  static constexpr auto name = py::detail::const_name("Union[str, bytes, os.PathLike]");
+};
+struct ArrayHint {
+  static constexpr auto name = py::detail::const_name("Optional[numpy.ndarray]");
+};
+struct CallableHint {
+  static constexpr auto name = py::detail::const_name("Optional[Callable[[], object]]");
+};
+struct NumberHint {
+  static constexpr auto name = py::detail::const_name("float");
+};
 
-// value as an integer in low..high: TypeError "name must be an integer" for
-// anything without __index__, ValueError naming the range otherwise.
+using IntArgument = Given<IntHint>;
+using PathArgument = Given<PathHint>;
+
+namespace pybind11::detail {
+template <typename Hint>
+struct type_caster<Given<Hint>> {
+  PYBIND11_TYPE_CASTER(Given<Hint>, Hint::name);
+  bool load(handle source, bool) {
+    value.object = reinterpret_borrow<object>(source);
+    return true;
+  }
+};
+}  // namespace pybind11::detail
+
+// A set of parameters as given to a call, in Parameters' order; None for one
+// left out.
+struct GivenParameters {
+  py::handle value[ParameterCount];
+};
+
+// Read the given parameters from `first` on as their kinds and check the
+// whole set (the ones before `first` came from elsewhere, in values):
+// TypeError for a missing one (all named, as Python names them) or a wrong
+// type, ValueError for the first refused.
+ParameterValues ReadParameterSet(const char* function, const GivenParameters& given,
+                                 ParameterValues values = {}, int first = 0);
+
+// value as a Python integer through __index__: TypeError "name must be an
+// integer, not ..." otherwise.
 py::int_ WholeArgument(const char* name, const py::handle& value);
-long long WholeInRange(const char* name, const py::handle& value, long long low, long long high);
 
-// value as a double: TypeError "name must be a number" for a string or any
-// object without __float__ or __index__.
-double NumberArgument(const char* name, const py::handle& value);
-
-// Python's repr of value, or a description when it cannot be given (an
-// integer too long to print).
+// Python's repr of value, cut when huge, or a description when it cannot be
+// given (an integer too long to print).
 std::string Shown(const py::handle& value);
 
-[[noreturn]] void RefuseValue(const std::string& message);
+// ValueError from a message that may hold bytes of a file name or argument
+// that are not UTF-8 (kept as escapes).
+[[noreturn]] void RaiseValueError(const std::string& message);
 
 // A file name as the bytes the system takes (str through the file system
 // encoding with surrogateescape, as open does); ValueError for a NUL byte,

@@ -1,8 +1,10 @@
 """The compiled part of lemvaris (_core) built by the project's own CMake:
 the whole project is configured, only the module is built, with the Python
-that runs pip. Packaging is in pyproject.toml."""
+that runs pip. The version is CMake's project version, so that the package
+and the programs say the same. Packaging is in pyproject.toml."""
 import os
 import pathlib
+import re
 import shutil
 import subprocess
 import sys
@@ -28,4 +30,13 @@ class CMakeBuild(build_ext):
         shutil.copyfile(built, target)
 
 
-setup(ext_modules=[Extension("lemvaris._core", sources=[])], cmdclass={"build_ext": CMakeBuild})
+def project_version():
+    text = (ROOT / "CMakeLists.txt").read_text()
+    match = re.search(r"project\(\s*Lemvaris\s+VERSION\s+([0-9][0-9.]*)", text)
+    if match is None:
+        raise RuntimeError(f"no project(Lemvaris VERSION x.y.z) in {ROOT / 'CMakeLists.txt'}")
+    return match[1]
+
+
+setup(version=project_version(), ext_modules=[Extension("lemvaris._core", sources=[])],
+      cmdclass={"build_ext": CMakeBuild})

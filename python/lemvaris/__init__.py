@@ -5,7 +5,9 @@ local processes or a Dask cluster, their summaries over seeds, and plots.
     import lemvaris
     r = lemvaris.Reactor(N=100, M=100, K=3000, Ah=0.5, Kh=0.8, G=0.2, rSz=3, seed=0)
     r.step(20000)
-    r.mean_row, r.grid, r.save_png("screen.png")
+    r.mean_row, r.grid, r.save_png("screen.png"), r.save("run.state")
+    for T in r.samples(10000, every=2000):      # the batch runner's sample T's
+        print(T, r.interface)
     rgb = lemvaris.PALETTE[r.screen()]          # the screen as a (480, 640, 3) picture
     df = lemvaris.sweep({"N": [50], "M": [50], "K": [600], "Ah": [0, 0.5, 1],
                          "Kh": [0, 0.5, 1], "G": [0.2], "rSz": [3]}, steps=100000,
@@ -15,14 +17,37 @@ local processes or a Dask cluster, their summaries over seeds, and plots.
 In Jupyter a Reactor shows as its screen; lemvaris.plot draws tables, the
 grid and animations with matplotlib.
 """
+import ast
 import importlib
+import inspect
 
-from ._core import PALETTE, REFRESH_INTERVAL, SEED_LIMIT, Reactor, check_parameters
+from ._core import PALETTE, REFRESH_INTERVAL, SEED_LIMIT, Reactor, __version__, check_parameters
 from .summary import summarize
 from .sweeps import COLUMNS, MAX_RUNS, MEASURES, PARAMETERS, RUN, sweep
 
 __all__ = ["Reactor", "check_parameters", "sweep", "summarize", "PALETTE", "REFRESH_INTERVAL",
-           "SEED_LIMIT", "MAX_RUNS", "PARAMETERS", "RUN", "MEASURES", "COLUMNS"]
+           "SEED_LIMIT", "MAX_RUNS", "PARAMETERS", "RUN", "MEASURES", "COLUMNS", "__version__"]
+
+
+def _signature(function):
+    """The signature of a compiled function from the first line of the
+    docstring pybind11 writes for it, "name(self: ..., N: int = None, *,
+    seed: int = 0) -> None", without self; inspect cannot read a compiled
+    function's own."""
+    line = function.__doc__.splitlines()[0]
+    arguments = ast.parse(f"def f{line[line.index('('):line.rindex(')') + 1]}: pass").body[0].args
+    kinds = [(arguments.args, inspect.Parameter.POSITIONAL_OR_KEYWORD, arguments.defaults),
+             (arguments.kwonlyargs, inspect.Parameter.KEYWORD_ONLY, arguments.kw_defaults)]
+    parameters = []
+    for names, kind, defaults in kinds:
+        defaults = [None] * (len(names) - len(defaults)) + list(defaults)
+        for name, default in zip(names, defaults):
+            value = inspect.Parameter.empty if default is None else ast.literal_eval(default)
+            parameters.append(inspect.Parameter(name.arg, kind, default=value))
+    return inspect.Signature(parameters[1:])
+
+
+Reactor.__signature__ = _signature(Reactor.__init__)
 
 
 def __getattr__(name):

@@ -1,8 +1,12 @@
 """The sweep from a shell:
 
     python3 -m lemvaris sweep --N 100 --M 100 --K 3000 --Ah 0:1:0.25 --Kh 0,0.5,1 \\
-        --G 0.2 --rSz 3 --steps 200000 --out results.csv [--seeds 0:9]
+        --G -0.2 --rSz 3 --steps 200000 --out results.csv [--seeds 0:9]
         [--scheduler tcp://HOST:8786]
+
+Every number is read as lemvaris-batch reads it (the module's read_parameter),
+so that a value typed here runs the very double it runs there, and the table
+is lemvaris-batch's, row for row.
 
 Exit codes: 0 done, 1 the sweep failed or its table could not be written, 2 a
 refused command line (nothing run or written), 128+n stopped by signal n
@@ -13,87 +17,87 @@ import argparse
 import decimal
 import logging
 import os
+import re
 import signal
 import sys
 
-from .sweeps import MAX_RUNS, PARAMETERS, REFRESH_INTERVAL, SEED_LIMIT, STEP_LIMIT, TooManyRuns, \
-    connect, csv_text, runs_of, scheduler_address, seeds_of, sweep
+from ._core import PARAMETER_INFO, read_parameter
+from .sweeps import MAX_RUNS, PARAMETERS, REFRESH_INTERVAL, STEP_LIMIT, TooManyRuns, connect, \
+    csv_text, runs_of, scheduler_address, seeds_of, sweep
 
 PROGRAM = "python3 -m lemvaris"
-_INTEGERS = ("N", "M", "K", "rSz", "seeds")
+_DESCRIBED = {p["name"]: p for p in PARAMETER_INFO}
 # Values one option may give: a range of seeds such as 0:4294967295 would
 # otherwise fill the memory before any check could refuse it.
 _VALUE_LIMIT = 100000
 # No option takes a number of more digits than this before its point.
 _DIGIT_LIMIT = 18
-
-# What each value option means and its range, for --help.
-_RANGES = {
-    "N": "rows, whole numbers from 1 to 250",
-    "M": "columns, whole numbers from 1 to 250",
-    "K": "particles, whole numbers from 1 to N*M (at most 32767)",
-    "Ah": "adhesion (the walls' pull), from -1 to 1",
-    "Kh": "cohesion (the particles' pull), from -1 to 1",
-    "G": "gravity, from -1 to 1",
-    "rSz": "radius of attraction, whole numbers from 1 to 10",
-}
+# A number of a range, as the batch runner's reader takes one (but a comma,
+# which separates items here).
+_NUMBER = re.compile(r"[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?")
 
 VALUES_HELP = ("VALUES is a number, a range START:STOP:STEP with STOP included (for whole "
                "numbers START:STOP counts by 1), or a list of these separated by commas, such "
-               f"as 0,0.5,1 or 0:0.4:0.1,1; at most {_VALUE_LIMIT} values an option. A value "
-               "that starts with a minus sign is given as --G=-1:1:0.5. Every combination of "
-               "the values runs from each seed.")
+               f"as 0,0.5,1 or 0:0.4:0.1,1; at most {_VALUE_LIMIT} values an option. A comma "
+               "always separates values (0.5, not 0,5). A value may start with a minus sign: "
+               "--G -0.2 or --G=-1:1:0.5. Every combination of the values runs from each seed.")
 
 
-def _numbers(name, text, item):
-    """The Decimal numbers of one item of a list: one, or start:stop[:step]."""
-    kind_is_int = name in _INTEGERS
+def _parameter_of(option):
+    """The parameter an option's values are, and the prefix of its refusals."""
+    return ("seed", "--seeds: ") if option == "seeds" else (option, "--")
+
+
+def _help(option):
+    p = _DESCRIBED[_parameter_of(option)[0]]
+    kind, shown = ("numbers", "{:g}") if p["kind"] == "real" else ("integers", "{}")
+    return f"{p['meaning']}: {kind} from {shown.format(p['low'])} to {shown.format(p['high'])}"
+
+
+def _range_texts(option, text, item, integer, room):
+    """The decimal texts of the values of one range START:STOP[:STEP], counted
+    in decimal so that 0:0.3:0.1 gives 0.1 and 0.3 as typed; at most room."""
     parts = item.split(":")
-    shapes = (1, 2, 3) if kind_is_int else (1, 3)
-    try:
-        numbers = [decimal.Decimal(part) for part in parts]
-        if not all(n.is_finite() for n in numbers) or len(parts) not in shapes:
-            raise decimal.InvalidOperation
-    except decimal.InvalidOperation:
-        shape = "START:STOP[:STEP]" if kind_is_int else "START:STOP:STEP"
-        raise ValueError(f"--{name}: \"{text}\" is neither a number nor {shape}, nor a list "
-                         f"of them") from None
+    shape = "START:STOP[:STEP]" if integer else "START:STOP:STEP"
+    if len(parts) not in ((2, 3) if integer else (3,)) or \
+            not all(_NUMBER.fullmatch(part) for part in parts):
+        raise ValueError(f"--{option}: \"{text}\" is neither a number nor {shape}, nor a list "
+                         f"of them")
+    numbers = [decimal.Decimal(part) for part in parts]
     for part, n in zip(parts, numbers):
         if n and n.adjusted() >= _DIGIT_LIMIT:
-            raise ValueError(f"--{name}: {part} is out of range")
-    return numbers
+            raise ValueError(f"--{option}: {part} is out of range")
+    start, stop, step = numbers if len(numbers) == 3 else numbers + [decimal.Decimal(1)]
+    if step <= 0 or stop < start:
+        raise ValueError(
+            f"--{option}: in \"{item}\" the step must be positive and stop at least start")
+    try:  # a step too small to count with gives a count out of every range
+        count = (stop - start) / step
+    except ArithmeticError:
+        count = None
+    if count is None or count >= room:
+        raise ValueError(f"--{option}: \"{text}\" gives more than {_VALUE_LIMIT} values")
+    values = [start + i * step for i in range(int((stop - start) // step) + 1)]
+    # 10:20:2.0 counts 10, 12, ... as typed, not 10.0, 12.0 (which are no integers).
+    return [str(int(v)) if integer and v == v.to_integral_value() else str(v) for v in values]
 
 
-def parse_values(name, text):
+def parse_values(option, text):
     """The values of one option: numbers, ranges start:stop:step with stop
-    included, or a list of them separated by commas, counted in decimal so
-    that 0:0.3:0.1 gives 0.1 and 0.3 as typed; for whole numbers start:stop
-    counts by 1. Each value at most once."""
+    included, or a list of them separated by commas; for whole numbers
+    start:stop counts by 1. Each value is read from its decimal text by the
+    batch runner's reader, and given at most once."""
+    parameter, prefix = _parameter_of(option)
+    integer = _DESCRIBED[parameter]["kind"] != "real"
     values = []
     for item in text.split(","):
-        numbers = _numbers(name, text, item)
-        if len(numbers) == 1:
-            values += numbers
-            continue
-        start, stop, step = numbers if len(numbers) == 3 else numbers + [decimal.Decimal(1)]
-        if step <= 0 or stop < start:
-            raise ValueError(
-                f"--{name}: in \"{item}\" the step must be positive and stop at least start")
-        try:  # a step too small to count with gives a count out of every range
-            count = (stop - start) / step
-        except ArithmeticError:
-            count = None
-        if count is None or count >= _VALUE_LIMIT - len(values):
-            raise ValueError(f"--{name}: \"{text}\" gives more than {_VALUE_LIMIT} values")
-        values += [start + i * step for i in range(int((stop - start) // step) + 1)]
-    if name in _INTEGERS and any(v != v.to_integral_value() for v in values):
-        raise ValueError(f"--{name}: \"{text}\" must give whole numbers")
-    kind = int if name in _INTEGERS else float
-    converted = [kind(v) for v in values]
-    if len(set(converted)) != len(converted):
-        twice = next(v for v in converted if converted.count(v) > 1)
-        raise ValueError(f"--{name}: \"{text}\" gives {twice:g} more than once")
-    return converted
+        texts = [item] if ":" not in item else \
+            _range_texts(option, text, item, integer, _VALUE_LIMIT - len(values))
+        values += [read_parameter(parameter, value, prefix=prefix) for value in texts]
+    if len(set(values)) != len(values):
+        twice = next(v for v in values if values.count(v) > 1)
+        raise ValueError(f"--{option}: \"{text}\" gives {twice:g} more than once")
+    return values
 
 
 class _Parser(argparse.ArgumentParser):
@@ -104,34 +108,61 @@ class _Parser(argparse.ArgumentParser):
 
 
 def _arguments():
-    parser = _Parser(prog=PROGRAM, description="Lemvaris experiments from the command line.")
+    """The parser, and its sweep's options (each takes a value)."""
+    parser = _Parser(prog=PROGRAM, description="Lemvaris experiments from the command line.",
+                     allow_abbrev=False)
     commands = parser.add_subparsers(dest="command", required=True, metavar="sweep")
     run = commands.add_parser(
-        "sweep", help="run every combination of the parameters",
+        "sweep", help="run every combination of the parameters", allow_abbrev=False,
         description="Run every combination of the parameters from every seed and write the "
-                    "table as CSV (mean_row with 6 decimals).", epilog=VALUES_HELP)
+                    "table as CSV, as lemvaris-batch writes it.", epilog=VALUES_HELP)
+    options = []
+
+    def add(option, **settings):
+        options.append(option)
+        run.add_argument(option, **settings)
+
     for name in PARAMETERS:
-        run.add_argument(f"--{name}", required=True, metavar="VALUES", help=_RANGES[name])
-    run.add_argument("--steps", required=True, type=int, metavar="MOVES",
+        add(f"--{name}", required=True, metavar="VALUES", help=_help(name))
+    add("--steps", required=True, type=int, metavar="MOVES",
                      help=f"moves of each run, from 0 to {STEP_LIMIT}")
-    run.add_argument("--sample-every", type=int, default=REFRESH_INTERVAL, metavar="MOVES",
+    add("--sample-every", type=int, default=REFRESH_INTERVAL, metavar="MOVES",
                      help=f"moves between two samples, from 1 to {STEP_LIMIT} (default "
                           f"{REFRESH_INTERVAL})")
-    run.add_argument("--seeds", default="0", metavar="VALUES",
-                     help=f"the seeds each parameter set runs from, whole numbers from 0 to "
-                          f"{SEED_LIMIT} (default 0)")
-    run.add_argument("--out", required=True, metavar="FILE",
+    add("--seeds", default="0", metavar="VALUES",
+                     help=f"the seeds each parameter set runs from, the {_help('seeds')} "
+                          f"(default 0)")
+    add("--out", required=True, metavar="FILE",
                      help="the CSV file, written whole at the end or not at all ('-': "
                           "standard output); not a device, FIFO or folder")
-    run.add_argument("--scheduler", metavar="ADDRESS",
+    add("--scheduler", metavar="ADDRESS",
                      help="a Dask scheduler's address, tcp://HOST:PORT (default: local "
                           "processes)")
-    run.add_argument("--processes", type=int, metavar="N",
+    add("--processes", type=int, metavar="N",
                      help="local processes when there is no scheduler, 1 or more (default: "
                           "every core; 1 runs in this process)")
-    run.add_argument("--max-runs", type=int, default=MAX_RUNS, metavar="N",
+    add("--max-runs", type=int, default=MAX_RUNS, metavar="N",
                      help=f"refuse a sweep of more runs, 1 or more (default {MAX_RUNS})")
-    return parser
+    return parser, set(options)
+
+
+def _joined(argv, valued):
+    """The command line with each "--name value" as "--name=value", so that a
+    value may start with a minus sign (-0.2, -1:1:0.5); ValueError for an
+    option given twice."""
+    joined, seen = [], set()
+    words = iter(argv)
+    for word in words:
+        option = word.split("=", 1)[0]
+        if option in valued:
+            if option in seen:
+                raise ValueError(f"{option} given twice")
+            seen.add(option)
+            value = next(words, None) if "=" not in word else None
+            if value is not None:
+                word = f"{word}={value}"
+        joined.append(word)
+    return joined
 
 
 def _checked(options):
@@ -220,7 +251,13 @@ def _run(options, parameters, seeds):
 def main(argv=None):
     _stop_on_signals()
     try:
-        options = _arguments().parse_args(argv)
+        parser, valued = _arguments()
+        try:
+            arguments = _joined(sys.argv[1:] if argv is None else argv, valued)
+        except ValueError as error:
+            _say(str(error))
+            return 2
+        options = parser.parse_args(arguments)
         try:
             parameters, seeds = _checked(options)
         except (ValueError, TypeError, OSError) as error:

@@ -20,19 +20,19 @@ import threading
 import time
 import uuid
 
-from ._core import REFRESH_INTERVAL, SEED_LIMIT, Reactor, check_output, check_parameters, \
-    write_output
+from ._core import MAX_T, PARAMETER_INFO, REFRESH_INTERVAL, SEED_LIMIT, TABLE_COLUMNS, Reactor, \
+    __version__, check_output, check_parameters, table_csv, write_output
 
-PARAMETERS = ("N", "M", "K", "Ah", "Kh", "G", "rSz")
+PARAMETERS = tuple(p["name"] for p in PARAMETER_INFO if p["kind"] != "seed")
 RUN = PARAMETERS + ("seed",)  # the columns that tell one run of a table from another
-MEASURES = ("bottom", "wall_contacts", "interface", "mean_row")
-COLUMNS = RUN + ("T",) + MEASURES + ("frozen_at",)
+# The table's data columns; lemvaris-batch's table has steps, sample_every and
+# version after them, which a DataFrame keeps in its attrs.
+COLUMNS = TABLE_COLUMNS[:TABLE_COLUMNS.index("frozen_at") + 1]
+MEASURES = COLUMNS[COLUMNS.index("T") + 1:COLUMNS.index("frozen_at")]
 
-INTEGER_PARAMETERS = ("N", "M", "K", "rSz")
-STEP_LIMIT = 2**31 - 1  # T is the program's signed 32-bit step counter
+INTEGER_PARAMETERS = tuple(p["name"] for p in PARAMETER_INFO if p["kind"] == "integer")
+STEP_LIMIT = MAX_T  # T is the program's signed 32-bit step counter
 MAX_RUNS = 100_000  # runs a sweep may have unless more are asked for
-# Moves between two looks at a Dask sweep's stop signal.
-_CHUNK = 65536
 
 
 class Stopped(Exception):
@@ -40,26 +40,22 @@ class Stopped(Exception):
 
 
 def run_one(parameters, steps, sample_every, seed=0, stop=None):
-    """One run from `seed`: the measures at T = 0, sample_every, 2
-    sample_every, ... and at the last T (steps, or the T at which the reactor
-    froze). Returns the samples as (T, bottom, wall_contacts, interface,
-    mean_row) tuples and the frozen T or None. stop(), when given, is asked
-    between stretches of moves; True raises Stopped."""
+    """One run from `seed`, sampled by the batch runner's rule: the measures
+    at T = 0, every multiple of sample_every and the last T (steps, or the T
+    at which the reactor froze). Returns the samples as (T, bottom,
+    wall_contacts, interface, mean_row) tuples and the frozen T or None.
+    stop(), when given, is asked every few thousand moves; True raises
+    Stopped."""
     reactor = Reactor(*parameters, seed=seed)
 
-    def sample():
-        m = reactor.measures()
-        return (reactor.T,) + tuple(m[name] for name in MEASURES)
-
-    samples = [sample()]
-    while reactor.T < steps and not reactor.frozen:
-        if stop is not None and stop():
+    def look():
+        if stop():
             raise Stopped("the sweep was stopped")
-        to_sample = min(sample_every - reactor.T % sample_every, steps - reactor.T)
-        reactor.step(min(to_sample, _CHUNK))
-        if reactor.T != samples[-1][0] and (reactor.T % sample_every == 0 or reactor.frozen
-                                            or reactor.T == steps):
-            samples.append(sample())
+
+    samples = []
+    for T in reactor.samples(steps, sample_every, stop=None if stop is None else look):
+        m = reactor.measures()
+        samples.append((T,) + tuple(m[name] for name in MEASURES))
     return samples, (reactor.T if reactor.frozen else None)
 
 
@@ -180,8 +176,14 @@ def connect(address, timeout=10):
 
 
 def csv_text(table):
-    """The table as CSV, mean_row with 6 decimals (as the batch runner)."""
-    return table.assign(mean_row=table["mean_row"].map("{:.6f}".format)).to_csv(index=False)
+    """The table as lemvaris-batch writes it, row by row by the same code:
+    its columns, then the steps, sample_every and version of its attrs."""
+    missing = [name for name in ("steps", "sample_every") if name not in table.attrs]
+    if missing:
+        raise ValueError(f"the table has no {' and '.join(missing)} in its attrs (a sweep's has)")
+    columns = {name: table[name].to_numpy(dtype="float64", na_value=float("nan"))
+               if name == "frozen_at" else table[name].to_numpy() for name in COLUMNS}
+    return table_csv(columns, table.attrs["steps"], table.attrs["sample_every"])
 
 
 def _progress_bar(total, progress):
@@ -266,8 +268,10 @@ def _on_local_processes(workers, tasks, bar):
 def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, seeds=(0,),
           processes=None, progress=None, max_runs=MAX_RUNS, out=None):
     """Run every parameter set from every seed for `steps` moves and return a
-    pandas DataFrame with one row per run and sample: the columns COLUMNS,
-    frozen_at empty (pd.NA) unless the run froze.
+    pandas DataFrame with one row per run and sample, the batch runner's rows:
+    the columns COLUMNS, frozen_at empty (pd.NA) but on the last row of a run
+    that froze, where it is that row's T. df.attrs holds the version, steps
+    and sample_every.
 
     parameters: a dict of lists (every combination) or a list of dicts.
     seeds: a list of seeds (0 to 4294967295), or an int n for 0..n-1; every
@@ -325,14 +329,16 @@ def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, seed
             workers = processes or len(os.sched_getaffinity(0))  # every core this process may use
             results = _on_local_processes(min(workers, len(tasks)), tasks, bar)
 
-    rows = [run + (seed,) + sample + (frozen_at,)
-            for (run, seed), (samples, frozen_at) in zip(runs, results) for sample in samples]
+    rows = [run + (seed,) + sample + (frozen_at if i == len(samples) - 1 else None,)
+            for (run, seed), (samples, frozen_at) in zip(runs, results)
+            for i, sample in enumerate(samples)]
     table = pd.DataFrame(rows, columns=list(COLUMNS))
     types = {name: "int64" for name in INTEGER_PARAMETERS + ("seed", "T", "bottom",
                                                               "wall_contacts", "interface")}
     types.update({"Ah": "float64", "Kh": "float64", "G": "float64", "mean_row": "float64",
                   "frozen_at": "Int64"})
     table = table.astype(types)
+    table.attrs.update(version=__version__, steps=steps, sample_every=sample_every)
     if out is not None:
         write_output(out, csv_text(table).encode())
     return table

@@ -1,6 +1,7 @@
 """pip install --no-build-isolation ./python into a fresh virtual environment
 (Debian's pip, no registry) builds the module with CMake; lemvaris then
-imports from / without PYTHONPATH, and its sweeps' workers find it too."""
+imports from / without PYTHONPATH, and its sweeps' workers find it too. The
+package has the programs' version and its type information."""
 import os
 import shutil
 import subprocess
@@ -31,8 +32,11 @@ def test_pip_installs_the_module_into_a_fresh_venv(tmp_path):
     assert install.returncode == 0, install.stdout[-3000:] + install.stderr[-3000:]
     assert "Successfully installed lemvaris" in install.stdout
     check = """
-import lemvaris, os
+import importlib.metadata, importlib.resources, lemvaris, os
 assert os.path.dirname(lemvaris.__file__).startswith(os.environ["VIRTUAL_ENV"])
+assert importlib.metadata.version("lemvaris") == lemvaris.__version__, lemvaris.__version__
+assert all((importlib.resources.files("lemvaris") / name).is_file()
+           for name in ("py.typed", "_core.pyi"))
 table = lemvaris.sweep(dict(N=20, M=20, K=100, Ah=[0, 1], Kh=0.5, G=0.2, rSz=2), 3000,
                        seeds=2, processes=2)
 print(len(table), lemvaris.Reactor(N=20, M=20, K=100, Ah=0, Kh=0.5, G=0.2, rSz=2).T)

@@ -1,12 +1,15 @@
-"""The Reactor against the batch runner (grids, frozen T, pictures) and its
-measures against numpy counts of its own grid."""
+"""The Reactor against the batch runner (grids, frozen T, pictures, initial
+grids, saved states, the version) and its measures against numpy counts of
+its own grid."""
 import copy
+import inspect
 import os
 import pathlib
 import pickle
 import pydoc
+import subprocess
+import sys
 import threading
-import zlib
 
 import numpy as np
 import pytest
@@ -62,65 +65,12 @@ def test_measures_equal_numpy_counts_of_the_grid(parameters):
         np.testing.assert_array_equal(reactor.row_counts, (grid == 2).sum(axis=1))
 
 
-def test_the_csv_of_the_batch_runner_is_the_reactors_measures(batch):
-    parameters = PARAMETER_SETS[0]
-    lines = batch(parameters, 6500).stdout.splitlines()
-    assert lines[0] == "T,bottom,wall_contacts,interface,mean_row"
-    reactor = lemvaris.Reactor(**parameters)
-    for line in lines[1:]:
-        T = int(line.split(",")[0])
-        reactor.step(T - reactor.T)
-        m = reactor.measures()
-        assert line == f"{T},{m['bottom']},{m['wall_contacts']},{m['interface']},{m['mean_row']:.6f}"
-
-
-BOUNDS = dict(N=(1, 250), M=(1, 250), K=(1, 32767), rSz=(1, 10))
-
-
-@pytest.mark.parametrize("name", ["N", "M", "K", "Ah", "Kh", "G", "rSz"])
-def test_a_parameter_just_outside_its_range_is_refused_by_name(name):
-    base = dict(N=250, M=250, K=100, Ah=0.5, Kh=0.5, G=0.5, rSz=3)
-    if name in BOUNDS:
-        low, high = BOUNDS[name]
-        outside = [low - 1, high + 1]
-        lemvaris.Reactor(**{**base, name: low})
-        lemvaris.Reactor(**{**base, name: high})
-    else:
-        outside = [np.nextafter(1.0, 2.0), np.nextafter(-1.0, -2.0), float("nan")]
-        lemvaris.Reactor(**{**base, name: 1.0})
-        lemvaris.Reactor(**{**base, name: -1.0})
-    for value in outside:
-        with pytest.raises(ValueError, match=rf"^{name} must be"):
-            lemvaris.Reactor(**{**base, name: value})
-        with pytest.raises(ValueError, match=rf"^{name} must be"):
-            lemvaris.check_parameters(**{**base, name: value})
-
-
-def test_seed_is_kept_read_only_and_refused_outside_its_range():
-    base = dict(N=20, M=20, K=100, Ah=0.5, Kh=0.5, G=0.5, rSz=3)
-    assert lemvaris.Reactor(**base).seed == 0
-    largest = lemvaris.Reactor(**base, seed=4294967295)
+def test_seed_is_kept_read_only():
+    largest = lemvaris.Reactor(N=20, M=20, K=100, Ah=0.5, Kh=0.5, G=0.5, rSz=3, seed=4294967295)
     assert largest.seed == lemvaris.SEED_LIMIT == 4294967295
     assert repr(largest).endswith("rSz=3, seed=4294967295) at T=0")
     with pytest.raises(AttributeError):
         largest.seed = 1
-    for outside in (-1, 2**32, 2**70):
-        with pytest.raises(ValueError, match=rf"^seed must be an integer from 0 to 4294967295, "
-                                             rf"not {outside}$"):
-            lemvaris.Reactor(**base, seed=outside)
-    for wrong in (1.5, "3"):
-        with pytest.raises(TypeError, match="^seed must be an integer"):
-            lemvaris.Reactor(**base, seed=wrong)
-
-
-def test_k_above_the_cells_or_the_16_bit_limit_is_refused():
-    with pytest.raises(ValueError, match=r"^K must be at most N\*M = 20, not 21"):
-        lemvaris.Reactor(4, 5, 21, 0, 0, 0, 1)
-    lemvaris.Reactor(4, 5, 20, 0, 0, 0, 1)
-    with pytest.raises(ValueError, match=r"^K must be an integer from 1 to 32767, not 32768"):
-        lemvaris.Reactor(250, 250, 32768, 0, 0, 0, 1)
-    with pytest.raises(TypeError):
-        lemvaris.Reactor(10.0, 10, 5, 0, 0, 0, 1)
 
 
 def decoded_png(path):
@@ -215,7 +165,7 @@ def test_step_lets_other_threads_run():
     assert reactor.T == 150000
 
 
-def test_a_reactor_is_a_value_that_goes_on_with_the_same_moves(tmp_path):
+def test_a_reactor_is_a_value_that_goes_on_with_the_same_moves():
     original = lemvaris.Reactor(**PARAMETER_SETS[1], seed=20261208)
     original.step(12345)  # between two refresh steps, mid-way through its random words
     copies = [pickle.loads(pickle.dumps(original)), copy.deepcopy(original), copy.copy(original)]
@@ -230,11 +180,6 @@ def test_a_reactor_is_a_value_that_goes_on_with_the_same_moves(tmp_path):
     frozen.step(20000)
     thawed = pickle.loads(pickle.dumps(frozen))
     assert thawed.frozen and thawed.step(10) == 0 and thawed.T == frozen.T
-    state = original.__getstate__()
-    for broken in [(state[0] + 1,) + state[1:], state[:2] + (b"x",), state[:2],
-                   state[:2] + (zlib.compress(bytes(10**8)),)]:
-        with pytest.raises(ValueError, match="not the state of a Reactor"):
-            lemvaris.Reactor.__new__(lemvaris.Reactor).__setstate__(broken)
 
 
 def test_png_repr_is_the_saved_file_and_palette_gives_its_colours(tmp_path):
@@ -248,47 +193,140 @@ def test_png_repr_is_the_saved_file_and_palette_gives_its_colours(tmp_path):
 
 
 BASE = dict(N=20, M=20, K=100, Ah=0.5, Kh=0.5, G=0.5, rSz=3)
+STRENGTHS = dict(Ah=0.5, Kh=0.5, G=0.5, rSz=3)
 
 
-# What a person gets wrong, and the error that must name it.
+def grid(cell=None, dtype=np.int64):
+    """A 3 x 4 reactor framed by walls, two particles, and one cell changed."""
+    cells = np.array([[0] * 6, [0, 2, 1, 1, 1, 0], [0, 1, 1, 1, 2, 0], [0, 1, 1, 1, 1, 0],
+                      [0] * 6], dtype=dtype)
+    if cell is not None:
+        cells[cell[0], cell[1]] = cell[2]
+    return cells
+
+
+# What a person gets wrong, and the error that must name it: one case for each
+# way a value reaches the room's checks (their ranges are the room's tables).
 @pytest.mark.parametrize("call,error,message", [
-    (lambda: lemvaris.Reactor(**dict(BASE, N=10.5)), TypeError, "^N must be an integer, not 10.5$"),
+    (lambda: lemvaris.Reactor(**dict(BASE, N=10.5)), TypeError,
+     "^N must be an integer from 1 to 250, not 10.5$"),
+    (lambda: lemvaris.Reactor(**dict(BASE, Ah="0.5")), TypeError,
+     "^Ah must be a number from -1 to 1, not '0.5'$"),
     (lambda: lemvaris.Reactor(**dict(BASE, N=2**70)), ValueError,
      "^N must be an integer from 1 to 250, not 1180591620717411303424$"),
-    (lambda: lemvaris.Reactor(**dict(BASE, rSz="3")), TypeError, "^rSz must be an integer"),
-    (lambda: lemvaris.Reactor(**dict(BASE, Ah="0.5")), TypeError, "^Ah must be a number"),
-    (lambda: lemvaris.Reactor(**dict(BASE, G=10**400)), ValueError, "^G must be a number from -1"),
-    (lambda: lemvaris.Reactor(**dict(BASE, seed=-2**80)), ValueError, "^seed must be"),
+    (lambda: lemvaris.Reactor(**dict(BASE, G=np.nextafter(1.0, 2.0))), ValueError,
+     "^G must be a number from -1 to 1, not "),
+    (lambda: lemvaris.Reactor(**dict(BASE, G=10**400)), ValueError,
+     r"^G must be a number from -1 to 1, not 1000.*\.\.\. \(401 characters\)$"),
+    (lambda: lemvaris.Reactor(**BASE, seed=2**32), ValueError,
+     "^seed must be an integer from 0 to 4294967295, not 4294967296$"),
+    (lambda: lemvaris.check_parameters(**dict(BASE, K=401)), ValueError,
+     r"^K must be at most N\*M = 400, not 401$"),
     (lambda: lemvaris.Reactor(20, 20, 100, 0.5), TypeError,
-     "^Reactor\\(\\) missing required arguments: 'Kh', 'G', 'rSz'$"),
-    (lambda: lemvaris.Reactor(**BASE, gravity=1), TypeError,
-     "^Reactor\\(\\) got an unexpected keyword argument 'gravity'$"),
-    (lambda: lemvaris.Reactor(20, **BASE), TypeError, "multiple values for argument 'N'"),
-    (lambda: lemvaris.Reactor(*BASE.values(), 0), TypeError, "takes 7 positional arguments"),
-    (lambda: lemvaris.check_parameters(**dict(BASE, K=401)), ValueError, "^K must be at most"),
+     r"^Reactor\(\) missing required arguments: 'Kh', 'G', 'rSz'$"),
     (lambda: lemvaris.Reactor(**BASE).step(2**63), ValueError, "^T may reach at most"),
     (lambda: lemvaris.Reactor(**BASE).step(1.5), TypeError, "^moves must be an integer"),
-    (lambda: lemvaris.Reactor(**BASE).step(), TypeError, "missing required argument: 'moves'"),
     (lambda: lemvaris.Reactor(**BASE).step(moves=-2**70), ValueError, "^moves must not be"),
+    (lambda: lemvaris.Reactor(**BASE).samples(10, every=0), ValueError, "^every must be from 1"),
     (lambda: lemvaris.Reactor(**BASE).save_png("nul.png\0.txt"), ValueError, "null byte"),
-    (lambda: lemvaris.Reactor(**BASE).save_png(b"nul\0"), ValueError, "null byte"),
-    (lambda: lemvaris.Reactor(**BASE).save_png(3), TypeError, "^path must be a str, bytes"),
+    (lambda: lemvaris.Reactor(**BASE).save(3), TypeError, "^path must be a str, bytes"),
+    (lambda: lemvaris.Reactor(initial=grid(), K=2, **STRENGTHS), TypeError,
+     "^K comes from initial; it may not be given too$"),
+    (lambda: lemvaris.Reactor(initial=grid(dtype=float), **STRENGTHS), TypeError,
+     "^initial must be an array of integers"),
+    # 258 would be a particle in a byte: refused at its own cell.
+    (lambda: lemvaris.Reactor(initial=grid((2, 3, 258), np.uint16), **STRENGTHS), ValueError,
+     "^initial: row 2, column 3: not a cell 0, 1 or 2$"),
+    (lambda: lemvaris.Reactor(initial=grid((0, 0, 1)), **STRENGTHS), ValueError,
+     "^initial: row 0, column 0: not a wall"),
 ], ids=lambda value: "" if callable(value) or isinstance(value, type) else value[:30])
 def test_errors_name_the_parameter(call, error, message):
     with pytest.raises(error, match=message):
         call()
 
 
+def test_a_run_from_an_initial_grid_is_the_batch_runners(batch, tmp_path):
+    cells = np.zeros((32, 42), dtype=np.uint8)
+    cells[1:-1, 1:-1] = 1
+    cells[20:31, 5:35] = 2  # a block of liquid to spread
+    (tmp_path / "drop.txt").write_text("".join("".join(map(str, row)) + "\n" for row in cells))
+    reactor = lemvaris.Reactor(initial=cells, Ah=0.7, Kh=0.3, G=0.2, rSz=2, seed=5)
+    assert reactor.parameters == dict(N=30, M=40, K=330, Ah=0.7, Kh=0.3, G=0.2, rSz=2)
+    np.testing.assert_array_equal(reactor.grid, cells)
+    reactor.step(20000)
+    run = batch(dict(Ah=0.7, Kh=0.3, G=0.2, rSz=2), 20000, "--initial", tmp_path / "drop.txt",
+                "--seed", 5, "--grid", tmp_path / "grid.txt")
+    assert run.returncode == 0, run.stderr
+    np.testing.assert_array_equal(reactor.grid, read_grid(tmp_path / "grid.txt"))
+    assert f"attempts={reactor.attempts} " in run.stderr
+
+
+def test_a_run_saved_here_goes_on_in_the_batch_runner_and_back(batch, tmp_path):
+    unbroken = lemvaris.Reactor(**PARAMETER_SETS[1], seed=7)
+    unbroken.step(4321 + 6000 + 5000)
+    here = lemvaris.Reactor(**PARAMETER_SETS[1], seed=7)
+    here.step(4321)  # mid-way between two samples of the chart
+    here.save(tmp_path / "first.state")
+    assert pickle.loads(pickle.dumps(here)).__getstate__() == \
+        (tmp_path / "first.state").read_bytes()  # a pickle holds the same state
+    run = batch({}, 6000, "--load-state", tmp_path / "first.state", "--save-state",
+                tmp_path / "second.state")
+    assert run.returncode == 0, run.stderr
+    there = lemvaris.Reactor.load(tmp_path / "second.state")
+    assert there.T == 4321 + 6000
+    there.step(5000)
+    assert repr(there) == repr(unbroken) and there.attempts == unbroken.attempts
+    np.testing.assert_array_equal(there.grid, unbroken.grid)
+    np.testing.assert_array_equal(there.screen(), unbroken.screen())
+
+
+def test_a_file_that_is_not_a_whole_state_is_refused_by_name(tmp_path):
+    lemvaris.Reactor(**BASE).save(tmp_path / "whole.state")
+    (tmp_path / "cut.state").write_bytes((tmp_path / "whole.state").read_bytes()[:-1])
+    with pytest.raises(ValueError, match=f'^cannot load "{tmp_path}/cut.state": cut short'):
+        lemvaris.Reactor.load(tmp_path / "cut.state")
+    with pytest.raises(ValueError, match="^not the state of a Reactor: "):
+        lemvaris.Reactor.__new__(lemvaris.Reactor).__setstate__(b"x" * 100)
+
+
+def test_version_is_the_programs():
+    out = subprocess.run([os.environ["LEMVARIS_BATCH"], "--version"], capture_output=True,
+                         text=True, check=True).stdout
+    assert out == f"lemvaris-batch {lemvaris.__version__}\n"
+
+
 def test_help_documents_every_property_and_method():
     text = pydoc.render_doc(lemvaris.Reactor, renderer=pydoc.plaintext)
     names = [n for n in dir(lemvaris.Reactor) if not n.startswith("__")]
-    assert {"step", "grid", "seed", "save_png", "_repr_png_", "T", "mean_row"} <= set(names)
+    assert {"step", "samples", "grid", "seed", "save", "load", "_repr_png_", "T"} <= set(names)
     for name in names:
         doc = getattr(lemvaris.Reactor, name).__doc__
         assert doc and len(doc.strip()) > 15, name
         if not name.startswith("_"):  # help() leaves out the private names
             assert doc.strip().splitlines()[0] in text
-    assert "Reactor(N, M, K, Ah, Kh, G, rSz, *, seed=0)" in text
+    assert "step(self: lemvaris.Reactor, moves: int) -> int" in text
+
+
+def test_signatures_are_seen_by_inspect_and_type_checkers(tmp_path):
+    assert str(inspect.signature(lemvaris.Reactor)) == \
+        "(N=None, M=None, K=None, Ah=None, Kh=None, G=None, rSz=None, *, seed=0, initial=None)"
+    if subprocess.run([sys.executable, "-m", "mypy", "--version"], capture_output=True).returncode:
+        pytest.skip("mypy is not installed")
+    (tmp_path / "wrong.py").write_text(
+        "import lemvaris\n"
+        "lemvaris.Reactor(N='100', M=100, K=3000, Ah=0.5, Kh=0.8, G=0.2, rSz=3).save_png(3)\n")
+    run = subprocess.run([sys.executable, "-m", "mypy", "--cache-dir", os.devnull, "wrong.py"],
+                         capture_output=True, text=True, cwd=tmp_path, timeout=300)
+    assert run.returncode == 1, run.stdout + run.stderr
+    assert 'Argument "N" to "Reactor" has incompatible type "str"' in run.stdout
+    assert 'Argument 1 to "save_png" of "Reactor" has incompatible type "int"' in run.stdout
+    # The stub names every function, class and method of the compiled module.
+    (tmp_path / "allowed").write_text("lemvaris._core.Reactor\nlemvaris._core.Reactor.__signature__"
+                                      "\nlemvaris._core.Samples.__init__\n")
+    run = subprocess.run([sys.executable, "-m", "mypy.stubtest", "--allowlist", "allowed",
+                          "lemvaris._core"], capture_output=True, text=True, cwd=tmp_path,
+                         timeout=300)
+    assert run.returncode == 0, run.stdout + run.stderr
 
 
 def test_file_names_are_what_open_takes(tmp_path, monkeypatch):
