@@ -67,7 +67,7 @@ if [ $test = 1 ]; then
              libsixel-bin console-setup-linux)  # console-setup-linux: the font table's sources
   packages+=(clang)
   packages+=(chromium chromium-driver python3-selenium)
-  packages+=(python3-pytest python3-pil)
+  packages+=(python3-pytest python3-pil python3-mypy)
   # The example notebook, executed by Jupyter.
   packages+=(jupyter-nbconvert python3-ipykernel)
 fi
