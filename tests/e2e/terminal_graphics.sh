@@ -251,7 +251,8 @@ assert yellow_cells >= 0.75 * reactor, 'the reactor block is not yellow'
 assert not bad, bad[:8]
 PY
 }
-matches_batch "$work/first.ans" || fail "graphics: the picture does not match the screen (see above)"
+matches_batch "$work/first.ans" ||
+  fail "graphics: the picture does not match the screen (see above)"
 
 # The thick frame's corners stand where the picture's corners are.
 row1=$(pane_row graphics 1)
@@ -314,15 +315,17 @@ for _ in $(seq 50); do
   tm capture-pane -p -J -t main:kitty | grep -q 'allow-passthrough' && break
   sleep 0.1
 done
-tm capture-pane -p -J -t main:kitty | grep -q 'a terminál (TERM=xterm-kitty) kitty képeket is mutatna, de a tmux nem engedi át őket (az allow-passthrough ki van kapcsolva.*blokk karakterekkel jelenik meg' ||
+note='a terminál (TERM=xterm-kitty) kitty képeket is mutatna, de a tmux nem engedi át őket'
+note+=' (az allow-passthrough ki van kapcsolva;.*), ezért a grafika blokk karakterekkel jelenik meg'
+tm capture-pane -p -J -t main:kitty | grep -q "$note" ||
   fail "kitty: no line about the pictures: $(tm capture-pane -p -J -t main:kitty | head -3)"
 page_until kitty "${prompts[0]:0:20}" || stop "kitty: the help pages did not lead to the questions"
 dialog kitty 100 100 3000 0.5 0.8 0.2 3 || stop "kitty: a question did not come"
 wait_pane kitty '▐' || stop "kitty: no picture in symbols after the questions"
 settled_capture kitty "$work/kitty.ans" || stop "kitty: the first picture does not stay"
 matches_batch "$work/kitty.ans" || fail "kitty: the picture does not match the screen (see above)"
-tm display-message -p -t main:kitty '#{pane_title}' | grep -q 'G[a-z]=' &&
-  fail "kitty: a kitty sequence reached tmux: title '$(tm display-message -p -t main:kitty '#{pane_title}')'"
+title=$(tm display-message -p -t main:kitty '#{pane_title}')
+grep -q 'G[a-z]=' <<<"$title" && fail "kitty: a kitty sequence reached tmux: title '$title'"
 tm send-keys -t main:kitty C-c
 finish kitty 130
 

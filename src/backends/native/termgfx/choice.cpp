@@ -94,11 +94,12 @@ const char* PicturesOf(TermGfxPixels pixels) {
   return pixels == TermGfxPixels::Sixels ? "sixel képeket" : "kitty képeket";
 }
 
+// "de a tmux ..."
 const char* TmuxWhy(TmuxPassthrough passthrough) {
   return passthrough == TmuxPassthrough::Off
-             ? "az allow-passthrough ki van kapcsolva; bekapcsolás: tmux set -g "
-               "allow-passthrough on"
-             : "nem derült ki, be van-e kapcsolva az allow-passthrough";
+             ? "nem engedi át őket (az allow-passthrough ki van kapcsolva; bekapcsolás: "
+               "tmux set -g allow-passthrough on)"
+             : "nem mondta meg, átengedi-e őket (allow-passthrough)";
 }
 
 void WriteNote(TermGfxChoice& c, const char* term, const char* wish, bool inScreen,
@@ -117,8 +118,8 @@ void WriteNote(TermGfxChoice& c, const char* term, const char* wish, bool inScre
       return;
     case TermGfxWhy::TmuxClosed:
       std::snprintf(c.note, room,
-                    "Lemvaris: a terminál (TERM=%s) %s is mutatna, de a tmux nem engedi át "
-                    "őket (%s), ezért a grafika blokk karakterekkel jelenik meg.",
+                    "Lemvaris: a terminál (TERM=%s) %s is mutatna, de a tmux %s, ezért a "
+                    "grafika blokk karakterekkel jelenik meg.",
                     term, PicturesOf(c.claimed), TmuxWhy(passthrough));
       return;
     case TermGfxWhy::UnknownWish:
@@ -137,10 +138,12 @@ void WriteNote(TermGfxChoice& c, const char* term, const char* wish, bool inScre
                               "(a TERM=%s szerint: %s).",
                               wish, WithPictures(c.caps.pixels), term, WithPictures(c.claimed));
   if (!pixels || seen || n < 0 || n >= room) return;
-  std::snprintf(c.note + n, static_cast<std::size_t>(room - n), "%s",
-                inScreen ? " GNU screen alatt azonban a képek nem látszanak."
-                         : " A tmux azonban nem engedi át őket (allow-passthrough), így nem "
-                           "látszanak.");
+  std::snprintf(c.note + n, static_cast<std::size_t>(room - n), " %s",
+                inScreen ? "GNU screen alatt azonban a képek nem látszanak."
+                : passthrough == TmuxPassthrough::Off
+                    ? "A tmux azonban nem engedi át őket (allow-passthrough), így nem látszanak."
+                    : "A tmux nem mondta meg, átengedi-e őket (allow-passthrough), így lehet, "
+                      "hogy nem látszanak.");
 }
 
 }  // namespace
@@ -150,13 +153,12 @@ TermGfxChoice ChooseTermGfx(char** envp, TmuxPane (*askTmux)()) {
   c.caps = DetectTermGfxCaps(envp);
   c.claimed = c.caps.pixels;
   const char* termValue = ValueIn(envp, "TERM");
+  const char* wishValue = ValueIn(envp, "LEMVARIS_GRAPHICS");
   char term[ShownCapacity], wish[ShownCapacity];
   Shown(termValue, term);
-  Shown(ValueIn(envp, "LEMVARIS_GRAPHICS"), wish);
-  if (Given(ValueIn(envp, "LEMVARIS_GRAPHICS"))) {
-    c.why = ReadWish(ValueIn(envp, "LEMVARIS_GRAPHICS"), c.caps.pixels) ? TermGfxWhy::ByHand
-                                                                        : TermGfxWhy::UnknownWish;
-  }
+  Shown(wishValue, wish);
+  if (Given(wishValue))
+    c.why = ReadWish(wishValue, c.caps.pixels) ? TermGfxWhy::ByHand : TermGfxWhy::UnknownWish;
   const bool inTmux = Given(ValueIn(envp, "TMUX"));
   // STY: screen somewhere between, outside tmux or inside it. TERM=screen*
   // is tmux's own too, so only outside tmux does it mean screen.

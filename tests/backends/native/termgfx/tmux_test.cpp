@@ -54,8 +54,8 @@ TEST(TermGfxChoice, EnvironmentGivesPicturesReasonAndNote) {
        P::Symbols,
        W::TmuxClosed,
        false,
-       "a terminál (TERM=foot) sixel képeket is mutatna, de a tmux nem engedi át őket (nem "
-       "derült ki"},
+       "a terminál (TERM=foot) sixel képeket is mutatna, de a tmux nem mondta meg, átengedi-e "
+       "őket (allow-passthrough), ezért a grafika blokk karakterekkel jelenik meg."},
       {{"TERM=tmux-256color", tmux}, NotToBeAsked, P::Symbols, W::Detected, false, ""},
       // GNU screen, alone or with tmux on either side of it.
       {{kitty, "STY=1234.pts-0.host"},
