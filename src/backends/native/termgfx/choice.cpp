@@ -52,7 +52,7 @@ bool ReadInt(std::string_view text, int& value) {
   return true;
 }
 
-// "3.3a", "next-3.4", "openbsd-7.4": the first "major.minor" in it.
+// "3.3a", "next-3.4": the first "major.minor" in it.
 bool ReadVersion(std::string_view version, int& major, int& minor) {
   const std::size_t start = version.find_first_of("0123456789");
   if (start == version.npos) return false;
@@ -220,11 +220,11 @@ TmuxPane AskTmuxPane() {
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   // This pane's option (pane, window and global ones in turn), not that of
   // whichever pane is active.
-  const char* pane = std::getenv("TMUX_PANE");
+  char* pane = std::getenv("TMUX_PANE");
   char format[128];
   std::snprintf(format, sizeof format, "%s", TmuxQuestion);
   char tmux[] = "tmux", display[] = "display-message", print[] = "-p", target[] = "-t";
-  char* withPane[] = {tmux, display, print, target, const_cast<char*>(pane), format, nullptr};
+  char* withPane[] = {tmux, display, print, target, pane, format, nullptr};
   char* withoutPane[] = {tmux, display, print, format, nullptr};
   // The presenter thread asks too, with every signal blocked: tmux gets none.
   posix_spawnattr_t attributes;
@@ -251,8 +251,11 @@ TmuxPane AskTmuxPane() {
   while (used < sizeof answer - 1) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
     pollfd ready = {answerPipe[0], POLLIN, 0};
-    if (left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) == 0) break;
+    const int polled = poll(&ready, 1, static_cast<int>(left.count()));
+    if (polled < 0 && errno == EINTR) continue;
+    if (polled <= 0) break;
     const ssize_t n = read(answerPipe[0], answer + used, sizeof answer - 1 - used);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
