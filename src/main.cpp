@@ -6,11 +6,13 @@
 //   lemvaris --window     the window, or exit code 4
 //   lemvaris --terminal   the graphics drawn in the terminal
 //   lemvaris --version    "lemvaris 0.2.0", nothing else opened
+//   LEMVARIS_GRAPHICS=symbols|sixel|kitty   the terminal's pictures by hand
 //
 // The choice is made before anything is shown: when neither can show the
 // graphics (for the terminal: TERM unset, dumb or without terminfo) the
 // program says so and ends with exit code 4 at once. A wrong
-// option ends it with UsageExitCode. The option changes nothing in the run.
+// option, or an unknown LEMVARIS_GRAPHICS for the terminal, ends it with
+// UsageExitCode. The option changes nothing in the run.
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,12 +30,15 @@
 #include "experiment/version.h"
 #include "runcontrol/program.h"
 
+extern char** environ;
+
 namespace {
 
 constexpr int NoGraphicsExitCode = 4;
 constexpr int UsageExitCode = 64;  // as sysexits' EX_USAGE
-// How long the note about a small terminal stays before the screen is taken.
-constexpr unsigned SmallTerminalNoteMs = 1500;
+// How long the notes (a small terminal, the pictures) stay before the screen
+// is taken.
+constexpr unsigned NoteMs = 1500;
 
 // The big records live for the whole run; nothing is allocated later.
 Platform platform;
@@ -96,17 +101,27 @@ bool DisplayNamed() {
 }
 
 // The console needs 80 x 25 cells; a smaller terminal shows only part of it.
-// Said once, before the screen is taken, long enough to be read.
-void NoteSmallTerminal() {
+bool NoteSmallTerminal() {
   winsize size = {};
   if (!isatty(STDOUT_FILENO) || ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0)
-    return;
-  if (size.ws_col >= ConsoleWidth && size.ws_row >= ConsoleHeight) return;
+    return false;
+  if (size.ws_col >= ConsoleWidth && size.ws_row >= ConsoleHeight) return false;
   std::fprintf(stderr,
                "Lemvaris: a terminál %d x %d karakteres; a program legalább %d x %d karakteres "
                "terminált kíván, ebben a szöveges képernyőnek csak egy része látszik.\n",
                size.ws_col, size.ws_row, ConsoleWidth, ConsoleHeight);
-  usleep(SmallTerminalNoteMs * 1000);
+  return true;
+}
+
+// Said once, before the screen is taken, long enough to be read: the small
+// terminal, and why the terminal's pictures are not what TERM claims.
+void NoteBeforeTheScreen(const TermGfxChoice& pictures) {
+  bool said = NoteSmallTerminal();
+  if (pictures.note[0] != '\0') {
+    std::fprintf(stderr, "%s\n", pictures.note);
+    said = true;
+  }
+  if (said) usleep(NoteMs * 1000);
 }
 
 // Neither back end can show the graphics: why not, on standard error.
@@ -144,12 +159,18 @@ int main(int argc, char** argv) {
       return NoGraphicsExitCode;
     }
   }
+  TermGfxChoice pictures;
   if (!useWindow) {
     if (const char* why = TerminalGraphicsRefusal()) NoGraphics(wish, why);
     char noTerminfo[256];
     if (TerminfoMissing(noTerminfo, sizeof noTerminfo)) NoGraphics(wish, noTerminfo);
+    pictures = ChooseTermGfx(environ, AskTmuxPane);
+    if (pictures.why == TermGfxWhy::UnknownWish) {
+      std::fprintf(stderr, "%s\n", pictures.note);
+      return UsageExitCode;
+    }
   }
-  NoteSmallTerminal();
+  NoteBeforeTheScreen(pictures);
   SetUpPlatform(platform);
   if (useWindow) {
     UseNativeBackend(platform, native, SdlSurfacePresenter(window));
@@ -159,7 +180,7 @@ int main(int argc, char** argv) {
       CloseTerminal(native.terminal, platform.console);
       NoGraphics(wish, "a terminál képernyője nem kezelhető");
     }
-    SetUpTerminalGraphics(terminalGraphics, native.terminal, platform.console);
+    SetUpTerminalGraphics(terminalGraphics, native.terminal, platform.console, pictures);
   }
   SetUpProgram(program, platform, graph, experiment, screen);
   SetDataFolderFromExecutable(program);

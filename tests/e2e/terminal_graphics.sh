@@ -10,8 +10,10 @@
 # its new size; v and the summary end with exit code 0 and the terminal's
 # mode as it was. Ctrl+C during the run gives the terminal back too.
 # Refusals, before anything is shown: no display and a piped output, TERM
-# dumb, an unknown option, --window with no display. A pane smaller than
-# 80 x 25: one line saying the size needed, then the program as usual.
+# dumb, an unknown option, an unknown LEMVARIS_GRAPHICS, --window with no
+# display. A pane smaller than 80 x 25: one line saying the size needed,
+# then the program as usual. TERM=xterm-kitty in a tmux that passes no
+# images on: one line saying why, then the same picture in block symbols.
 # Usage: terminal_graphics.sh BUILD_DIR
 export LC_ALL=C.UTF-8  # tmux and bash count the pane's characters as UTF-8
 source "$(dirname "$0")/tmux_helpers.bash" "$@"
@@ -71,6 +73,14 @@ wait_for "$work/dumb.rc" . || stop "dumb: the program did not end"
 pane_text main:dumb | grep -q 'TERM=dumb' || fail "dumb: no message on the pane"
 pane_text main:dumb | grep -q 'Lemvaris ▓\|Lapozhatunk' && fail "dumb: the help was shown"
 
+# LEMVARIS_GRAPHICS naming no pictures: exit 64 with the line, no help.
+start_in_pane wish 80 25 LEMVARIS_GRAPHICS=sixels "${nodisplay[@]}" "$program"
+wait_for "$work/wish.rc" . || stop "wish: the program did not end"
+[ "$(cat "$work/wish.rc")" = 64 ] || fail "wish: exit code $(cat "$work/wish.rc"), expected 64"
+tm capture-pane -p -J -t main:wish | grep -q 'ismeretlen LEMVARIS_GRAPHICS érték: "sixels"' ||
+  fail "wish: no message on the pane"
+pane_text main:wish | grep -q 'Lemvaris ▓\|Lapozhatunk' && fail "wish: the help was shown"
+
 # ------------------------------------------------------------- small pane
 # 80 x 24: the line saying the size needed, then the help as usual.
 start_in_pane small 80 24 "${nodisplay[@]}" "$program"
@@ -104,9 +114,11 @@ settled_capture graphics "$work/first.ans" || stop "graphics: the first picture 
   >/dev/null 2>&1 || stop "graphics: lemvaris-batch failed"
 pngtopnm "$work/first.png" >"$work/first.ppm" || stop "graphics: pngtopnm failed"
 
-# The pane is 80 x 25 cells of 16 x 32 pixels (as tmux tells): the picture
-# is 64 x 24 cells from column 8, each cell 10 x 20 of the screen's pixels.
-python3 - "$work/first.ans" "$work/first.ppm" <<'PY' || fail "graphics: the picture does not match the screen (see above)"
+# matches_batch FILE: the capture (capture-pane -e) shows that screen. The
+# pane is 80 x 25 cells of 16 x 32 pixels (as tmux tells): the picture is
+# 64 x 24 cells from column 8, each cell 10 x 20 of the screen's pixels.
+matches_batch() {
+  python3 - "$1" "$work/first.ppm" <<'PY'
 import re, sys
 
 def xterm(n):
@@ -238,6 +250,9 @@ assert reactor >= 30 and frame >= 150, 'too little to compare'
 assert yellow_cells >= 0.75 * reactor, 'the reactor block is not yellow'
 assert not bad, bad[:8]
 PY
+}
+matches_batch "$work/first.ans" ||
+  fail "graphics: the picture does not match the screen (see above)"
 
 # The thick frame's corners stand where the picture's corners are.
 row1=$(pane_row graphics 1)
@@ -290,5 +305,28 @@ finish interrupt 130
 [ "$(tm display-message -p -t main:interrupt '#{alternate_on}')" = 0 ] || fail "interrupt: the pane is still on the alternate screen"
 [ "$(tm display-message -p -t main:interrupt '#{cursor_flag}')" = 1 ] || fail "interrupt: the cursor is hidden after the end"
 pane_text interrupt | grep -q '▐\|▄\|▀' && fail "interrupt: the picture is left on the screen"
+
+# kitty's TERM in a pane of a tmux that passes no images on (allow-passthrough
+# off, as tmux starts): the line saying so before the help, then the same
+# picture in block symbols; no kitty sequence reaches tmux (it would take one
+# for the pane's title).
+start_in_pane kitty 80 25 TERM=xterm-kitty "${nodisplay[@]}" "$program"
+for _ in $(seq 50); do
+  tm capture-pane -p -J -t main:kitty | grep -q 'allow-passthrough' && break
+  sleep 0.1
+done
+note='a terminál (TERM=xterm-kitty) kitty képeket is mutatna, de a tmux nem engedi át őket'
+note+=' (az allow-passthrough ki van kapcsolva;.*), ezért a grafika blokk karakterekkel jelenik meg'
+tm capture-pane -p -J -t main:kitty | grep -q "$note" ||
+  fail "kitty: no line about the pictures: $(tm capture-pane -p -J -t main:kitty | head -3)"
+page_until kitty "${prompts[0]:0:20}" || stop "kitty: the help pages did not lead to the questions"
+dialog kitty 100 100 3000 0.5 0.8 0.2 3 || stop "kitty: a question did not come"
+wait_pane kitty '▐' || stop "kitty: no picture in symbols after the questions"
+settled_capture kitty "$work/kitty.ans" || stop "kitty: the first picture does not stay"
+matches_batch "$work/kitty.ans" || fail "kitty: the picture does not match the screen (see above)"
+title=$(tm display-message -p -t main:kitty '#{pane_title}')
+grep -q 'G[a-z]=' <<<"$title" && fail "kitty: a kitty sequence reached tmux: title '$title'"
+tm send-keys -t main:kitty C-c
+finish kitty 130
 
 report

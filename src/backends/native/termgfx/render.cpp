@@ -13,6 +13,7 @@
 #include <chafa.h>  // Required for: the terminal database, canvases, symbol maps
 
 #include <algorithm>  // Required for: std::min, std::max
+#include <cstdlib>    // Required for: std::abs
 #include <cmath>   // Required for: std::lround
 #include <cstdio>  // Required for: std::snprintf
 #include <cstring>
@@ -34,6 +35,18 @@ void Emit(TermGfxSink& out, const char* begin, const char* end) {
 
 void EmitText(TermGfxSink& out, const char* text) { SinkWrite(out, text, std::strlen(text)); }
 
+// An image for the cell (column, row). Through tmux each of its sequences
+// brings its own cursor move for the terminal outside: tmux moves that
+// cursor after every passthrough string, never to where the pane's is.
+void SendImageAt(const TermGfxRenderer& r, TermGfxSink& out, int column, int row, const char* bytes,
+                 std::size_t count) {
+  if (!r.caps.throughTmux) return SinkWrite(out, bytes, count);
+  char lead[32];
+  const int n = std::snprintf(lead, sizeof lead, "\x1b[%d;%dH", r.outsideTop + row + 1,
+                              r.outsideLeft + column + 1);
+  SinkWriteThroughTmux(out, std::string_view(lead, static_cast<std::size_t>(n)), bytes, count);
+}
+
 void MoveTo(TermGfxRenderer& r, TermGfxSink& out, int column, int row) {
   char seq[CHAFA_TERM_SEQ_LENGTH_MAX + 1];
   Emit(out, seq,
@@ -51,7 +64,7 @@ void ClearScreen(TermGfxRenderer& r, TermGfxSink& out) {
   char seq[CHAFA_TERM_SEQ_LENGTH_MAX + 1];
   ResetAttributes(r, out);
   if (r.caps.pixels == TermGfxPixels::Kitty)
-    SinkWrite(out, TermGfxKittyDelete.data(), TermGfxKittyDelete.size());
+    SendTermGfxImageBytes(r.caps, out, TermGfxKittyDelete.data(), TermGfxKittyDelete.size());
   Emit(out, seq, chafa_term_info_emit_clear(r.info, seq));
   Emit(out, seq, chafa_term_info_emit_disable_cursor(r.info, seq));
 }
@@ -157,12 +170,13 @@ const char* SkipDigits(const char* p, const char* end) {
 // chafa's sixels open with the definitions of its 16 colour registers
 // ("#pen;2;r;g;b", in percent), register n for ANSI colour n. Each is sent
 // as the palette colour that stands on that ANSI colour instead, so every
-// pixel shows its exact colour (within sixel's percent steps).
-void SendSixels(TermGfxSink& out, const GString* text) {
+// pixel shows its exact colour (within sixel's percent steps). The image
+// goes out in one piece, so that through tmux it is one passthrough string.
+void SendSixels(const TermGfxRenderer& r, TermGfxSink& out, int column, int row, GString* text) {
   const char* begin = text->str;
   const char* end = text->str + text->len;
   const char* first = static_cast<const char*>(std::memchr(begin, '#', text->len));
-  if (first == nullptr) return SinkWrite(out, begin, text->len);
+  if (first == nullptr) return SendImageAt(r, out, column, row, begin, text->len);
   const char* p = first;
   while (p < end && *p == '#') {
     const char* q = SkipDigits(p + 1, end);
@@ -171,38 +185,28 @@ void SendSixels(TermGfxSink& out, const GString* text) {
     for (int k = 0; k < 2 && q < end && *q == ';'; ++k) q = SkipDigits(q + 1, end);
     p = q;
   }
-  SinkWrite(out, begin, static_cast<std::size_t>(first - begin));
+  char definitions[PaletteSize * 24];
+  std::size_t used = 0;
   for (int i = 0; i < PaletteSize; ++i) {
     const PaletteRgb c = StandardPalette[i];
     auto percent = [](int v) { return (v * 100 + 127) / 255; };
-    char definition[32];
-    const int n = std::snprintf(definition, sizeof definition, "#%d;2;%d;%d;%d", AnsiColourOf(i),
-                                percent(c.red), percent(c.green), percent(c.blue));
-    SinkWrite(out, definition, static_cast<std::size_t>(n));
+    used += static_cast<std::size_t>(
+        std::snprintf(definitions + used, sizeof definitions - used, "#%d;2;%d;%d;%d",
+                      AnsiColourOf(i), percent(c.red), percent(c.green), percent(c.blue)));
   }
-  SinkWrite(out, p, static_cast<std::size_t>(end - p));
+  const gssize at = first - begin;
+  g_string_erase(text, at, p - first);
+  g_string_insert_len(text, at, definitions, static_cast<gssize>(used));
+  SendImageAt(r, out, column, row, text->str, text->len);
 }
 
-// The picture as one image; the last frame's image goes first (kitty).
-void SendPixelPicture(TermGfxRenderer& r, TermGfxSink& out) {
-  const int width = r.layout.columns * r.layout.cellWidth;
-  int height = r.layout.rows * r.layout.cellHeight;
-  if (r.caps.pixels == TermGfxPixels::Sixels)
-    height = SixelHeight(height);  // as chafa's canvas: no rescale
-  chafa_canvas_draw_all_pixels(r.canvas, CHAFA_PIXEL_RGBA8_UNASSOCIATED, r.rgba, width, height,
-                               width * 4);
-  GString* text = chafa_canvas_print(r.canvas, r.info);
-  if (r.caps.pixels == TermGfxPixels::Kitty)
-    SinkWrite(out, TermGfxKittyDelete.data(), TermGfxKittyDelete.size());
-  MoveTo(r, out, r.layout.left, r.layout.top);
-  if (r.caps.pixels == TermGfxPixels::Sixels)
-    SendSixels(out, text);
-  else
-    SinkWrite(out, text->str, text->len);
-  g_string_free(text, TRUE);
+bool WholeBands(const TermGfxLayout& l, int first, int last) {
+  return (last - first + 1) * l.cellHeight % 6 == 0;
 }
 
 // Sixels: the picture's cell rows first..last as an image of their own.
+// Through tmux, one too long for its passthrough goes as two, split nearest
+// the middle where a band of six pixel rows ends.
 void SendSixelBand(TermGfxRenderer& r, TermGfxSink& out, int first, int last) {
   const TermGfxLayout& l = r.layout;
   const int width = l.columns * l.cellWidth, rows = last - first + 1;
@@ -211,10 +215,44 @@ void SendSixelBand(TermGfxRenderer& r, TermGfxSink& out, int first, int last) {
                                r.rgba + 4L * first * l.cellHeight * width, width,
                                rows * l.cellHeight, width * 4);
   GString* text = chafa_canvas_print(canvas, r.info);
-  MoveTo(r, out, l.left, l.top + first);
-  SendSixels(out, text);
-  g_string_free(text, TRUE);
   chafa_canvas_unref(canvas);
+  int split = -1;
+  if (r.caps.throughTmux && text->len > TmuxPieceLimit) {
+    const int middle = first + rows / 2;
+    for (int k = first + 1; k <= last; ++k)
+      if (WholeBands(l, first, k - 1) &&
+          (split < 0 || std::abs(k - middle) < std::abs(split - middle)))
+        split = k;
+  }
+  if (split < 0) {
+    MoveTo(r, out, l.left, l.top + first);
+    SendSixels(r, out, l.left, l.top + first, text);
+  }
+  g_string_free(text, TRUE);
+  if (split < 0) return;
+  SendSixelBand(r, out, first, split - 1);
+  SendSixelBand(r, out, split, last);
+}
+
+// The picture as one image; the last frame's image goes first (kitty).
+void SendPixelPicture(TermGfxRenderer& r, TermGfxSink& out) {
+  if (r.caps.pixels == TermGfxPixels::Sixels && r.caps.throughTmux)
+    return SendSixelBand(r, out, 0, r.layout.rows - 1);  // in bands tmux takes
+  const int width = r.layout.columns * r.layout.cellWidth;
+  int height = r.layout.rows * r.layout.cellHeight;
+  if (r.caps.pixels == TermGfxPixels::Sixels)
+    height = SixelHeight(height);  // as chafa's canvas: no rescale
+  chafa_canvas_draw_all_pixels(r.canvas, CHAFA_PIXEL_RGBA8_UNASSOCIATED, r.rgba, width, height,
+                               width * 4);
+  GString* text = chafa_canvas_print(r.canvas, r.info);
+  if (r.caps.pixels == TermGfxPixels::Kitty)
+    SendTermGfxImageBytes(r.caps, out, TermGfxKittyDelete.data(), TermGfxKittyDelete.size());
+  MoveTo(r, out, r.layout.left, r.layout.top);
+  if (r.caps.pixels == TermGfxPixels::Sixels)
+    SendSixels(r, out, r.layout.left, r.layout.top, text);
+  else
+    SendImageAt(r, out, r.layout.left, r.layout.top, text->str, text->len);
+  g_string_free(text, TRUE);
 }
 
 // Sixels after a frame the terminal shows: only the bands of cell rows whose
@@ -231,7 +269,7 @@ void SendChangedSixels(TermGfxRenderer& r, TermGfxSink& out, const TermGfxFrame&
   for (int y = 0; y < l.pixelHeight; ++y)
     if (sourceChanged[TermGfxSourceRow(y, l.pixelHeight, f.height)])
       rowChanged[y / l.cellHeight] = true;
-  auto wholeBands = [&](int first, int last) { return (last - first + 1) * l.cellHeight % 6 == 0; };
+  auto wholeBands = [&](int first, int last) { return WholeBands(l, first, last); };
   for (int first = 0; first < l.rows; ++first) {
     if (!rowChanged[first]) continue;
     int last = first;
@@ -336,6 +374,14 @@ void FreeTermGfxRenderer(TermGfxRenderer& r) {
   r.info = nullptr;
 }
 
+void SendTermGfxImageBytes(const TermGfxCaps& caps, TermGfxSink& out, const char* bytes,
+                           std::size_t count) {
+  if (caps.throughTmux)
+    SinkWriteThroughTmux(out, {}, bytes, count);
+  else
+    SinkWrite(out, bytes, count);
+}
+
 void ForgetTermGfxScreen(TermGfxRenderer& r) { r.screenKnown = false; }
 
 void RenderTermGfxFrame(TermGfxRenderer& r, const TermGfxFrame& f, const TermGfxSize& terminal,
@@ -360,7 +406,8 @@ void RenderTermGfxFrame(TermGfxRenderer& r, const TermGfxFrame& f, const TermGfx
       const TermGfxColours colours =
           r.caps.pixels == TermGfxPixels::Sixels ? TermGfxColours::Ansi16 : TermGfxColours::Direct;
       ScaledToRgba(f.pixels, f.width, f.height, r.layout, colours, r.rgba);
-      if (r.caps.pixels == TermGfxPixels::Sixels && !all)
+      // Through tmux the whole picture: it mends what a redraw of tmux's took.
+      if (r.caps.pixels == TermGfxPixels::Sixels && !all && !r.caps.throughTmux)
         SendChangedSixels(r, out, f);
       else
         SendPixelPicture(r, out);

@@ -5,7 +5,10 @@
 // What the terminal can show is chafa's detection from the environment
 // (TERM, COLORTERM, TMUX, ...): sixels or the kitty protocol where it finds
 // them, Unicode block symbols everywhere else, in direct colour, 256 colours
-// or 16 colours.
+// or 16 colours; choice.h weighs it against tmux, GNU screen and the
+// person's own choice. Inside tmux the image sequences go through its
+// passthrough, each with its own move to the image's place on the terminal
+// outside; tmux gets the same moves and the line as usual.
 //
 // Limits:
 // - Where the picture goes and at what size: layout.h.
@@ -19,6 +22,11 @@
 //   pixels changed (whole bands of six pixel rows); kitty: the whole picture
 //   when the surface changed; the line when it changed. After
 //   ForgetTermGfxScreen, or at a new size, everything.
+// - Through tmux: sixels too as the whole picture when the surface changed,
+//   since tmux redraws the pane now and then without the images it never
+//   saw; and in bands of at most TmuxPieceLimit bytes each. tmux does not
+//   tell when it redraws: a picture that does not change (step by step,
+//   waiting for a key) may stay blank until it does.
 //
 // Dependencies: libchafa 1.12 (ChafaTermDb, ChafaCanvas, ChafaSymbolMap), the
 // standard palette, the console model (for the line's cells), the sink.
@@ -44,6 +52,7 @@ inline constexpr std::string_view TermGfxKittyDelete = "\x1b_Ga=d\x1b\\";
 struct TermGfxCaps {
   TermGfxPixels pixels = TermGfxPixels::Symbols;
   TermGfxColours colours = TermGfxColours::Ansi16;
+  bool throughTmux = false;  // images go to the terminal outside tmux, in its passthrough
 };
 
 // One frame as the program hands it over: the surface and the console line.
@@ -71,6 +80,9 @@ struct TermGfxRenderer {
   TermGfxCell shownCells[TermGfxMaxRows][TermGfxMaxColumns];
   std::uint8_t rgba[TermGfxMaxPixelWidth * TermGfxMaxPixelHeight * 4];
   std::int64_t framesDrawn = 0;  // frames that sent a picture
+  // Through tmux: the pane's first cell on the terminal outside, where each
+  // image is placed (tmux leaves that terminal's cursor elsewhere).
+  int outsideTop = 0, outsideLeft = 0;
 };
 
 // What chafa finds in this environment (envp as in environ).
@@ -80,6 +92,12 @@ TermGfxCaps DetectTermGfxCaps(char** envp);
 // probes that force a mode). Create the record once: it is large.
 void SetUpTermGfxRenderer(TermGfxRenderer& r, TermGfxCaps caps, char** envp);
 void FreeTermGfxRenderer(TermGfxRenderer& r);
+
+// Bytes of sixel or kitty sequences that need no place (kitty's delete),
+// through tmux's passthrough when caps say so; everything else goes to the
+// terminal (or tmux) as it is.
+void SendTermGfxImageBytes(const TermGfxCaps& caps, TermGfxSink& out, const char* bytes,
+                           std::size_t count);
 
 // The terminal's screen was cleared or is unknown: the next frame sends all.
 void ForgetTermGfxScreen(TermGfxRenderer& r);

@@ -12,6 +12,17 @@ namespace {
 // abandon flag is looked at again.
 constexpr int WriteWaitMs = 50;
 
+// bytes with every ESC doubled, as tmux reads it back inside its string.
+void WriteDoubled(TermGfxSink& s, const char* bytes, std::size_t count) {
+  std::size_t from = 0;
+  for (std::size_t k = 0; k < count; ++k) {
+    if (bytes[k] != '\x1b') continue;
+    SinkWrite(s, bytes + from, k + 1 - from);
+    from = k;  // the ESC goes out again with what follows it
+  }
+  SinkWrite(s, bytes + from, count - from);
+}
+
 }  // namespace
 
 void SinkFlush(TermGfxSink& s) {
@@ -51,5 +62,20 @@ void SinkWrite(TermGfxSink& s, const char* bytes, std::size_t count) {
     s.used += static_cast<int>(n);
     bytes += n;
     count -= n;
+  }
+}
+
+void SinkWriteThroughTmux(TermGfxSink& s, std::string_view lead, const char* bytes,
+                          std::size_t count) {
+  std::size_t begin = 0;
+  while (begin < count && !s.failed) {
+    std::size_t end = begin + 1;
+    while (end < count && !(bytes[end - 1] == '\x1b' && bytes[end] == '\\')) ++end;
+    end = end < count ? end + 1 : count;
+    SinkWrite(s, "\x1bPtmux;", 7);
+    WriteDoubled(s, lead.data(), lead.size());
+    WriteDoubled(s, bytes + begin, end - begin);
+    SinkWrite(s, "\x1b\\", 2);
+    begin = end;
   }
 }

@@ -40,6 +40,16 @@ TermGfxSize CurrentSize(const TerminalGraphics& tg) {
   return tg.fixedSize ? tg.size : TerminalSizeOf(tg.outFd);
 }
 
+// Through tmux: where the pane is on the terminal outside, asked when the
+// picture is first shown and whenever the pane changes size (a split, a
+// zoom), as the pane may then have moved.
+void FollowTmuxPane(TerminalGraphics& tg) {
+  if (!tg.renderer.caps.throughTmux || tg.terminal == nullptr) return;
+  const TmuxPane pane = AskTmuxPane();
+  tg.renderer.outsideTop = pane.top;
+  tg.renderer.outsideLeft = pane.left;
+}
+
 // The terminal's own open file description, so that non-blocking writes do
 // not change how ncurses and the shell see standard output.
 bool OpenOutput(TerminalGraphics& tg) {
@@ -92,6 +102,7 @@ void PresenterLoop(TerminalGraphics& tg) {
     if (tg.redrawWaiting) ForgetTermGfxScreen(tg.renderer);
     tg.redrawWaiting = false;
     hold.unlock();
+    if (resized) FollowTmuxPane(tg);
     const Clock::time_point start = Clock::now();
     RenderTermGfxFrame(tg.renderer, tg.working, size, tg.sink);
     const Clock::time_point end = Clock::now();
@@ -133,6 +144,7 @@ void Show(TerminalGraphics& tg) {
   tg.sink.failed = false;
   tg.sink.used = 0;
   ForgetTermGfxScreen(tg.renderer);
+  FollowTmuxPane(tg);
   if (tg.terminal != nullptr) tg.terminal->screenLent = true;
   if (!StartPresenter(tg)) {
     if (tg.terminal != nullptr) tg.terminal->screenLent = false;
@@ -146,15 +158,25 @@ void Show(TerminalGraphics& tg) {
 // The bytes that leave the screen to the console: the end of an image cut
 // short, plain attributes, no image, a blank screen, the cursor.
 void SendClosing(TerminalGraphics& tg) {
+  const TermGfxCaps& caps = tg.renderer.caps;
   TermGfxSink& out = tg.sink;
   out.abandon = nullptr;
   out.patienceMs = ClosingPatienceMs;
   out.failed = false;
   out.used = 0;
-  const char* reset = "\x1b\\\x1b[0m";
+  const char* end = "\x1b\\";
+  SinkWrite(out, end, 2);
+  if (caps.throughTmux) {
+    // A passthrough string cut short: the second end closes it where the cut
+    // left tmux after an ESC (the first ESC then stood doubled); the image
+    // inside it gets its own end outside.
+    SinkWrite(out, end, 2);
+    SinkWriteThroughTmux(out, {}, end, 2);
+  }
+  const char* reset = "\x1b[0m";
   SinkWrite(out, reset, std::strlen(reset));
-  if (tg.renderer.caps.pixels == TermGfxPixels::Kitty)
-    SinkWrite(out, TermGfxKittyDelete.data(), TermGfxKittyDelete.size());
+  if (caps.pixels == TermGfxPixels::Kitty)
+    SendTermGfxImageBytes(caps, out, TermGfxKittyDelete.data(), TermGfxKittyDelete.size());
   const char* clear = "\x1b[H\x1b[2J\x1b[?25h";
   SinkWrite(out, clear, std::strlen(clear));
   SinkFlush(out);
@@ -170,12 +192,17 @@ const char* TerminalGraphicsRefusal() {
   return nullptr;
 }
 
-void SetUpTerminalGraphics(TerminalGraphics& tg, Terminal& terminal, const Console& console) {
+void SetUpTerminalGraphics(TerminalGraphics& tg, Terminal& terminal, const Console& console,
+                           const TermGfxChoice& choice) {
   tg.terminal = &terminal;
   tg.console = &console;
   tg.fixedSize = false;
   tg.probeFd = -1;
-  SetUpTermGfxRenderer(tg.renderer, DetectTermGfxCaps(environ), environ);
+  // Pixels chosen by hand that TERM does not claim: chafa's sequences for
+  // them come from its fallback, which knows them all.
+  const bool termHasThem =
+      choice.caps.pixels == TermGfxPixels::Symbols || choice.caps.pixels == choice.claimed;
+  SetUpTermGfxRenderer(tg.renderer, choice.caps, termHasThem ? environ : nullptr);
 }
 
 void SetUpTerminalGraphicsOn(TerminalGraphics& tg, TermGfxCaps caps, TermGfxSize size, int fd,

@@ -26,7 +26,7 @@
 // waits on a stuck terminal for more than a moment; an image cut short then
 // is ended before the console comes back.
 //
-// DEPENDENCIES: render.h (libchafa), the terminal presenter, std::thread.
+// DEPENDENCIES: render.h (libchafa), choice.h, the terminal presenter, std::thread.
 #pragma once
 
 #include <atomic>
@@ -35,6 +35,7 @@
 #include <mutex>
 #include <thread>
 
+#include "backends/native/termgfx/choice.h"
 #include "backends/native/termgfx/render.h"
 #include "backends/native/surface_presenter.h"
 
@@ -76,9 +77,11 @@ struct TerminalGraphics {
 // "dumb".
 const char* TerminalGraphicsRefusal();
 
-// Set up for the terminal the program runs in, by chafa's detection.
-// Create the record once, where it stays (main: static); it is large.
-void SetUpTerminalGraphics(TerminalGraphics& tg, Terminal& terminal, const Console& console);
+// Set up for the terminal the program runs in, with the pictures chosen for
+// it (choice.h). Create the record once, where it stays (main: static); it
+// is large.
+void SetUpTerminalGraphics(TerminalGraphics& tg, Terminal& terminal, const Console& console,
+                           const TermGfxChoice& choice);
 // Probes and benchmarks: these capabilities, a terminal of this size, the
 // bytes to fd (left open), the line from console.
 void SetUpTerminalGraphicsOn(TerminalGraphics& tg, TermGfxCaps caps, TermGfxSize size, int fd,
