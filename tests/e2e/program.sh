@@ -39,8 +39,16 @@ start_program() { start_in_pane "$1" 80 25 DISPLAY="$DISPLAY" "$program"; }
 source "$(dirname "$0")/program_helpers.bash"
 
 # The program's window, once it is on the screen (10 s).
+# A search fails outright (BadWindow) when some window goes while it looks,
+# as the last run's may: looked for again.
 find_window() {
-  timeout 10 xdotool search --sync --onlyvisible --class '^lemvaris$' | head -n1
+  local found
+  for _ in $(seq 10); do
+    found=$(timeout 10 xdotool search --sync --onlyvisible --class '^lemvaris$' 2>/dev/null | head -n1)
+    [ -n "$found" ] && { echo "$found"; return 0; }
+    sleep 0.3
+  done
+  return 1
 }
 
 # capture NAME: the window's 640 x 480 pixels as $work/NAME.hex, one
