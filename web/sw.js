@@ -53,15 +53,22 @@ function fromNetwork(request, key) {
   });
 }
 
+// This version's copy first: an older cache not yet dropped may hold an
+// older page under the same name.
+function kept(key) {
+  return caches.open(CacheName).then(cache => cache.match(key))
+    .then(found => found || caches.match(key));
+}
+
 self.addEventListener('fetch', event => {
   const request = event.request;
   if (request.method !== 'GET' || new URL(request.url).origin !== self.location.origin) return;
   const key = keyOf(request.url);
   const name = key.slice(self.registration.scope.length);
   if (AssetSet.has(name)) {
-    event.respondWith(caches.match(key).then(kept => kept || fromNetwork(request, key)));
+    event.respondWith(kept(key).then(found => found || fromNetwork(request, key)));
     return;
   }
-  event.respondWith(fromNetwork(request, key).catch(() => caches.match(key)
-    .then(kept => kept || Response.error())));
+  event.respondWith(fromNetwork(request, key).catch(() => kept(key)
+    .then(found => found || Response.error())));
 });
