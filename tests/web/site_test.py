@@ -5,7 +5,8 @@ with no cache headers) in headless Chromium through Selenium.
 Updates: a second build with a changed lesson.js, made by the site's own
 build step (web/site.cmake) and copied over the served folder, runs in a
 visit at the latest on its second load, the #update notice shows in a tab
-left open, and offline the new page loads and runs; / and index.html are the
+left open (also in a lone tab shown again), and offline the new page loads
+and runs; / and index.html are the
 same page after an update, offline too; the classic page, the worksheets and
 the teacher's guide load offline after one visit of the classic page. The
 first build's files are a month old, so that the browser's own cache would
@@ -175,6 +176,17 @@ class Updates(unittest.TestCase):
         self.assertEqual(self.build_seen(), "second")
         self.runs()
         self.assertEqual(self.js("return window.lemvaris.state().K"), 300)
+
+    def test_a_lone_tab_looks_for_an_update_when_shown_again(self):
+        # No other visit: the classic page, shown again (as when a teacher
+        # comes back to its tab), asks for the new version itself.
+        self.open("classic.html", ready="classic")
+        self.kept()
+        self.second_build()
+        self.js("document.dispatchEvent(new Event('visibilitychange'))")
+        notice = self.browser.find_element("id", "update")
+        self.assertTrue(wait_until(notice.is_displayed), "no #update on the classic page")
+        self.assertIn(UPDATE_TEXT["hu"], notice.text)
 
     def test_slash_and_index_html_are_one_page_after_an_update(self):
         self.open("")
