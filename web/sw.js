@@ -41,10 +41,17 @@ self.addEventListener('activate', event => {
     .then(windows => windows.forEach(w => w.postMessage({version: Version}))));
 });
 
-function fromNetwork(request, key) {
-  // A navigation keeps its own mode (a redirect stays the browser's to follow).
-  const fresh = new Request(request, {cache: 'no-cache'});
-  return fetch(fresh).then(response => {
+// A page from the host, past the browser's cache (a navigation keeps its
+// own mode: a redirect stays the browser's to follow). It is not kept: this
+// version's cache holds this version's pages only, which name the files
+// kept beside them, even while a newer page is served.
+function fromNetwork(request) {
+  return fetch(new Request(request, {cache: 'no-cache'}));
+}
+
+// A file of this version missing from its cache: kept once fetched.
+function fetchAndKeep(request, key) {
+  return fetch(request).then(response => {
     if (response.ok && response.type === 'basic') {
       const copy = response.clone();
       caches.open(CacheName).then(cache => cache.put(key, copy));
@@ -66,9 +73,9 @@ self.addEventListener('fetch', event => {
   const key = keyOf(request.url);
   const name = key.slice(self.registration.scope.length);
   if (AssetSet.has(name)) {
-    event.respondWith(kept(key).then(found => found || fromNetwork(request, key)));
+    event.respondWith(kept(key).then(found => found || fetchAndKeep(request, key)));
     return;
   }
-  event.respondWith(fromNetwork(request, key).catch(() => kept(key)
+  event.respondWith(fromNetwork(request).catch(() => kept(key)
     .then(found => found || Response.error())));
 });

@@ -110,12 +110,12 @@ class Updates(unittest.TestCase):
         program's first help page, or the sheet's heading."""
         self.browser.get(self.url + address)
         checks = {
-            "lesson": "return !document.getElementById('start').disabled",
-            "classic": "return document.getElementById('console').textContent"
-                       ".includes('Lapozhatunk?')",
+            "lesson": "const s = document.getElementById('start'); return !!s && !s.disabled",
+            "classic": "const c = document.getElementById('console');"
+                       "return !!c && c.textContent.includes('Lapozhatunk?')",
             "sheet": "return !!document.querySelector('h1')",
         }
-        self.assertTrue(wait_until(lambda: self.js(checks[ready])), "%s did not load" % address)
+        self.assertTrue(wait_until(lambda: self.js(checks[ready])), "%s did not load" % (address or "/"))
 
     def build_seen(self):
         return self.js("return window.lemvarisBuild || 'first'")
@@ -193,11 +193,15 @@ class Updates(unittest.TestCase):
         self.kept()
         self.open("")  # now through the service worker
         self.open("index.html")
+        first = self.cache_names()
         self.second_build()
         self.open("index.html")
         if self.build_seen() != "second":
             self.open("index.html")
         self.assertEqual(self.build_seen(), "second")
+        # The new version kept in the background, in place of the old one.
+        self.assertTrue(wait_until(lambda: len(self.cache_names()) == 1 and
+                                   self.cache_names() != first), self.cache_names())
         self.stop()
         for address in ["", "index.html", "?lang=en", "index.html#N=30"]:
             self.open(address)
