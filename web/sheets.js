@@ -21,13 +21,15 @@
       quoted: label => `${/^[aáeéiíoóöőuúüű]/i.test(label) ? 'az' : 'a'} „${label}”`,
       atLeast: 'legalább', atMost: 'legfeljebb',
       claim: (c, m, v) => c.relative_to_start ?
-        `T = ${c.at}-kor ${m} osztva a T = 0-kori értékével ${v}.` : `T = ${c.at}-kor ${m} ${v}.`,
+        `T = ${c.at}-kor ${m} osztva a T = 0-kori értékével ${v}.` :
+        `T = ${c.at}-kor ${m} ${v}.`,
       intro: 'Minden kísérlethez van munkalap (nyomtatva egy A4-es oldal, QR-kóddal) ' +
              'és link, amely a tanórai oldalt a kísérlet beállításával nyitja meg. ' +
              'A tanulók a grafikonról vagy a letöltött CSV-ből olvassák le a számokat.',
       aim: 'Cél', see: 'Mit lát az osztály', claimTitle: 'Amit a program állít',
       time: 'Idő', minutes: n => `${n} perc`, questions: 'A munkalap kérdései',
-      sheetLink: name => `Munkalap: ${name}`, pageLink: name => `Megnyitás a tanórai oldalon: ${name}`,
+      sheetLink: name => `Munkalap: ${name}`,
+      pageLink: name => `Megnyitás a tanórai oldalon: ${name}`,
       number: v => String(v).replace('.', ','),
     },
     en: {
@@ -46,7 +48,8 @@
       quoted: label => `the “${label}”`,
       atLeast: 'at least', atMost: 'at most',
       claim: (c, m, v) => c.relative_to_start ?
-        `At T = ${c.at}, ${m} divided by its value at T = 0 is ${v}.` : `At T = ${c.at}, ${m} is ${v}.`,
+        `At T = ${c.at}, ${m} divided by its value at T = 0 is ${v}.` :
+        `At T = ${c.at}, ${m} is ${v}.`,
       intro: 'Every experiment has a worksheet (one A4 page in print, with a QR code) and a ' +
              'link that opens the lesson page with its settings. The students read the ' +
              'numbers off the chart or the downloaded CSV.',
@@ -161,7 +164,8 @@
     const questions = element('ol', {class: 'questions'});
     for (const kind of ['predict', 'observe', 'explain']) {
       const item = element('li', {class: 'question', 'data-kind': kind},
-                           element('h2', {}, text.kinds[kind]), element('p', {}, fill(t.questions[kind], e)));
+                           element('h2', {}, text.kinds[kind]),
+                           element('p', {}, fill(t.questions[kind], e)));
       if (kind === 'observe') item.append(numbersTable(e));
       item.append(element('div', {class: 'answer'}));
       questions.append(item);
@@ -175,11 +179,13 @@
   function numbersTable(e) {
     const c = e.claim;
     const row = (cell, ...cells) => element('tr', {}, cell, ...cells);
-    const head = row(element('th', {scope: 'col'}, text.labels[c.measure]),
-                     ...[`T = 0`, `T = ${c.at}`, text.ratio].map(h => element('th', {scope: 'col'}, h)));
+    const column = h => element('th', {scope: 'col'}, h);
+    const head = row(column(text.labels[c.measure]),
+                     ...[`T = 0`, `T = ${c.at}`, text.ratio].map(column));
     const body = row(element('th', {scope: 'row'}, `${text.column}: ${c.measure}`),
                      element('td'), element('td'), element('td'));
-    return element('table', {class: 'numbers'}, element('thead', {}, head), element('tbody', {}, body));
+    return element('table', {class: 'numbers'}, element('thead', {}, head),
+                   element('tbody', {}, body));
   }
 
   // --- The teacher's guide ---
@@ -194,7 +200,8 @@
         questions.append(element('li', {}, `${text.kinds[kind]}: ${fill(t.questions[kind], e)}`));
       }
       const facts = element('dl');
-      const fact = (term, ...value) => facts.append(element('dt', {}, term), element('dd', {}, ...value));
+      const fact = (term, ...value) =>
+        facts.append(element('dt', {}, term), element('dd', {}, ...value));
       fact(text.aim, t.aim);
       fact(text.see, t.see);
       fact(text.claimTitle, element('span', {class: 'claim'}, claimWords(e)), ' ',
@@ -205,8 +212,10 @@
       const links = element('p', {class: 'links'},
         element('a', {class: 'worksheet-link', href: sheetLink(e)}, text.sheetLink(t.name)),
         element('a', {class: 'lesson-link', href: lessonLink(e)}, text.pageLink(t.name)));
-      main.append(element('section', {class: 'experiment', id: e.id, 'aria-labelledby': `${e.id}-name`},
-                          element('h2', {id: `${e.id}-name`}, t.name), facts, links));
+      const section = element('section', {class: 'experiment', id: e.id,
+                                          'aria-labelledby': `${e.id}-name`});
+      section.append(element('h2', {id: `${e.id}-name`}, t.name), facts, links);
+      main.append(section);
     }
   }
 

@@ -66,7 +66,8 @@ def check_schema(experiments):
                     assert used <= PLACEHOLDERS, "%s.questions.%s: no value for %s" % (
                         lang, kind, ", ".join(sorted(used - PLACEHOLDERS)))
                 # The observation is of the claim's numbers: its measure at its T.
-                assert {"{at}", "{measure}"} <= set(re.findall(r"\{\w*\}", t["questions"]["observe"])), \
+                observe = set(re.findall(r"\{(\w*)\}", t["questions"]["observe"]))
+                assert {"at", "measure"} <= observe, \
                     lang + ".questions.observe must name {at} and {measure}"
             assert e["seed"] in SEEDS and not isinstance(e["seed"], bool), \
                 "seed must be one of the seeds the claims are checked on"

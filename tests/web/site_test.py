@@ -98,10 +98,12 @@ class Updates(unittest.TestCase):
         second = os.path.join(self.work.name, "second")
         subprocess.run([CMAKE, "-DIN=" + sources, "-DOUT=" + second, "-P",
                         os.path.join(TOP, "web", "site.cmake")], check=True)
-        changed = {f for f in os.listdir(second) if not os.path.exists(os.path.join(self.folder, f))}
+        changed = {f for f in os.listdir(second)
+                   if not os.path.exists(os.path.join(self.folder, f))}
         # A changed lesson.js changes lesson.js's name, and so the pages'
         # files that name it; the rest keep theirs.
-        self.assertTrue(any(f.startswith("lesson.") and f.endswith(".js") for f in changed), changed)
+        self.assertTrue(any(f.startswith("lesson.") and f.endswith(".js") for f in changed),
+                        changed)
         self.assertFalse(any(f.startswith("lesson_core.") for f in changed), changed)
         shutil.copytree(second, self.folder, dirs_exist_ok=True)
 
@@ -115,7 +117,8 @@ class Updates(unittest.TestCase):
                        "return !!c && c.textContent.includes('Lapozhatunk?')",
             "sheet": "return !!document.querySelector('h1')",
         }
-        self.assertTrue(wait_until(lambda: self.js(checks[ready])), "%s did not load" % (address or "/"))
+        self.assertTrue(wait_until(lambda: self.js(checks[ready])),
+                        "%s did not load" % (address or "/"))
 
     def build_seen(self):
         return self.js("return window.lemvarisBuild || 'first'")
@@ -167,7 +170,8 @@ class Updates(unittest.TestCase):
         self.assertTrue(wait_until(lambda: self.build_seen() == "second"))
         self.assertTrue(wait_until(lambda: self.js("return !document.getElementById('start')"
                                                    ".disabled")))
-        self.assertFalse(self.js("const u = document.getElementById('update'); return u && !u.hidden"))
+        self.assertFalse(self.js("const u = document.getElementById('update');"
+                                 "return !!u && !u.hidden"))
         self.assertEqual(len(self.cache_names()), 1, "the older version's cache stays")
         self.assert_all_found()
         # Offline: the new page, and no other, loads and runs.
@@ -274,7 +278,8 @@ class Sheets(unittest.TestCase):
                 t = e[lang]
                 self.assertEqual(self.js("return document.documentElement.lang"), lang)
                 self.assertIn(t["name"], self.js("return document.querySelector('h1').textContent"))
-                self.assertIn(t["watch"], self.js("return document.querySelector('.watch').textContent"))
+                self.assertIn(t["watch"],
+                              self.js("return document.querySelector('.watch').textContent"))
                 questions = self.js("return Array.from(document.querySelectorAll('.question'),"
                                     " q => [q.dataset.kind, q.textContent])")
                 self.assertGreaterEqual(len(questions), 3, where)
@@ -335,7 +340,8 @@ class Sheets(unittest.TestCase):
                 self.assertEqual(words[lang]["start"] in s["claim"], c["relative_to_start"])
                 ratio = " / %s(T=0)" % c["measure"] if c["relative_to_start"] else ""
                 self.assertEqual(s["formula"], "%s(T=%d)%s %s %s" % (
-                    c["measure"], c["at"], ratio, {">=": "≥", "<=": "≤"}[c["compare"]], c["value"]))
+                    c["measure"], c["at"], ratio, {">=": "≥", "<=": "≤"}[c["compare"]],
+                    c["value"]))
                 self.assertEqual(s["sheet"], "worksheet.html?experiment=%s%s" % (
                     e["id"], "&lang=en" * (lang == "en")))
                 self.assert_lesson_link(s["lesson"], e, lang)
@@ -346,7 +352,8 @@ class Sheets(unittest.TestCase):
             link = self.browser.find_element("id", "teacher-link")
             self.assertTrue(wait_until(lambda: link.text == text), (lang, link.text))
             link.click()
-            self.assertTrue(wait_until(lambda: self.js("return location.pathname") == "/teacher.html"))
+            self.assertTrue(wait_until(lambda: self.js("return location.pathname") ==
+                                       "/teacher.html"))
             self.assertEqual(self.js("return document.documentElement.lang"), lang)
 
     def test_no_wcag_2_a_or_aa_violations(self):
