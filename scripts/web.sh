@@ -11,7 +11,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 export NODE_PATH=/usr/share/nodejs
 tree="$top/build/web"
 emcmake cmake -S "$top" -B "$tree" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$tree" -j"$(nproc)" --target lemvaris
+cmake --build "$tree" -j"$(nproc)" --target lemvaris_site
 # A fresh folder, so that nothing of an older page stays behind.
 rm -rf "$top/build-web"
 cmake --install "$tree" --prefix "$top/build-web" >/dev/null

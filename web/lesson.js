@@ -529,5 +529,4 @@
     if (location.hash) checkAll();
     $('start').disabled = false;
   }, error => { $('state').textContent = text.noCore + error; });
-  if ('serviceWorker' in navigator) navigator.serviceWorker.register('sw.js').catch(() => {});
 })();

@@ -1,5 +1,8 @@
-"""The experiments of data/experiments.json, as the help and the lesson page
-offer them: every claim holds through the batch runner on seeds 0 to 4, and
+"""The experiments of data/experiments.json, as the help, the lesson page,
+the worksheets and the teacher's guide offer them: each has its texts in
+both languages (the worksheet's three questions filled in only from values
+the file has), a seed among those checked and a time within a lesson; every
+claim holds through the batch runner on seeds 0 to 4, and
 the help's "Amit érdemes kipróbálni" part lists exactly these experiments,
 each by its Hungarian name with its parameters and what to watch.
 
@@ -11,6 +14,7 @@ import difflib
 import io
 import json
 import os
+import re
 import subprocess
 import sys
 
@@ -23,6 +27,10 @@ COMPARE = {">=": lambda a, b: a >= b, "<=": lambda a, b: a <= b}
 FROZEN = 3              # the runner's exit code for a reactor that can never move again
 HELP_HEADING = "Amit érdemes kipróbálni"
 HELP_WIDTH = 75         # the pager's window is 76 columns; a full line would wrap
+# A worksheet's questions, and the values their braces may name.
+QUESTIONS = ("predict", "observe", "explain")
+PLACEHOLDERS = {"at", "measure"} | set(PARAMETERS)
+LESSON_MINUTES = 45
 
 failures = []
 
@@ -38,7 +46,7 @@ def number(value):
 
 
 def check_schema(experiments):
-    """Each experiment has the fields the help, the lesson page and this test read."""
+    """Each experiment has the fields the help, the pages and this test read."""
     if not isinstance(experiments, list) or len(experiments) < 5:
         fail("experiments.json must be a list of at least five experiments")
         return False
@@ -47,7 +55,24 @@ def check_schema(experiments):
         where = "experiment %r" % e.get("id")
         try:
             for lang in ("hu", "en"):
-                assert e[lang]["name"].strip() and e[lang]["watch"].strip(), lang + " text empty"
+                t = e[lang]
+                for field in ("name", "watch", "aim", "see"):
+                    assert t[field].strip(), "%s.%s empty" % (lang, field)
+                assert sorted(t["questions"]) == sorted(QUESTIONS), \
+                    lang + ".questions must be " + ", ".join(QUESTIONS)
+                for kind, question in t["questions"].items():
+                    assert question.strip(), "%s.questions.%s empty" % (lang, kind)
+                    used = set(re.findall(r"\{(\w*)\}", question))
+                    assert used <= PLACEHOLDERS, "%s.questions.%s: no value for %s" % (
+                        lang, kind, ", ".join(sorted(used - PLACEHOLDERS)))
+                # The observation is of the claim's numbers: its measure at its T.
+                observe = set(re.findall(r"\{(\w*)\}", t["questions"]["observe"]))
+                assert {"at", "measure"} <= observe, \
+                    lang + ".questions.observe must name {at} and {measure}"
+            assert e["seed"] in SEEDS and not isinstance(e["seed"], bool), \
+                "seed must be one of the seeds the claims are checked on"
+            assert isinstance(e["minutes"], int) and 0 < e["minutes"] <= LESSON_MINUTES, \
+                "minutes must be a whole number within a lesson"
             assert sorted(e["params"]) == sorted(PARAMETERS), \
                 "params must be " + ", ".join(PARAMETERS)
             for name, value in e["params"].items():

@@ -10,6 +10,6 @@ top=$(cd "$(dirname "$0")/../.." && pwd)
 export NODE_PATH=/usr/share/nodejs  # Debian's emscripten runs with Debian's node modules
 # Configured every time: a build folder from before a pull then knows new targets.
 emcmake cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j"$(nproc)" --target lemvaris test_sim read_reals
+cmake --build "$build" -j"$(nproc)" --target lemvaris_site test_sim read_reals
 rm -rf "$build/site"
 cmake --install "$build" --prefix "$build/site" >/dev/null
