@@ -588,6 +588,7 @@
     $('present').textContent = on ? text.back : text.present;
     if (on) $('run').append($('share-qr-box'));
     else $('share-link').after($('share-qr-box'));
+    window.scrollTo(0, 0);
     layout();
   }
 
