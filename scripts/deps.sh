@@ -61,13 +61,12 @@ if [ $test = 1 ]; then
   # sender, a screenshot tool, xkill (x11-utils) and independent PNG,
   # screenshot and sixel decoders (netpbm: pngtopnm, xwdtopnm; libsixel-bin:
   # sixel2png); clang for the input fuzzer (scripts/fuzz.sh), its runtime
-  # below; the page's tests: headless Chromium driven by Selenium, zbarimg
-  # (zbar-tools) to read the lesson page's QR code back; the Python
+  # below; the page's tests: headless Chromium driven by Selenium; the Python
   # module's tests (pytest, Pillow to decode pictures, Jupyter for the notebook).
   packages+=(xvfb xauth tmux xdotool x11-apps x11-utils imagemagick libpng-tools python3 netpbm
              libsixel-bin console-setup-linux)  # console-setup-linux: the font table's sources
   packages+=(clang)
-  packages+=(chromium chromium-driver python3-selenium zbar-tools)
+  packages+=(chromium chromium-driver python3-selenium)
   packages+=(python3-pytest python3-pil)
   # The example notebook, executed by Jupyter.
   packages+=(jupyter-nbconvert python3-ipykernel)
