@@ -119,6 +119,7 @@
       $('preset-watch').textContent = e ? e[lang].watch : '';
       if (!e) return;
       for (const f of Fields) if (f.id in e.params) $(f.id).value = String(e.params[f.id]);
+      if ('seed' in e) $('seed').value = String(e.seed);  // an experiment that names its seed
       checkAll();
     });
   }
