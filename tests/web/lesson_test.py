@@ -340,9 +340,11 @@ class Lesson(unittest.TestCase):
         self.assertLessEqual(abs(float(height.replace(",", ".")) -
                                  (state["N"] + 1 - state["mean_row"])), 0.05 + 1e-9)
         self.assertEqual(unit, "sor, alulról")
-        # Played for 6 s: the reactor drawn at least 20 times a second, the
-        # numbers and the state line at most about 4 times, and screen readers
-        # told of the start and then one summary, not of every frame.
+        # Played for 6 s: the numbers and the state line at most about 4
+        # times a second, far fewer than the reactor's pictures (how many of
+        # those a loaded machine draws is bench/web/lesson_rate.py's matter),
+        # and screen readers told of the start and then one summary, not of
+        # every frame.
         self.js("""
           const seen = window.seen = {bottom: 0, state: 0, told: [], drawn: 0};
           const watch = (id, what) => new MutationObserver(what).observe(
@@ -364,7 +366,7 @@ class Lesson(unittest.TestCase):
         told = [t for t in seen["told"] if t]
         print("\n6 s of play: %(drawn)d pictures, %(bottom)d numbers, %(state)d state lines"
               % seen, file=sys.stderr)
-        self.assertGreaterEqual(seen["drawn"] / seen["seconds"], 20)
+        self.assertGreater(seen["drawn"], 2 * seen["bottom"])
         self.assertLessEqual(seen["bottom"], 4.5 * seen["seconds"])
         self.assertLessEqual(seen["state"], 2 * 4.5 * seen["seconds"])  # its text, then a span
         self.assertEqual(told[0], "Fut.")
