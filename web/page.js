@@ -1,21 +1,55 @@
 // The classic page around Lemvaris: the console rows and the picture that
 // the web back end (src/backends/web/) sends, the keys and pasted text it
-// takes, the layout, and a new run after the end. Sends nothing anywhere; the
-// one file it fetches is the program's own lemvaris.wasm, once, so a new run
-// works offline.
+// takes, on a touch screen a field for the answers and buttons for the mode
+// keys, the layout, and a new run after the end. The page's own texts in
+// Hungarian or (?lang=en) English; the program speaks Hungarian. Sends
+// nothing anywhere; the one file it fetches is the program's own
+// lemvaris.wasm, once, so a new run works offline.
 'use strict';
 (function () {
+  const Texts = {
+    hu: {
+      title: 'Lemvaris – a klasszikus program', console: 'Konzol',
+      screen: 'A reaktor, a panel és a hisztogramok grafikus képe',
+      keys: 'Billentyűk: <kbd>L</kbd> lépésenként (minden billentyű egy lépés), ' +
+            '<kbd>N</kbd> normál, <kbd>C</kbd> csendes (gyors), <kbd>V</kbd> vége.',
+      again: 'Új futás', lesson: 'A tanórai oldal: űrlap, kísérletek, gombok, grafikon',
+      other: 'English', ended: code => `A program véget ért (kilépési kód: ${code}).`,
+      failed: 'A program nem indult el: ', answer: 'Válasz a kérdésre', send: 'Enter',
+      touchKeys: 'Billentyűk', keyL: 'lépés', keyN: 'normál', keyC: 'csendes', keyV: 'vége',
+    },
+    en: {
+      title: 'Lemvaris – the classic program', console: 'Console',
+      screen: 'The reactor, the panel and the histograms as a picture',
+      keys: 'Keys: <kbd>L</kbd> step by step (every key one step), <kbd>N</kbd> normal, ' +
+            '<kbd>C</kbd> quiet (fast), <kbd>V</kbd> end. The program speaks Hungarian.',
+      again: 'New run', lesson: 'The lesson page: form, experiments, buttons, chart',
+      other: 'Magyar', ended: code => `The program has ended (exit code: ${code}).`,
+      failed: 'The program did not start: ', answer: 'Answer to the question', send: 'Enter',
+      touchKeys: 'Keys', keyL: 'step', keyN: 'normal', keyC: 'quiet', keyV: 'end',
+    },
+  };
+  const lang = new URLSearchParams(location.search).get('lang') === 'en' ? 'en' : 'hu';
+  const text = Texts[lang];
   const Columns = 80, Rows = 25;
   const KeyQueueLimit = 256;  // keys typed ahead; the program's queue holds as many
   // Keys that stay with the browser: leaving the page's focus, reload,
   // full screen, the developer tools.
   const BrowserKeys = new Set(['Tab', 'F5', 'F11', 'F12']);
 
+  // A touch screen's keyboard shows only for a field and may send no key
+  // events: there the answers are typed into a field of their own, the mode
+  // keys are buttons, and a tap on the console turns a help or summary page.
+  const touch = matchMedia('(any-pointer: coarse)').matches || navigator.maxTouchPoints > 0;
+  const PagePrompt = 'Lapozhatunk?';  // the program's question under a help or summary page
+
   const consoleElement = document.getElementById('console');
   const canvas = document.getElementById('screen');
   const context = canvas.getContext('2d', {alpha: false});
   const again = document.getElementById('again');
   const status = document.getElementById('status');
+  const touchBar = document.getElementById('touch');
+  const answer = document.getElementById('answer');
   const rows = [];
   let keys = [];
   let program = null;  // the compiled module: a new run needs no download
@@ -73,7 +107,7 @@
   function programEnded(code) {
     running = false;
     if (typeof code === 'number') {
-      status.textContent = `A program véget ért (kilépési kód: ${code}).`;
+      status.textContent = text.ended(code);
     }
     again.hidden = false;
     layout();
@@ -84,7 +118,7 @@
   // the style scales it without smoothing.
   function layout() {
     const gap = 12, margin = 16;
-    const footer = document.querySelector('footer').offsetHeight;
+    const footer = document.querySelector('footer').offsetHeight + touchBar.offsetHeight;
     const width = document.documentElement.clientWidth - margin;
     const height = window.innerHeight - margin - footer - gap;
     const textWidth = consoleElement.offsetWidth, textHeight = consoleElement.offsetHeight;
@@ -101,27 +135,54 @@
     canvas.style.height = Math.floor(canvas.height * scale) + 'px';
   }
 
+  // Keys typed into the answer field, or that press a button, are theirs.
+  const ownTarget = event => event.target.closest && event.target.closest('button, input');
+
+  function typeKey(key) {
+    if (keys.length < KeyQueueLimit) keys.push(key);
+  }
+
   document.addEventListener('keydown', event => {
-    if (event.isComposing || event.target === again || BrowserKeys.has(event.key)) return;
+    if (event.isComposing || ownTarget(event) || BrowserKeys.has(event.key)) return;
     const altGraph = event.getModifierState && event.getModifierState('AltGraph');
     if ((event.ctrlKey || event.metaKey || event.altKey) && !altGraph) return;
     event.preventDefault();
-    if (keys.length < KeyQueueLimit) keys.push(event.key);
+    typeKey(event.key);
   });
 
   // Pasted text is typed: its characters as keys, a line end as Enter.
   document.addEventListener('paste', event => {
-    if (event.target === again) return;
+    if (ownTarget(event)) return;
     event.preventDefault();
     const pasted = (event.clipboardData || window.clipboardData).getData('text');
-    for (const c of pasted.replace(/\r\n?/g, '\n')) {
-      if (keys.length < KeyQueueLimit) keys.push(c === '\n' ? 'Enter' : c === '\t' ? ' ' : c);
-    }
+    for (const c of pasted.replace(/\r\n?/g, '\n')) typeKey(c === '\n' ? 'Enter' : c === '\t' ? ' ' : c);
+  });
+
+  // The answer field: its text typed, then Enter (an empty field is Enter
+  // alone, which turns a page too). It keeps the focus for the next answer.
+  touchBar.addEventListener('submit', event => {
+    event.preventDefault();
+    for (const c of answer.value) typeKey(c);
+    typeKey('Enter');
+    answer.value = '';
+  });
+
+  // The mode keys' buttons type their letter; the focus goes back to the
+  // console, where a keyboard's keys go on working.
+  for (const button of document.querySelectorAll('#touch-keys button')) {
+    button.addEventListener('click', () => {
+      typeKey(button.dataset.key);
+      consoleElement.focus({preventScroll: true});
+    });
+  }
+
+  consoleElement.addEventListener('click', () => {
+    if (touch && running && rows[Rows - 1].textContent.includes(PagePrompt)) typeKey(' ');
   });
 
   function failed(reason) {
     running = false;
-    status.textContent = 'A program nem indult el: ' + reason;
+    status.textContent = text.failed + reason;
     again.hidden = false;
   }
 
@@ -160,6 +221,23 @@
       onAbort: failed,
     }).catch(failed);
   }
+
+  document.documentElement.lang = lang;
+  document.title = text.title;
+  for (const element of document.querySelectorAll('[data-text]')) {
+    element.textContent = text[element.dataset.text];
+  }
+  document.getElementById('keys').innerHTML = text.keys;  // the page's own markup
+  consoleElement.setAttribute('aria-label', text.console);
+  canvas.setAttribute('aria-label', text.screen);
+  document.getElementById('touch-keys').setAttribute('aria-label', text.touchKeys);
+  const langSwitch = document.getElementById('lang-switch');
+  langSwitch.textContent = text.other;
+  langSwitch.lang = lang === 'en' ? 'hu' : 'en';
+  langSwitch.href = lang === 'en' ? '?' : '?lang=en';
+  if (lang === 'en') document.getElementById('lesson-link').href = 'index.html?lang=en';
+  touchBar.hidden = !touch;
+  document.body.classList.toggle('touch', touch);
 
   again.addEventListener('click', start);
   window.addEventListener('resize', layout);

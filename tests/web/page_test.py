@@ -16,7 +16,9 @@ goes on starts nothing, the page draws at least 30 new frames a second
 while the run goes on, a malformed answer is asked again and "0,5" is read,
 the run ends with exit code 0 and the page offers a new run, which works
 with the server gone; nothing is fetched from elsewhere, and the folder of
-pages totals under 2 MB.
+pages totals under 2 MB. On a phone (Chromium's mobile emulation with touch):
+the answer field and the mode keys' buttons from the start, text of 12 px
+that scrolls sideways within the console, a whole run by taps and the field.
 
 Usage: page_test.py SITE_DIR --batch LEMVARIS_BATCH --mode-text-box PROGRAM [TEST...]
 """
@@ -147,14 +149,20 @@ def help_pages():
     return [lines[i:i + PAGE_LINES] for i in range(0, len(lines), PAGE_LINES)]
 
 
-class Page(unittest.TestCase):
+class Driver(unittest.TestCase):
+    """The page served and a browser on it; how a person reads and types."""
+
     @classmethod
     def setUpClass(cls):
         cls.profile = tempfile.TemporaryDirectory()
         cls.server = start_server(BUILD)
         cls.url = "http://127.0.0.1:%d/" % cls.server.server_address[1]
-        cls.browser = start_browser(cls.profile.name)
+        cls.browser = cls.start_browser(cls.profile.name)
         cls.box = mode_text_box()
+
+    @staticmethod
+    def start_browser(profile):
+        return start_browser(profile)
 
     @classmethod
     def tearDownClass(cls):
@@ -270,7 +278,9 @@ class Page(unittest.TestCase):
         return b"".join(pixels[(y * width + x1) * 3:(y * width + x2 + 1) * 3]
                         for y in range(y1, y2 + 1))
 
-    # --- The tests ---
+
+
+class Page(Driver):
 
     def test_a_run_is_the_native_run_from_help_to_the_closing_text(self):
         self.load()
@@ -430,6 +440,8 @@ class Page(unittest.TestCase):
         keys = self.browser.find_element(By.ID, "keys").text
         for word in ["lépésenként", "normál", "csendes", "vége"]:
             self.assertIn(word, keys)
+        self.assertFalse(self.browser.find_element(By.ID, "touch").is_displayed(),
+                         "a touch screen's bar without a touch screen")
 
     def test_canvas_fills_the_room_beside_or_above_the_console(self):
         # Side by side where that gives the larger picture, else stacked; the
@@ -468,6 +480,97 @@ class Page(unittest.TestCase):
         total = sum(os.path.getsize(os.path.join(BUILD, f)) for f in os.listdir(BUILD))
         print("\nthe pages' folder: %d bytes" % total, file=sys.stderr)
         self.assertLess(total, 2 * 1024 * 1024)
+
+
+class Touch(Driver):
+    """The page on a phone: Chromium's mobile emulation with touch, taps
+    sent as touch events."""
+
+    @staticmethod
+    def start_browser(profile):
+        options = webdriver.ChromeOptions()
+        options.binary_location = "/usr/bin/chromium"
+        for flag in ["--headless", "--disable-gpu", "--no-sandbox", "--no-first-run",
+                     "--disable-background-networking", "--disable-component-update",
+                     "--disable-sync", "--user-data-dir=" + profile]:
+            options.add_argument(flag)
+        options.add_experimental_option("mobileEmulation", {
+            "deviceMetrics": {"width": 390, "height": 844, "pixelRatio": 3, "touch": True},
+            "userAgent": "Mozilla/5.0 (Linux; Android 14; Pixel 8) AppleWebKit/537.36 (KHTML, "
+                         "like Gecko) Chrome/120.0 Mobile Safari/537.36"})
+        return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+
+    def tap(self, element_id):
+        """A finger's tap at the middle of the element, as the screen sends it."""
+        box = self.box_of(element_id)
+        point = {"x": box["left"] + box["width"] / 2, "y": box["top"] + min(box["height"] / 2, 40)}
+        for kind, points in [("touchStart", [point]), ("touchEnd", [])]:
+            self.browser.execute_cdp_cmd("Input.dispatchTouchEvent",
+                                         {"type": kind, "touchPoints": points})
+
+    def type_answer(self, value):
+        field = self.browser.find_element(By.ID, "answer")
+        field.send_keys(value, Keys.ENTER)
+
+    def test_a_phone_runs_the_program_by_touch(self):
+        # The page's own words in English too.
+        self.browser.get(self.url + "classic.html?lang=en")
+        self.wait_for_help_page(0)
+        self.assertEqual(self.browser.find_element(By.CSS_SELECTOR, "label[for=answer]").text,
+                         "Answer to the question")
+        self.assertEqual(self.browser.find_element(By.ID, "key-V").text, "V end")
+        self.assertEqual(self.browser.find_element(By.ID, "lesson-link").get_attribute("href"),
+                         self.url + "index.html?lang=en")
+
+        self.browser.get(self.url + "classic.html")
+        self.wait_for_help_page(0)
+        # From the start: the answer field and the four keys, each 40 x 40 px
+        # at least; the console's text at 12 px or more, sideways scrolling
+        # within the console, not the page.
+        self.assertTrue(self.browser.find_element(By.ID, "answer").is_displayed())
+        for key in "LNCV":
+            box = self.box_of("key-" + key)
+            self.assertGreaterEqual(min(box["width"], box["height"]), 40, key)
+            self.assertLessEqual(box["bottom"], 844, key)
+        view = self.browser.execute_script(
+            "const e = document.documentElement, c = document.getElementById('console');"
+            "return [parseFloat(getComputedStyle(c).fontSize), e.scrollWidth, e.clientWidth,"
+            " c.scrollWidth, c.clientWidth]")
+        font, page_width, page_room, console_width, console_room = view
+        self.assertGreaterEqual(font, 12)
+        self.assertLessEqual(page_width, page_room)
+        self.assertGreater(console_width, console_room)
+        # A tap on the console, any key's button and Enter in the empty field
+        # each turn a help page.
+        self.tap("console")
+        self.help_page_shown(1)
+        self.tap("key-N")
+        self.help_page_shown(2)
+        self.type_answer("")
+        prompts = [r"mérete\? \[1-250\]", r"vizszintes mérete\? \[1-250\]",
+                   r"száma\? \[1-\s*\d+\]", r"Adhézió nagysága\? \[-1\.\.1\]",
+                   r"Kohézió nagysága\? \[-1\.\.1\]",
+                   r"\(lefelé lépés valószinüsége\) \? \[-1\.\.1\]", r"sugár\? \[1\.\.10\]"]
+        for prompt, value in zip(prompts, W1):
+            self.wait_for_line(prompt + r"\s*▓?$")
+            self.type_answer(value)
+            self.wait_for_line(prompt + re.escape(value) + r"\s*▓?$")
+        self.assert_canvas_is_native(W1, 0)
+        # During the run the buttons switch the modes: fast, then step by step.
+        self.tap("key-C")
+        time.sleep(0.5)
+        self.tap("key-L")
+        line = self.wait_for_line(r"Üzemmódváltás: Lepesenkenti \(\d+,l\)")
+        T = int(re.search(r"\((\d+),l\)", line).group(1))
+        self.assertGreater(T, 0)
+        self.assert_canvas_is_native(W1, T + 1)
+        self.tap("key-V")
+        self.wait_for_line(r"^▓ Összefoglaló")
+        self.wait_for_line(r"A szimuláció %d lépést tett meg" % (T + 1))
+        self.tap("console")  # the summary's page turned: the closing text
+        closing = "Itt a vége fuss el véle!!!!"
+        self.assertTrue(wait_until(lambda: self.cell_text(10, 25, len(closing)) == closing),
+                        "\n".join(self.console_lines()))
 
 
 def main():
