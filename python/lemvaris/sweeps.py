@@ -162,7 +162,7 @@ def _observed(name, function, grid, parameters, seed, T):
         raise ObservableError(f"observe[{name!r}] raised {type(error).__name__}: {error} "
                               f"({_described(parameters, seed)}, T={T})") from error
     if not isinstance(value, numbers.Real) or isinstance(value, bool):
-        raise ObservableError(f"observe[{name!r}] gave {value!r}, not a number "
+        raise ObservableError(f"observe[{name!r}] gave a {type(value).__name__}, not a number "
                               f"({_described(parameters, seed)}, T={T})")
     return float(value)
 
