@@ -70,8 +70,8 @@ enum class OptionKind { Parameter, Count, Path, Names };
 
 // Options past the parameters: a new one is a row here and a field below.
 enum OptionIndex {
-  OptSteps = ParameterCount, OptSampleEvery, OptMeasures, OptGrid, OptPng, OptGif, OptFrameEvery, OptSaveState,
-  OptLoadState, OptInitial, OptionCount
+  OptSteps = ParameterCount, OptSampleEvery, OptMeasures, OptGrid, OptPng, OptGif, OptFrameEvery,
+  OptSaveState, OptLoadState, OptInitial, OptionCount
 };
 
 struct OptionSpec {
