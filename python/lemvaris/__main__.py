@@ -154,11 +154,11 @@ def _arguments():
         help="end each run once MEASURE has changed by at most TOLERANCE times its value over "
              "its last WINDOW moves (at least --sample-every), as its samples show; its last "
              "row says stopped=steady")
-    _add_run(commands, add)
+    _add_run(commands)
     return parser, set(options)
 
 
-def _add_run(commands, add):
+def _add_run(commands):
     """The run subcommand: an experiment of data/experiments.json by its id."""
     ids = ", ".join(e["id"] for e in experiments())
     run = commands.add_parser(
@@ -298,15 +298,21 @@ def _run(options, parameters, seeds):
         if client is not None:
             client.close()
     if options.out == "-":
-        _write_standard_output(csv_text(table))
+        try:
+            sys.stdout.write(csv_text(table))
+            sys.stdout.flush()
+        except OSError as error:
+            # Nothing more may go to standard output, not even at exit.
+            os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+            raise OSError(f"cannot write to standard output: {error.strerror}") from None
 
 
 def _write_standard_output(text):
+    """As the sweep's --out - writes its table."""
     try:
         sys.stdout.write(text)
         sys.stdout.flush()
     except OSError as error:
-        # Nothing more may go to standard output, not even at exit.
         os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
         raise OSError(f"cannot write to standard output: {error.strerror}") from None
 

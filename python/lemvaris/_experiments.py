@@ -108,7 +108,8 @@ def check_claim(e, table):
     if c["compare"] not in _COMPARE:
         raise ValueError(f"{e['id']}: claim.compare must be >= or <=, not {c['compare']!r}")
     params = table[list(RUN[:-1])].drop_duplicates()
-    if len(params) != 1 or any(params[name].iloc[0] != value for name, value in e["params"].items()):
+    if len(params) != 1 or any(params[name].iloc[0] != value
+                               for name, value in e["params"].items()):
         raise ValueError(f"the table is not of {e['id']}'s parameters {e['params']}")
     check = ClaimCheck(e["id"], claim_text(e), {}, {}, [])
     for seed, run in table.groupby("seed", sort=True):

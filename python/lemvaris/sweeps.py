@@ -479,8 +479,6 @@ def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, seed
     the end, or not at all.
     progress: a bar on standard error; None shows it when that is a terminal.
     """
-    import pandas as pd
-
     seeds = seeds_of(seeds)
     steps = whole("steps", steps)
     sample_every = whole("sample_every", sample_every)
