@@ -59,10 +59,10 @@ def test_observables_become_columns_summed_up_and_their_failures_name_the_run():
 
     with pytest.raises(TypeError, match="observe\\['own'\\]: the local worker processes cannot"):
         lemvaris.sweep(SET, 100, seeds=2, processes=2, observe={"own": lambda grid: 1})
-    # The error on a worker: the sweep stops and no worker is left.
+    # The error on a worker (the first of either): the sweep stops, no worker is left.
     with pytest.raises(lemvaris.ObservableError,
                        match=r"observe\['inverse'\] raised LinAlgError: .* \(N=30, M=30, K=300, "
-                             r"Ah=0.5, Kh=0.8, G=0.2, rSz=3, seed=0, T=0\)"):
+                             r"Ah=0.5, Kh=0.8, G=0.2, rSz=3, seed=\d, T=0\)"):
         lemvaris.sweep(SET, 10**7, seeds=4, processes=2, observe={"inverse": np.linalg.inv})
     assert children() == []
     with pytest.raises(lemvaris.ObservableError, match="gave a tuple, not a number"):
