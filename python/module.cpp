@@ -39,7 +39,10 @@ constexpr std::int64_t MovesPerLook = 4096;
 struct ReactorObject {
   Run run;
   std::unique_ptr<Picture> picture;  // made when a picture is first asked for
-  bool busy = false;                 // moving without the GIL
+  // The cluster count's work space, made when clusters are first asked for
+  // (a count is made with the GIL held: one at a time).
+  mutable std::unique_ptr<ClusterWork> clusterWork;
+  bool busy = false;  // moving without the GIL
 };
 
 // Every use but the moves themselves: refused while another thread moves it.
@@ -247,13 +250,57 @@ py::array_t<std::int64_t> RowCountArray(const ReactorObject& o) {
   return ReadOnly(counts);
 }
 
-py::dict MeasureDict(const ReactorObject& o) {
+ClusterWork& WorkOf(const ReactorObject& o) {
+  if (!o.clusterWork) o.clusterWork = std::make_unique<ClusterWork>();
+  return *o.clusterWork;
+}
+
+Clusters ClustersOf(const ReactorObject& o) {
+  return CountClusters(Idle(o).run.reactor, WorkOf(o));
+}
+
+// The four measures every table has, in its order, then the named ones.
+constexpr const char* BuiltInMeasures[] = {"bottom", "wall_contacts", "interface", "mean_row"};
+constexpr int BuiltInCount = 4;
+
+std::string MeasureNamesText() {
+  std::string text;
+  for (const char* name : BuiltInMeasures) text += std::string(text.empty() ? "" : ", ") + name;
+  for (const char* name : NamedMeasureNames) text += std::string(", ") + name;
+  return text;
+}
+
+// The measures named (all four built-in ones when names is None), in the
+// order named; the clusters counted once.
+py::dict MeasureDict(const ReactorObject& o, const py::object& names) {
   const Measures m = MeasureRun(Idle(o).run);
+  const py::object values[BuiltInCount] = {py::int_(m.bottom), py::int_(m.wallContacts),
+                                           py::int_(m.interface), py::float_(m.meanRow)};
   py::dict d;
-  d["bottom"] = m.bottom;
-  d["wall_contacts"] = m.wallContacts;
-  d["interface"] = m.interface;
-  d["mean_row"] = m.meanRow;
+  if (names.is_none()) {
+    for (int i = 0; i < BuiltInCount; ++i) d[BuiltInMeasures[i]] = values[i];
+    return d;
+  }
+  if (py::isinstance<py::str>(names) || !py::isinstance<py::iterable>(names))
+    throw py::type_error("names must be a list of measures' names, not " + Shown(names));
+  bool counted = false;
+  Clusters clusters;
+  for (const py::handle name : names) {
+    const std::string text = py::isinstance<py::str>(name) ? name.cast<std::string>() : "";
+    int index = -1;
+    for (int i = 0; i < BuiltInCount; ++i)
+      if (text == BuiltInMeasures[i]) index = i;
+    if (index >= 0) {
+      d[name] = values[index];
+      continue;
+    }
+    const int named = NamedMeasureIndex(text);
+    if (named < 0 || text.empty())
+      throw py::value_error("no measure is named " + Shown(name) + " (" + MeasureNamesText() + ")");
+    if (!counted) clusters = ClustersOf(o);
+    counted = true;
+    d[name] = named == MeasureClusters ? clusters.count : clusters.largest;
+  }
   return d;
 }
 
@@ -426,52 +473,104 @@ py::tuple ParameterDescription() {
   return py::tuple(out);
 }
 
-// The table's data columns after the parameters, in TableColumns' order.
+// The table's columns up to mean_row after the parameters, in TableColumns' order.
 enum DataColumn {
   ColumnT = ParameterCount,
   ColumnBottom,
   ColumnWallContacts,
   ColumnInterface,
   ColumnMeanRow,
-  ColumnFrozenAt,
   DataColumnCount
 };
 static_assert(std::string_view(TableColumns[ColumnT]) == "T");
-static_assert(std::string_view(TableColumns[ColumnFrozenAt]) == "frozen_at");
+static_assert(DataColumnCount == TableExtraAt);
 
-// The table's rows from its data columns (each an array of one value a row;
-// frozen_at NaN where empty), as the batch runner writes them, header first.
+// ValueError unless name may head a column of one's own.
+void CheckColumnName(const py::handle& name) {
+  if (!py::isinstance<py::str>(name))
+    throw py::type_error("a column's name must be a str, not " + Shown(name));
+  const char* problem = TableNameProblem(name.cast<std::string>());
+  if (problem != nullptr) throw py::value_error(Shown(name) + " cannot name a column: " + problem);
+}
+
+// The columns the table adds after mean_row, checked: measures asked for by
+// name and names of one's own, each once, at most TableExtraLimit.
+std::vector<std::string> ExtraNames(const py::handle& extra) {
+  std::vector<std::string> names;
+  for (const py::handle name : extra) {
+    if (!py::isinstance<py::str>(name) || NamedMeasureIndex(name.cast<std::string>()) < 0)
+      CheckColumnName(name);
+    names.push_back(name.cast<std::string>());
+    if (std::count(names.begin(), names.end(), names.back()) > 1)
+      throw py::value_error("the column " + names.back() + " is given twice");
+  }
+  if (names.size() > TableExtraLimit)
+    throw py::value_error("a table adds at most " + std::to_string(TableExtraLimit) +
+                          " columns, not " + std::to_string(names.size()));
+  return names;
+}
+
+RunEnd StoppedOf(const py::handle& value, py::ssize_t row) {
+  if (value.is_none()) return RunEnd::Unsaid;
+  if (py::isinstance<py::str>(value)) {
+    const std::string text = value.cast<std::string>();
+    for (int i = 1; i < static_cast<int>(std::size(RunEndNames)); ++i)
+      if (text == RunEndNames[i]) return static_cast<RunEnd>(i);
+  }
+  throw py::value_error("row " + std::to_string(row) + ": stopped is " + Shown(value) +
+                        ", not steps, frozen, steady or empty");
+}
+
+// The table's rows from its columns (each an array of one value a row:
+// frozen_at NaN where empty, stopped None where empty), as the batch runner
+// writes them, header first; `extra` names the columns after mean_row.
 py::str TableCsv(const py::dict& columns, const IntArgument& stepsGiven,
-                 const IntArgument& everyGiven) {
+                 const IntArgument& everyGiven, const py::iterable& extra) {
   const py::int_ steps = WholeArgument("steps", stepsGiven.object);
   const py::int_ every = WholeArgument("sample_every", everyGiven.object);
   if (steps < py::int_(0) || py::int_(MaxT) < steps || every < py::int_(1) ||
       py::int_(MaxT) < every)
     throw py::value_error("steps must be from 0 and sample_every from 1 to " +
                           std::to_string(MaxT) + ", not " + Shown(steps) + " and " + Shown(every));
+  const std::vector<std::string> extraNames = ExtraNames(extra);
+  TableLayout layout;
+  for (const std::string& name : extraNames) layout.extra[layout.extraCount++] = name.c_str();
+  // The numeric columns: the data columns, the extra ones, frozen_at.
+  std::vector<std::string> names(TableColumns, TableColumns + DataColumnCount);
+  names.insert(names.end(), extraNames.begin(), extraNames.end());
+  names.emplace_back("frozen_at");
   std::vector<py::array_t<double, py::array::forcecast>> data;
   py::ssize_t rows = -1;
-  for (int i = 0; i < DataColumnCount; ++i) {
-    const char* name = TableColumns[i];
-    if (!columns.contains(name)) throw py::value_error(std::string("no column ") + name);
-    data.emplace_back(columns[name]);
-    if (data.back().ndim() != 1 || (rows >= 0 && data.back().shape(0) != rows))
-      throw py::value_error(std::string("column ") + name + " is not one value a row");
-    rows = data.back().shape(0);
+  const auto check = [&rows](py::ssize_t length, const std::string& name) {
+    if (rows >= 0 && length != rows)
+      throw py::value_error("column " + name + " is not one value a row");
+    rows = length;
+  };
+  for (const std::string& name : names) {
+    if (!columns.contains(name)) throw py::value_error("no column " + name);
+    data.emplace_back(columns[name.c_str()]);
+    if (data.back().ndim() != 1)
+      throw py::value_error("column " + name + " is not one value a row");
+    check(data.back().shape(0), name);
   }
+  if (!columns.contains("stopped")) throw py::value_error("no column stopped");
+  const py::list stopped(columns["stopped"]);
+  check(static_cast<py::ssize_t>(stopped.size()), "stopped");
+  const int extraCount = layout.extraCount;
   const auto count = [](double v) { return v >= 0 && v <= MaxT && v == std::trunc(v); };
   std::string text;
   char line[TableLineCapacity];
-  FormatTableHeader(line);
+  FormatTableHeader(line, layout);
   text += line;
   for (py::ssize_t r = 0; r < rows; ++r) {
     double at[DataColumnCount];
     for (int i = 0; i < DataColumnCount; ++i) at[i] = data[i].at(r);
+    const double frozenAt = data[DataColumnCount + extraCount].at(r);
     ParameterValues values;
     std::copy(at, at + ParameterCount, values.value);
     if (CheckParameters(values).parameter >= 0 || !count(at[ColumnT]) || !count(at[ColumnBottom]) ||
         !count(at[ColumnWallContacts]) || !count(at[ColumnInterface]) ||
-        !(std::isnan(at[ColumnFrozenAt]) || count(at[ColumnFrozenAt])))
+        !(std::isnan(frozenAt) || count(frozenAt)))
       throw py::value_error("row " + std::to_string(r) + " is not a run's sample");
     TableRow row;
     ToSimParams(values, row.params, row.seed);
@@ -479,11 +578,12 @@ py::str TableCsv(const py::dict& columns, const IntArgument& stepsGiven,
     row.measures = Measures{static_cast<std::int32_t>(at[ColumnBottom]),
                             static_cast<std::int32_t>(at[ColumnWallContacts]),
                             static_cast<std::int32_t>(at[ColumnInterface]), at[ColumnMeanRow]};
-    row.frozenAt =
-        std::isnan(at[ColumnFrozenAt]) ? -1 : static_cast<std::int32_t>(at[ColumnFrozenAt]);
+    for (int k = 0; k < extraCount; ++k) row.extra[k] = data[DataColumnCount + k].at(r);
+    row.frozenAt = std::isnan(frozenAt) ? -1 : static_cast<std::int32_t>(frozenAt);
+    row.stopped = StoppedOf(stopped[r], r);
     row.steps = steps.cast<std::int32_t>();
     row.sampleEvery = every.cast<std::int32_t>();
-    FormatTableRow(line, row);
+    FormatTableRow(line, row, layout);
     text += line;
   }
   return py::str(text);
@@ -500,10 +600,11 @@ py::array_t<std::uint8_t> PaletteArray() {
   return ReadOnly(palette);
 }
 
-py::tuple ColumnNames() {
-  py::list names;
-  for (const char* name : TableColumns) names.append(name);
-  return py::tuple(names);
+template <typename Names>
+py::tuple NameTuple(const Names& names) {
+  py::list list;
+  for (const char* name : names) list.append(name);
+  return py::tuple(list);
 }
 
 }  // namespace
@@ -516,7 +617,10 @@ PYBIND11_MODULE(_core, m) {
   m.attr("SEED_LIMIT") = static_cast<long long>(SeedLimit);
   m.attr("PALETTE") = PaletteArray();
   m.attr("PARAMETER_INFO") = ParameterDescription();
-  m.attr("TABLE_COLUMNS") = ColumnNames();
+  m.attr("TABLE_COLUMNS") = NameTuple(TableColumns);
+  m.attr("NAMED_MEASURES") = NameTuple(NamedMeasureNames);
+  m.attr("STOP_REASONS") =
+      NameTuple(std::vector<const char*>(RunEndNames + 1, std::end(RunEndNames)));
 
   const auto none = py::none();
   m.def(
@@ -536,8 +640,13 @@ PYBIND11_MODULE(_core, m) {
         "decimal point there): an int or a float. ValueError in the batch runner's words,\n"
         "the parameter named behind `prefix`.");
   m.def("table_csv", &TableCsv, py::arg("columns"), py::arg("steps"), py::arg("sample_every"),
-        "The table as lemvaris-batch writes it, header first: `columns` maps the first 14\n"
-        "of TABLE_COLUMNS to arrays of one value a row (frozen_at NaN where empty).");
+        py::arg("extra") = py::tuple(),
+        "The table as lemvaris-batch writes it, header first: `columns` maps TABLE_COLUMNS\n"
+        "up to stopped and the `extra` columns (after mean_row, in their order) to arrays\n"
+        "of one value a row (frozen_at NaN where empty, stopped None where empty).");
+  m.def("check_column_name", &CheckColumnName, py::arg("name"),
+        "ValueError unless `name` may head a column of one's own: 1 to 40 letters, digits\n"
+        "and _ (not a digit first), not a column every table has nor a named measure.");
   DefineFileFunctions(m);
 
   py::class_<SampleIterator>(m, "Samples",
@@ -607,8 +716,16 @@ goes on with exactly the same moves; Jupyter shows a reactor as its screen.)");
       .def_property_readonly(
           "mean_row", [](const ReactorObject& o) { return MeasureRun(Idle(o).run).meanRow; },
           "The particles' mean row (0 at the top wall).")
-      .def("measures", &MeasureDict,
-           "All four measures at once: bottom, wall_contacts, interface, mean_row.")
+      .def_property_readonly(
+          "clusters", [](const ReactorObject& o) { return ClustersOf(o).count; },
+          "Clusters of particles, joined through the eight cells around each (not walls).")
+      .def_property_readonly(
+          "largest_cluster", [](const ReactorObject& o) { return ClustersOf(o).largest; },
+          "Particles in the largest cluster.")
+      .def("measures", &MeasureDict, py::arg("names") = none,
+           "The measures as a dict: the four of every table (bottom, wall_contacts,\n"
+           "interface, mean_row), or those named, in that order (also clusters and\n"
+           "largest_cluster).")
       .def("screen", &ScreenArray,
            "The 640 x 480 screen in palette indices, as the quiet mode shows it at this T;\n"
            "lemvaris.PALETTE[r.screen()] is the picture in RGB.")

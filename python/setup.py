@@ -11,6 +11,7 @@ import sys
 
 from setuptools import Extension, setup
 from setuptools.command.build_ext import build_ext
+from setuptools.command.build_py import build_py
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 
@@ -30,6 +31,17 @@ class CMakeBuild(build_ext):
         shutil.copyfile(built, target)
 
 
+class BuildPy(build_py):
+    """The package's files and data/experiments.json, which lemvaris.experiments()
+    reads beside them (one file for the help, the page and the module)."""
+
+    def run(self):
+        super().run()
+        target = pathlib.Path(self.build_lib) / "lemvaris" / "experiments.json"
+        target.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copyfile(ROOT / "data" / "experiments.json", target)
+
+
 def project_version():
     text = (ROOT / "CMakeLists.txt").read_text()
     match = re.search(r"project\(\s*Lemvaris\s+VERSION\s+([0-9][0-9.]*)", text)
@@ -39,4 +51,4 @@ def project_version():
 
 
 setup(version=project_version(), ext_modules=[Extension("lemvaris._core", sources=[])],
-      cmdclass={"build_ext": CMakeBuild})
+      cmdclass={"build_ext": CMakeBuild, "build_py": BuildPy})

@@ -1,7 +1,8 @@
 // lemvaris-batch: the simulation without a window, for experiments.
 //
 //   lemvaris-batch --N 100 --M 100 --K 3000 --Ah 0.5 --Kh 0.8 --G 0.2 --rSz 3
-//                  --steps 200000 [--seed S] [--sample-every n] [--grid FILE]
+//                  --steps 200000 [--seed S] [--sample-every n] [--measures LIST]
+//                  [--grid FILE]
 //                  [--png FILE] [--gif FILE --frame-every n] [--save-state FILE]
 //   lemvaris-batch --load-state FILE --steps n [outputs]
 //   lemvaris-batch --initial FILE --Ah .. --Kh .. --G .. --rSz .. --steps n [--seed S] [outputs]
@@ -9,7 +10,8 @@
 // Sets the run up as the interactive program does (experiment/run.h) and makes
 // that many moves. Standard output: the table of experiment/table.h, a row
 // at the first T, every --sample-every moves (2000) and at the last T.
-// Standard error: a progress line while a run longer than a second goes on
+// --measures clusters,largest_cluster adds those measures as columns after
+// mean_row, in that order. Standard error: a progress line while a run longer than a second goes on
 // (terminal only), then "moves=.. attempts=.. seconds=.. moves_per_second=..".
 // --load-state continues a saved run: its parameters, seed, T and generator
 // come from the file and T goes on from the saved T. --initial starts from a
@@ -32,6 +34,7 @@
 // ("frozen at T=<n>").
 #include <unistd.h>  // Required for: isatty
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cinttypes>
@@ -63,12 +66,12 @@ constexpr int GifFrameDelay = 10;  // hundredths of a second per frame
 constexpr std::int64_t MovesPerLook = 1 << 16;
 
 // ------------------------------------------------------------- options
-enum class OptionKind { Parameter, Count, Path };
+enum class OptionKind { Parameter, Count, Path, Names };
 
 // Options past the parameters: a new one is a row here and a field below.
 enum OptionIndex {
-  OptSteps = ParameterCount, OptSampleEvery, OptGrid, OptPng, OptGif, OptFrameEvery, OptSaveState,
-  OptLoadState, OptInitial, OptionCount
+  OptSteps = ParameterCount, OptSampleEvery, OptMeasures, OptGrid, OptPng, OptGif, OptFrameEvery,
+  OptSaveState, OptLoadState, OptInitial, OptionCount
 };
 
 struct OptionSpec {
@@ -81,6 +84,8 @@ struct OptionSpec {
 const OptionSpec Extra[int{OptionCount} - int{ParameterCount}] = {
     {"steps", OptionKind::Count, "moves to make, from 0 to 2147483647 (T goes on from a loaded T)"},
     {"sample-every", OptionKind::Count, "moves between two table rows, 1 or more (2000)"},
+    {"measures", OptionKind::Names,
+     "measures to add as columns, comma-separated: clusters, largest_cluster"},
     {"grid", OptionKind::Path,
      "the final grid: a line of digits a row, 0 wall, 1 empty, 2 particle"},
     {"png", OptionKind::Path, "the final screen as a PNG picture"},
@@ -104,6 +109,8 @@ struct BatchOptions {
   std::int32_t steps = 0;
   std::int32_t sampleEvery = DefaultSampleEvery;
   std::int32_t frameEvery = 0;
+  std::uint8_t measures[NamedMeasureCount] = {};  // asked, in the order asked
+  TableLayout layout;                             // their columns
 };
 
 // Print the message of a refused command line; false, for the caller to return.
@@ -134,7 +141,10 @@ void PrintHelp() {
                     i == ParamSeed ? " (0)" : "");
     }
     std::printf("  --%-13s %-5s %s%s%s\n", spec.name,
-                spec.kind == OptionKind::Path ? "FILE" : "n", spec.help, range[0] ? ": " : "",
+                spec.kind == OptionKind::Path    ? "FILE"
+                : spec.kind == OptionKind::Names ? "LIST"
+                                                 : "n",
+                spec.help, range[0] ? ": " : "",
                 range);
   }
   std::printf("  --version            the program's version\n  --help               this text\n"
@@ -153,6 +163,27 @@ bool ReadCount(const char* name, const char* text, std::int32_t low, std::int32_
   return true;
 }
 
+// The measures of a comma-separated list, each once.
+bool ReadMeasures(const char* text, BatchOptions& o) {
+  std::string_view rest(text);
+  while (true) {
+    const std::size_t comma = rest.find(',');
+    const std::string_view name = rest.substr(0, comma);
+    const int index = NamedMeasureIndex(name);
+    const int shown = static_cast<int>(std::min<std::size_t>(name.size(), 80));
+    if (index < 0)
+      return Refuse("--measures: \"%.*s\" is not a measure to ask for (clusters, "
+                    "largest_cluster; the table always has bottom to mean_row)", shown,
+                    name.data());
+    for (int k = 0; k < o.layout.extraCount; ++k)
+      if (o.measures[k] == index) return Refuse("--measures: %.*s given twice", shown, name.data());
+    o.measures[o.layout.extraCount] = static_cast<std::uint8_t>(index);
+    o.layout.extra[o.layout.extraCount++] = NamedMeasureNames[index];
+    if (comma == std::string_view::npos) return true;
+    rest.remove_prefix(comma + 1);
+  }
+}
+
 // Read and store one option's value.
 bool TakeValue(BatchOptions& o, int index, const char* text) {
   const OptionSpec spec = SpecOf(index);
@@ -163,6 +194,8 @@ bool TakeValue(BatchOptions& o, int index, const char* text) {
       if (*text == '\0' || std::strncmp(text, "--", 2) == 0)
         return Refuse("--%s needs a file name, not \"%s\"", spec.name, text);
       return true;
+    case OptionKind::Names:
+      return ReadMeasures(text, o);
     case OptionKind::Count:
       if (index == OptSteps) return ReadCount(spec.name, text, 0, o.steps);
       return ReadCount(spec.name, text, 1, index == OptSampleEvery ? o.sampleEvery : o.frameEvery);
@@ -407,27 +440,32 @@ void ClearProgress(const ProgressLine& line) {
 bool ReaderGone() { return std::ferror(stdout) != 0 && errno == EPIPE; }
 
 // The table's rows. A row is printed when the next one is taken or the run
-// ends, so that the last row knows whether the run froze at its T.
+// ends, so that the last row knows whether the run froze at its T and why
+// it ended.
 struct TableOutput {
   TableRow pending;
   bool havePending = false;
 };
 
-void PrintRow(TableOutput& t, const Run& run) {
+ClusterWork clusterWork;
+
+void PrintRow(TableOutput& t, const Run& run, const BatchOptions& o, bool last) {
   if (!t.havePending) return;
   t.pending.frozenAt = run.frozen && run.T == t.pending.T ? run.T : -1;
+  t.pending.stopped = !last ? RunEnd::Unsaid : run.frozen ? RunEnd::Frozen : RunEnd::Steps;
   char line[TableLineCapacity];
-  FormatTableRow(line, t.pending);
+  FormatTableRow(line, t.pending, o.layout);
   std::fputs(line, stdout);
   t.havePending = false;
 }
 
 void TakeRow(TableOutput& t, const Run& run, const BatchOptions& o) {
-  PrintRow(t, run);
+  PrintRow(t, run, o, false);
   t.pending.params = run.reactor.params;
   t.pending.seed = run.reactor.random.seed;
   t.pending.T = run.T;
   t.pending.measures = MeasureRun(run);
+  TakeNamedMeasures(run.reactor, o.measures, o.layout.extraCount, clusterWork, t.pending.extra);
   t.pending.steps = o.steps;
   t.pending.sampleEvery = o.sampleEvery;
   t.havePending = true;
@@ -470,7 +508,7 @@ int main(int argc, char** argv) {
   }
 
   char header[TableLineCapacity];
-  FormatTableHeader(header);
+  FormatTableHeader(header, options.layout);
   std::fputs(header, stdout);
   TableOutput table;
   ProgressLine progress;
@@ -496,7 +534,7 @@ int main(int argc, char** argv) {
   }
   const double seconds = SecondsSince(start);
   ClearProgress(progress);
-  if (!readerGone) PrintRow(table, run);
+  if (!readerGone) PrintRow(table, run, options, true);
   const std::int32_t moves = run.T - startT;
 
   int code = run.frozen ? ExitFrozen : 0;

@@ -97,8 +97,8 @@ std::string TableHeader() {
 }
 
 // The table's row of a sample the page took of this run at T: the run's
-// current T is the moves asked for, as the batch runner's --steps, and a run
-// frozen at T says so on that row.
+// current T is the moves asked for, as the batch runner's --steps, and the
+// row at the current T says why the run ended there (frozen, or its steps).
 std::string TableRowAt(int T, const MeasuresForPage& m) {
   TableRow row;
   row.params = run.reactor.params;
@@ -106,6 +106,7 @@ std::string TableRowAt(int T, const MeasuresForPage& m) {
   row.T = T;
   row.measures = Measures{m.bottom, m.wall_contacts, m.interface, m.mean_row};
   row.frozenAt = run.frozen && T == run.T ? T : -1;
+  if (T == run.T) row.stopped = run.frozen ? RunEnd::Frozen : RunEnd::Steps;
   row.steps = run.T;
   row.sampleEvery = DefaultSampleEvery;
   char line[TableLineCapacity];

@@ -13,6 +13,10 @@ local processes or a Dask cluster, their summaries over seeds, and plots.
                          "Kh": [0, 0.5, 1], "G": [0.2], "rSz": [3]}, steps=100000,
                         seeds=10)
     lemvaris.summarize(df)                      # mean, std and 95% interval over the seeds
+    df = lemvaris.sweep(..., measures=["clusters", "largest_cluster"],   # more columns
+                        observe={"top": top_row},                        # top_row(grid) -> number
+                        stop=lemvaris.Steady("interface", 20000, 0.02))  # settled: ended
+    lemvaris.experiments(), lemvaris.sweep_experiment("drops", seeds=5)  # the help's experiments
 
 In Jupyter a Reactor shows as its screen; lemvaris.plot draws tables, the
 grid and animations with matplotlib.
@@ -21,12 +25,16 @@ import ast
 import importlib
 import inspect
 
-from ._core import PALETTE, REFRESH_INTERVAL, SEED_LIMIT, Reactor, __version__, check_parameters
+from ._core import NAMED_MEASURES, PALETTE, REFRESH_INTERVAL, SEED_LIMIT, Reactor, __version__, \
+    check_parameters
+from ._experiments import ClaimCheck, check_claim, experiment, experiments, sweep_experiment
 from .summary import summarize
-from .sweeps import COLUMNS, MAX_RUNS, MEASURES, PARAMETERS, RUN, sweep
+from .sweeps import COLUMNS, MAX_RUNS, MEASURES, PARAMETERS, RUN, ObservableError, Steady, sweep
 
-__all__ = ["Reactor", "check_parameters", "sweep", "summarize", "PALETTE", "REFRESH_INTERVAL",
-           "SEED_LIMIT", "MAX_RUNS", "PARAMETERS", "RUN", "MEASURES", "COLUMNS", "__version__"]
+__all__ = ["Reactor", "check_parameters", "sweep", "summarize", "Steady", "ObservableError",
+           "experiments", "experiment", "sweep_experiment", "check_claim", "ClaimCheck",
+           "PALETTE", "REFRESH_INTERVAL", "SEED_LIMIT", "MAX_RUNS", "PARAMETERS", "RUN",
+           "MEASURES", "NAMED_MEASURES", "COLUMNS", "__version__"]
 
 
 def _signature(function):

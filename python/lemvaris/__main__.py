@@ -1,15 +1,18 @@
-"""The sweep from a shell:
+"""The sweep and the experiments from a shell:
 
     python3 -m lemvaris sweep --N 100 --M 100 --K 3000 --Ah 0:1:0.25 --Kh 0,0.5,1 \\
         --G -0.2 --rSz 3 --steps 200000 --out results.csv [--seeds 0:9]
-        [--scheduler tcp://HOST:8786]
+        [--scheduler tcp://HOST:8786] [--measures clusters,largest_cluster]
+        [--stop interface:20000:0.02]
+    python3 -m lemvaris run drops --seeds 0:9 [--steps n] [--out FILE] [--check]
 
 Every number is read as lemvaris-batch reads it (the module's read_parameter),
 so that a value typed here runs the very double it runs there, and the table
 is lemvaris-batch's, row for row.
 
 Exit codes: 0 done, 1 the sweep failed or its table could not be written, 2 a
-refused command line (nothing run or written), 128+n stopped by signal n
+refused command line (nothing run or written), 3 (run --check) the claim does
+not hold on every seed, 128+n stopped by signal n
 (Ctrl+C, SIGTERM, SIGHUP: every worker stopped, the old file kept). Every
 failure is one line on standard error.
 """
@@ -22,8 +25,9 @@ import signal
 import sys
 
 from ._core import PARAMETER_INFO, read_parameter
-from .sweeps import MAX_RUNS, PARAMETERS, REFRESH_INTERVAL, STEP_LIMIT, TooManyRuns, connect, \
-    csv_text, runs_of, scheduler_address, seeds_of, sweep
+from ._experiments import check_claim, experiment, experiments, sweep_experiment
+from .sweeps import MAX_RUNS, NAMED_MEASURES, PARAMETERS, REFRESH_INTERVAL, STEP_LIMIT, Steady, \
+    TooManyRuns, connect, csv_text, recording_of, runs_of, scheduler_address, seeds_of, sweep
 
 PROGRAM = "python3 -m lemvaris"
 _DESCRIBED = {p["name"]: p for p in PARAMETER_INFO}
@@ -111,7 +115,7 @@ def _arguments():
     """The parser, and its sweep's options (each takes a value)."""
     parser = _Parser(prog=PROGRAM, description="Lemvaris experiments from the command line.",
                      allow_abbrev=False)
-    commands = parser.add_subparsers(dest="command", required=True, metavar="sweep")
+    commands = parser.add_subparsers(dest="command", required=True, metavar="{sweep,run}")
     run = commands.add_parser(
         "sweep", help="run every combination of the parameters", allow_abbrev=False,
         description="Run every combination of the parameters from every seed and write the "
@@ -143,7 +147,35 @@ def _arguments():
                           "every core; 1 runs in this process)")
     add("--max-runs", type=int, default=MAX_RUNS, metavar="N",
                      help=f"refuse a sweep of more runs, 1 or more (default {MAX_RUNS})")
+    add("--measures", metavar="NAMES",
+        help=f"measures to add as columns after mean_row, in this order, separated by commas: "
+             f"{', '.join(NAMED_MEASURES)}")
+    add("--stop", metavar="MEASURE:WINDOW:TOLERANCE",
+        help="end each run once MEASURE has changed by at most TOLERANCE times its value over "
+             "its last WINDOW moves (at least --sample-every), as its samples show; its last "
+             "row says stopped=steady")
+    _add_run(commands)
     return parser, set(options)
+
+
+def _add_run(commands):
+    """The run subcommand: an experiment of data/experiments.json by its id."""
+    ids = ", ".join(e["id"] for e in experiments())
+    run = commands.add_parser(
+        "run", help="run an experiment the help suggests, and check its claim", allow_abbrev=False,
+        description="Run one of the experiments the help suggests from every seed and write "
+                    "its table, or check its claim on those seeds.")
+    run.add_argument("id", metavar="ID", help=f"the experiment: {ids}")
+    run.add_argument("--seeds", default="0", metavar="VALUES",
+                     help=f"the seeds it runs from, the {_help('seeds')} (default 0)")
+    run.add_argument("--steps", type=int, metavar="MOVES",
+                     help="moves of each run (default: up to the T of its claim)")
+    run.add_argument("--out", metavar="FILE",
+                     help="the CSV file, written whole at the end ('-': standard output)")
+    run.add_argument("--check", action="store_true",
+                     help="say whether its claim holds on every seed (exit 3 when not)")
+    run.add_argument("--processes", type=int, metavar="N",
+                     help="local processes, 1 or more (default: every core)")
 
 
 def _joined(argv, valued):
@@ -187,6 +219,7 @@ def _checked(options):
     except TooManyRuns as error:
         raise ValueError(f"the sweep has {error.runs} runs, more than --max-runs {error.limit}; "
                          f"give --max-runs {error.runs} to run it") from None
+    _check_recording(options)
     if options.scheduler is not None:
         try:
             scheduler_address(options.scheduler)
@@ -202,6 +235,31 @@ def _checked(options):
         except OSError as error:
             raise OSError(f"--out: {error}") from None
     return parameters, seeds
+
+
+def _check_recording(options):
+    """--measures and --stop read and checked, as options.measures and options.stop."""
+    measures = [] if options.measures is None else options.measures.split(",")
+    try:
+        recording_of(measures, sample_every=options.sample_every)
+    except ValueError as error:
+        raise ValueError(f"--{error}") from None
+    options.measures = measures
+    if options.stop is not None:
+        parts = options.stop.split(":")
+        try:
+            if len(parts) != 3:
+                raise ValueError("it is not MEASURE:WINDOW:TOLERANCE")
+            try:
+                window, tolerance = int(parts[1]), float(parts[2])
+            except ValueError:
+                raise ValueError("WINDOW must be a whole number and TOLERANCE a number") from None
+            stop = Steady(parts[0], window, tolerance)
+            recording_of(measures, stop=stop, sample_every=options.sample_every)
+        except (TypeError, ValueError) as error:
+            reason = str(error).replace("stop: ", "").replace("Steady: ", "")
+            raise ValueError(f"--stop {options.stop}: {reason}") from None
+        options.stop = stop
 
 
 class _Stopped(BaseException):
@@ -234,7 +292,8 @@ def _run(options, parameters, seeds):
     try:
         table = sweep(parameters, options.steps, options.sample_every, client, seeds=seeds,
                       processes=options.processes, max_runs=options.max_runs,
-                      out=None if options.out == "-" else options.out)
+                      out=None if options.out == "-" else options.out,
+                      measures=options.measures, stop=options.stop)
     finally:
         if client is not None:
             client.close()
@@ -248,6 +307,51 @@ def _run(options, parameters, seeds):
             raise OSError(f"cannot write to standard output: {error.strerror}") from None
 
 
+def _write_standard_output(text):
+    """As the sweep's --out - writes its table."""
+    try:
+        sys.stdout.write(text)
+        sys.stdout.flush()
+    except OSError as error:
+        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+        raise OSError(f"cannot write to standard output: {error.strerror}") from None
+
+
+def _run_experiment(options):
+    """The run subcommand; its exit code."""
+    try:
+        e = experiment(options.id)
+        try:
+            seeds = seeds_of(parse_values("seeds", options.seeds))
+        except ValueError as error:
+            raise ValueError(str(error) if str(error).startswith("--") else f"--{error}") from None
+        steps = e["claim"]["at"] if options.steps is None else options.steps
+        if not 0 <= steps <= STEP_LIMIT:
+            raise ValueError(f"--steps must be from 0 to {STEP_LIMIT}, not {steps}")
+        if options.processes is not None and options.processes < 1:
+            raise ValueError(f"--processes must be at least 1, not {options.processes}")
+        if options.out is None and not options.check:
+            raise ValueError("give --out FILE, --check or both")
+        if options.out not in (None, "-"):
+            from ._core import check_output
+            try:
+                check_output(options.out)
+            except OSError as error:
+                raise OSError(f"--out: {error}") from None
+    except (ValueError, OSError) as error:
+        _say(str(error))
+        return 2
+    table = sweep_experiment(e["id"], seeds=seeds, steps=steps, processes=options.processes,
+                             out=None if options.out in (None, "-") else options.out)
+    if options.out == "-":
+        _write_standard_output(csv_text(table))
+    if not options.check:
+        return 0
+    check = check_claim(e, table)
+    print(check, file=sys.stderr if options.out == "-" else sys.stdout)
+    return 0 if check.holds else 3
+
+
 def main(argv=None):
     _stop_on_signals()
     try:
@@ -258,6 +362,8 @@ def main(argv=None):
             _say(str(error))
             return 2
         options = parser.parse_args(arguments)
+        if options.command == "run":
+            return _run_experiment(options)
         try:
             parameters, seeds = _checked(options)
         except (ValueError, TypeError, OSError) as error:

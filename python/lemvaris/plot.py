@@ -2,6 +2,7 @@
 
     ax = lemvaris.plot.series(df, "interface")      # a line per run, or the mean over seeds
     ax = lemvaris.plot.phase_map(df, "Ah", "Kh", "wall_contacts")   # at the last sample
+    ax = lemvaris.plot.errorbars(df, "Ah", "clusters", by="G")      # mean and 95% interval
     ax = lemvaris.plot.grid(reactor)                 # the cells as the screen colours them
     anim = lemvaris.plot.animation(reactor, frames=40, moves=2000)
     IPython.display.HTML(anim.to_jshtml())           # in a notebook
@@ -15,8 +16,8 @@ from matplotlib import animation as _animation
 from matplotlib.colors import ListedColormap
 
 from ._core import PALETTE
-from .summary import summarize
-from .sweeps import MEASURES, PARAMETERS, RUN
+from .summary import spread, summarize
+from .sweeps import PARAMETERS, RUN, measure_columns
 
 # Legend entries shown inside the axes; up to _LEGEND_OUTSIDE beside them in
 # columns; more lines are told apart by colour along a colour bar.
@@ -32,9 +33,21 @@ def _varying(df, names=RUN):
     return [name for name in names if df[name].nunique() > 1]
 
 
-def _check_measure(measure):
-    if measure not in MEASURES:
-        raise ValueError(f"measure must be one of {', '.join(MEASURES)}, not {measure!r}")
+def _check_measure(df, measure):
+    measures = measure_columns(df)
+    if measure not in measures:
+        raise ValueError(f"measure must be one of {', '.join(measures)}, not {measure!r}")
+
+
+def _check_parameters(df, names):
+    """ValueError unless names are parameters and they alone vary (of the
+    parameters; the seed may)."""
+    for name in names:
+        if name not in PARAMETERS:
+            raise ValueError(f"{name!r} is not a parameter")
+    others = [name for name in _varying(df, PARAMETERS) if name not in names]
+    if others:
+        raise ValueError(f"{', '.join(others)} vary as well; select one value of each first")
 
 
 def _new_axes(ax):
@@ -75,7 +88,7 @@ def series(df, measure, ax=None, band=True):
     its seeds (summarize), in a band of its 95% confidence interval. Lines
     are labelled by what varies; with more than 40 lines, coloured by the
     first varying parameter along a colour bar instead."""
-    _check_measure(measure)
+    _check_measure(df, measure)
     ax = _new_axes(ax)
     ensemble = band and df["seed"].nunique() > 1
     names = list(PARAMETERS) if ensemble else list(RUN)
@@ -122,17 +135,15 @@ def at_T(df, T=None):
 
 def phase_map(df, x, y, measure, T=None, ax=None):
     """A heat map of `measure` over the parameters x and y at T (each run's
-    last sample by default); a cross marks each run that had frozen by then.
-    Every other parameter, and the seed, must be fixed."""
-    _check_measure(measure)
-    for name in (x, y):
-        if name not in PARAMETERS:
-            raise ValueError(f"{name!r} is not a parameter")
-    others = [name for name in _varying(df) if name not in (x, y)]
-    if others:
-        raise ValueError(f"{', '.join(others)} vary as well; select one value of each first")
-    rows = at_T(df, T)
-    table = rows.pivot(index=y, columns=x, values=measure)
+    last sample by default), with several seeds their mean; a cross marks
+    each cell where a run had frozen by then, with several seeds labelled by
+    how many of them had. Every other parameter must be fixed."""
+    _check_measure(df, measure)
+    _check_parameters(df, (x, y))
+    rows = at_T(df, T).assign(frozen=lambda rows: rows["frozen_at"].notna())
+    cells = rows.groupby([y, x], sort=True).agg(value=(measure, "mean"), frozen=("frozen", "sum"),
+                                                 runs=("frozen", "size"))
+    table = cells["value"].unstack(x)
     ax = _new_axes(ax)
     image = ax.imshow(table.to_numpy(dtype=float), origin="lower", aspect="auto",
                       interpolation="nearest")
@@ -140,14 +151,47 @@ def phase_map(df, x, y, measure, T=None, ax=None):
     ax.set_yticks(range(len(table.index)), [f"{v:g}" for v in table.index])
     ax.set_xlabel(x)
     ax.set_ylabel(y)
-    frozen = rows[rows["frozen_at"].notna()]
+    seeds = df["seed"].nunique()
+    frozen = cells[cells["frozen"] > 0]
     if len(frozen):
         columns, lines = list(table.columns), list(table.index)
-        ax.scatter([columns.index(v) for v in frozen[x]], [lines.index(v) for v in frozen[y]],
-                   marker="x", color="red", s=60, label="frozen")
+        at = [(columns.index(v), lines.index(w)) for w, v in frozen.index]
+        ax.scatter(*zip(*at), marker="x", color="red", s=60, label="frozen")
+        if seeds > 1:
+            for (column, line), (k, n) in zip(at, zip(frozen["frozen"], frozen["runs"])):
+                ax.annotate(f"{k}/{n}", (column, line), xytext=(6, 6), textcoords="offset points",
+                            color="red", fontsize="small")
     last = "last sample" if T is None else f"T={T}"
-    ax.set_title(f"{measure} at {last}" + ("  (x: frozen)" if len(frozen) else ""))
+    mean = f" (mean of {seeds} seeds)" if seeds > 1 else ""
+    ax.set_title(f"{measure}{mean} at {last}" + ("  (x: frozen)" if len(frozen) else ""))
     ax.figure.colorbar(image, ax=ax, label=measure)
+    return ax
+
+
+def errorbars(df, x, measure, by=None, T=None, ax=None):
+    """The mean of `measure` over the seeds against the parameter x, with
+    its 95% interval (summarize's ci95) as error bars, at T (each run's last
+    sample by default: where it ended, also when a Steady stop ended it); one
+    line per value of the parameter `by` when given. Every other parameter
+    must be fixed."""
+    _check_measure(df, measure)
+    names = [x] if by is None else [by, x]
+    if by == x:
+        raise ValueError(f"by must be another parameter than x, not {by!r}")
+    _check_parameters(df, names)
+    stats = spread(at_T(df, T).groupby(names, sort=True), [measure]).reset_index()
+    ax = _new_axes(ax)
+    lines = [(None, stats)] if by is None else list(stats.groupby(by, sort=True))
+    for value, part in lines:
+        half = part[f"{measure}_ci95"]
+        ax.errorbar(part[x], part[f"{measure}_mean"], yerr=None if half.isna().all() else half,
+                    marker="o", capsize=3, label=None if by is None else f"{by}={value:g}")
+    ax.set_xlabel(x)
+    last = "last sample" if T is None else f"T={T}"
+    ax.set_ylabel(f"{measure} (mean of {df['seed'].nunique()} seeds, 95% interval)")
+    ax.set_title(f"{measure} at {last}")
+    if by is not None:
+        _finish_legend(ax, len(lines))
     return ax
 
 

@@ -1,5 +1,9 @@
 """Ensembles: a sweep's runs from several seeds summed up per parameter set."""
-from .sweeps import COLUMNS, MEASURES, PARAMETERS, RUN
+from .sweeps import MEASURES, PARAMETERS, RUN, measure_columns
+
+# What a table must have to be summed up; the measures are whatever lies
+# between T and frozen_at (the four, the asked ones, the observables).
+_NEEDED = RUN + ("T",) + MEASURES + ("frozen_at",)
 
 
 def _carried_forward(df):
@@ -17,42 +21,53 @@ def _carried_forward(df):
     return pd.concat([df, carried[df.columns]], ignore_index=True)
 
 
-def summarize(df):
-    """One row per parameter set and T of a sweep's table (lemvaris.sweep)
-    over its seeds: n, the number of runs, and for each measure
-    `<measure>_mean`, `<measure>_std` (the sample standard deviation, ddof 1)
-    and `<measure>_ci95` (the half-width of the 95% confidence interval of
-    the mean, from Student's t with n - 1 degrees of freedom). std and ci95
-    are NaN where n is 1.
-
-    A run that froze keeps its last state at the later sample times. Times at
-    which only some runs have a sample (a run's own frozen T) are left out,
-    so that n is the set's number of runs on every row. The sets keep the
-    table's order, T ascending within each."""
-    import numpy as np
-    import pandas as pd
-    from scipy import stats
-
-    missing = [name for name in COLUMNS if name not in df.columns]
+def _check(df):
+    missing = [name for name in _NEEDED if name not in df.columns]
     if missing:
         raise ValueError(f"df is not a sweep's table: no {', '.join(missing)}")
+
+
+def spread(grouped, names):
+    """n, and `<name>_mean`, `<name>_std` (ddof 1) and `<name>_ci95` (the
+    half-width of the 95% interval of the mean, Student's t with n - 1
+    degrees of freedom; NaN for one value) of each name over the groups."""
+    import numpy as np
+    from scipy import stats
+
+    table = grouped.size().to_frame("n")
+    n = table["n"].to_numpy()
+    quantile = np.where(n > 1, stats.t.ppf(0.975, np.maximum(n - 1, 1)), np.nan)
+    means = grouped[names].mean()
+    stds = grouped[names].std(ddof=1)
+    for name in names:
+        table[f"{name}_mean"] = means[name].astype(float)
+        table[f"{name}_std"] = stds[name].astype(float)
+        table[f"{name}_ci95"] = quantile * table[f"{name}_std"] / np.sqrt(n)
+    return table
+
+
+def summarize(df):
+    """One row per parameter set and T of a sweep's table (lemvaris.sweep)
+    over its seeds: n, the number of runs, and for each measure (the four,
+    the measures asked for by name and the observables) `<measure>_mean`,
+    `<measure>_std` (the sample standard deviation, ddof 1) and
+    `<measure>_ci95` (the half-width of the 95% confidence interval of the
+    mean, from Student's t with n - 1 degrees of freedom). std and ci95 are
+    NaN where n is 1.
+
+    A run that froze keeps its last state at the later sample times. Times at
+    which only some runs have a sample (a run's own frozen T, or the times
+    after a run a Steady stop ended) are left out, so that n is the set's
+    number of runs on every row. The sets keep the table's order, T ascending
+    within each."""
+    _check(df)
     keys = list(PARAMETERS)
     numbered = df.assign(set=df.groupby(keys, sort=False).ngroup())  # the sets in table order
     runs = numbered.groupby("set")["seed"].nunique()
     full = _carried_forward(numbered)
     grouped = full.groupby(["set", "T"], sort=True)
-    table = grouped[keys].first()
-    table["n"] = grouped.size()
+    table = grouped[keys].first().join(spread(grouped, measure_columns(df)))
     table = table[table["n"].to_numpy() == runs.loc[table.index.get_level_values("set")].to_numpy()]
-    n = table["n"].to_numpy()
-    # t's quantile for n - 1 degrees of freedom; undefined for one run.
-    quantile = np.where(n > 1, stats.t.ppf(0.975, np.maximum(n - 1, 1)), np.nan)
-    means = grouped[list(MEASURES)].mean().loc[table.index]
-    stds = grouped[list(MEASURES)].std(ddof=1).loc[table.index]
-    for name in MEASURES:
-        table[f"{name}_mean"] = means[name].astype(float)
-        table[f"{name}_std"] = stds[name].astype(float)
-        table[f"{name}_ci95"] = quantile * table[f"{name}_std"] / np.sqrt(n)
     table = table.reset_index().drop(columns="set")
     return table[keys + ["T", "n"] + [c for c in table.columns if c.endswith(
         ("_mean", "_std", "_ci95"))]].astype({"n": "int64"})

@@ -8,11 +8,16 @@ stops every local worker at once; on Dask the running tasks stop within a
 second. Worker processes import this module to run their tasks, so it loads
 pandas, tqdm and Dask only in the process that asks for the sweep.
 """
+import collections
 import contextlib
+import dataclasses
 import itertools
 import math
+import numbers
 import operator
 import os
+import pickle
+import pickletools
 import re
 import signal
 import sys
@@ -20,15 +25,17 @@ import threading
 import time
 import uuid
 
-from ._core import MAX_T, PARAMETER_INFO, REFRESH_INTERVAL, SEED_LIMIT, TABLE_COLUMNS, Reactor, \
-    __version__, check_output, check_parameters, table_csv, write_output
+from ._core import MAX_T, NAMED_MEASURES, PARAMETER_INFO, REFRESH_INTERVAL, SEED_LIMIT, \
+    TABLE_COLUMNS, Reactor, __version__, check_column_name, check_output, check_parameters, \
+    table_csv, write_output
 
 PARAMETERS = tuple(p["name"] for p in PARAMETER_INFO if p["kind"] != "seed")
 RUN = PARAMETERS + ("seed",)  # the columns that tell one run of a table from another
 # The table's data columns; lemvaris-batch's table has steps, sample_every and
-# version after them, which a DataFrame keeps in its attrs.
-COLUMNS = TABLE_COLUMNS[:TABLE_COLUMNS.index("frozen_at") + 1]
-MEASURES = COLUMNS[COLUMNS.index("T") + 1:COLUMNS.index("frozen_at")]
+# version after them, which a DataFrame keeps in its attrs. Measures asked for
+# by name and observables add columns after mean_row.
+COLUMNS = TABLE_COLUMNS[:TABLE_COLUMNS.index("stopped") + 1]
+MEASURES = COLUMNS[COLUMNS.index("T") + 1:COLUMNS.index("frozen_at")]  # in every table
 
 INTEGER_PARAMETERS = tuple(p["name"] for p in PARAMETER_INFO if p["kind"] == "integer")
 STEP_LIMIT = MAX_T  # T is the program's signed 32-bit step counter
@@ -39,14 +46,149 @@ class Stopped(Exception):
     """A run stopped because its sweep was stopped."""
 
 
-def run_one(parameters, steps, sample_every, seed=0, stop=None):
+class ObservableError(RuntimeError):
+    """An observable of a sweep (observe=) raised, or gave no number."""
+
+
+def measure_columns(table):
+    """The measures of a table: its columns from bottom to the one before
+    frozen_at (the four, the measures asked for by name, the observables)."""
+    columns = list(table.columns)
+    return columns[columns.index("T") + 1:columns.index("frozen_at")]
+
+
+@dataclasses.dataclass(frozen=True)
+class Steady:
+    """A run's stop once it has settled: it ends at the first sample at which
+    `measure` has changed by at most `tolerance` times its value over the
+    last `window` moves, as its samples in that window show (the run must
+    have made `window` moves). Its table's last row says stopped=steady."""
+    measure: str
+    window: int
+    tolerance: float
+
+    def __post_init__(self):
+        if not isinstance(self.measure, str):
+            raise TypeError(f"Steady: measure must be a column's name, not {self.measure!r}")
+        window = whole("Steady: window", self.window)
+        if not 1 <= window <= MAX_T:
+            raise ValueError(f"Steady: window must be from 1 to {MAX_T} moves, not {window}")
+        tolerance = self.tolerance
+        if not isinstance(tolerance, numbers.Real) or isinstance(tolerance, bool):
+            raise TypeError(f"Steady: tolerance must be a number, not {tolerance!r}")
+        if not 0 <= tolerance < math.inf:
+            raise ValueError(f"Steady: tolerance must be 0 or more, not {tolerance!r}")
+        object.__setattr__(self, "window", window)
+        object.__setattr__(self, "tolerance", float(tolerance))
+
+    def settled(self, recent, start):
+        """Whether a run whose first sample was at T = start has settled at
+        the last of `recent`, its (T, value) samples from T - window on."""
+        T, value = recent[-1]
+        return T - start >= self.window and \
+            all(abs(v - value) <= self.tolerance * abs(value) for _, v in recent)
+
+
+class Recording(collections.namedtuple("Recording", "measures observe steady")):
+    """What a sweep's runs take besides the four measures: measures asked for
+    by name, observables as (name, function) pairs, and a Steady stop or
+    None; the columns they add, in order."""
+
+    @property
+    def columns(self):
+        return tuple(self.measures) + tuple(name for name, _ in self.observe)
+
+
+def recording_of(measures=(), observe=None, stop=None, sample_every=REFRESH_INTERVAL):
+    """sweep()'s measures, observe and stop, checked, as a Recording."""
+    named = [measures] if isinstance(measures, str) else list(measures)
+    for name in named:
+        if name in MEASURES:
+            raise ValueError(f"measures: {name} is in every table; ask for "
+                             f"{' or '.join(NAMED_MEASURES)}")
+        if name not in NAMED_MEASURES:
+            raise ValueError(f"measures: no measure is named {name!r} "
+                             f"({', '.join(NAMED_MEASURES)})")
+    if len(set(named)) != len(named):
+        raise ValueError(f"measures: {next(n for n in named if named.count(n) > 1)} given twice")
+    if observe is None:
+        observe = {}
+    if not isinstance(observe, dict):
+        raise TypeError(f"observe must be a dict of names and functions, not {observe!r}")
+    for name, function in observe.items():
+        try:
+            check_column_name(name)
+        except (TypeError, ValueError) as error:
+            raise type(error)(f"observe: {error}") from None
+        if not callable(function):
+            raise TypeError(f"observe[{name!r}] must be callable, not {function!r}")
+    recording = Recording(tuple(named), tuple(observe.items()), stop)
+    if len(recording.columns) > 32:
+        raise ValueError(f"measures and observe add {len(recording.columns)} columns; at most 32")
+    if stop is not None:
+        if not isinstance(stop, Steady):
+            raise TypeError(f"stop must be None or a lemvaris.Steady, not {stop!r}")
+        measures_here = MEASURES + recording.columns
+        if stop.measure not in measures_here:
+            raise ValueError(f"stop: Steady's measure must be one of {', '.join(measures_here)}, "
+                             f"not {stop.measure!r}")
+        if stop.window < sample_every:
+            raise ValueError(f"stop: Steady's window of {stop.window} moves is shorter than "
+                             f"sample_every={sample_every}: it would hold one sample")
+    return recording
+
+
+def _loadable_by_workers(recording):
+    """TypeError unless the local worker processes can load every observable:
+    they import it by name, and they do not run the caller's __main__."""
+    for name, function in recording.observe:
+        try:
+            data = pickle.dumps(function, protocol=2)  # its globals as GLOBAL "module name"
+            main = any(op.name == "GLOBAL" and arg.startswith("__main__ ")
+                       for op, arg, _ in pickletools.genops(data))
+            reason = "it is defined in __main__, which they do not run" if main else None
+        except Exception as error:  # noqa: BLE001 - the reason is what counts
+            reason = str(error)
+        if reason:
+            raise TypeError(f"observe[{name!r}]: the local worker processes cannot load "
+                            f"{function!r}: {reason}; define it in a module they can import, "
+                            f"or sweep with processes=1 or on Dask")
+
+
+def _observed(name, function, grid, parameters, seed, T):
+    try:
+        value = function(grid)
+    except Exception as error:
+        raise ObservableError(f"observe[{name!r}] raised {type(error).__name__}: {error} "
+                              f"({_described(parameters, seed)}, T={T})") from error
+    if not isinstance(value, numbers.Real) or isinstance(value, bool):
+        raise ObservableError(f"observe[{name!r}] gave a {type(value).__name__}, not a number "
+                              f"({_described(parameters, seed)}, T={T})")
+    return float(value)
+
+
+def _described(parameters, seed):
+    return ", ".join(f"{name}={value}" for name, value in zip(PARAMETERS, parameters)) + \
+        f", seed={seed}"
+
+
+_NOTHING_MORE = Recording((), (), None)
+
+
+def run_one(parameters, steps, sample_every, seed=0, recording=None, stop=None):
     """One run from `seed`, sampled by the batch runner's rule: the measures
-    at T = 0, every multiple of sample_every and the last T (steps, or the T
-    at which the reactor froze). Returns the samples as (T, bottom,
-    wall_contacts, interface, mean_row) tuples and the frozen T or None.
-    stop(), when given, is asked every few thousand moves; True raises
-    Stopped."""
+    at T = 0, every multiple of sample_every and the last T (steps, the T at
+    which the reactor froze, or where recording's Steady stop found it
+    settled). Returns the samples as (T, bottom, wall_contacts, interface,
+    mean_row, *recording.columns) tuples and the frozen T or None. stop(),
+    when given, is asked every few thousand moves; True raises Stopped."""
+    recording = recording or _NOTHING_MORE
     reactor = Reactor(*parameters, seed=seed)
+    names = MEASURES + tuple(recording.measures)
+    steady = recording.steady
+    if steady is not None:
+        column = (MEASURES + recording.columns).index(steady.measure)
+        recent = collections.deque()
 
     def look():
         if stop():
@@ -54,9 +196,45 @@ def run_one(parameters, steps, sample_every, seed=0, stop=None):
 
     samples = []
     for T in reactor.samples(steps, sample_every, stop=None if stop is None else look):
-        m = reactor.measures()
-        samples.append((T,) + tuple(m[name] for name in MEASURES))
+        values = tuple(reactor.measures(names).values())
+        if recording.observe:
+            grid = reactor.grid
+            values += tuple(_observed(name, function, grid, parameters, seed, T)
+                            for name, function in recording.observe)
+        samples.append((T,) + values)
+        if steady is not None:
+            recent.append((T, values[column]))
+            while recent[0][0] < T - steady.window:
+                recent.popleft()
+            if steady.settled(recent, samples[0][0]):
+                break
     return samples, (reactor.T if reactor.frozen else None)
+
+
+def _table(runs, results, steps, sample_every, recording):
+    """The sweep's DataFrame from its runs ((parameters, seed) pairs) and
+    their results (run_one's): stopped, like frozen_at, on each run's last
+    row only; the observables' columns reals, the measures' integers."""
+    import pandas as pd
+
+    recording = recording or _NOTHING_MORE
+    before = COLUMNS[:COLUMNS.index("frozen_at")]
+    rows = []
+    for (run, seed), (samples, frozen_at) in zip(runs, results):
+        stopped = "frozen" if frozen_at is not None else \
+            "steps" if samples[-1][0] == steps else "steady"
+        rows += [run + (seed,) + sample + (None, None) for sample in samples[:-1]]
+        rows.append(run + (seed,) + samples[-1] + (frozen_at, stopped))
+    table = pd.DataFrame(rows, columns=list(before + recording.columns + ("frozen_at", "stopped")))
+    types = {name: "int64" for name in INTEGER_PARAMETERS + ("seed", "T", "bottom",
+                                                              "wall_contacts", "interface")}
+    types.update({name: "int64" for name in recording.measures})
+    types.update({name: "float64" for name in ("Ah", "Kh", "G", "mean_row") +
+                  recording.columns[len(recording.measures):]})
+    types.update(frozen_at="Int64", stopped="string")
+    table = table.astype(types)
+    table.attrs.update(version=__version__, steps=steps, sample_every=sample_every)
+    return table
 
 
 def whole(name, value):
@@ -181,9 +359,11 @@ def csv_text(table):
     missing = [name for name in ("steps", "sample_every") if name not in table.attrs]
     if missing:
         raise ValueError(f"the table has no {' and '.join(missing)} in its attrs (a sweep's has)")
+    extra = measure_columns(table)[len(MEASURES):]
     columns = {name: table[name].to_numpy(dtype="float64", na_value=float("nan"))
-               if name == "frozen_at" else table[name].to_numpy() for name in COLUMNS}
-    return table_csv(columns, table.attrs["steps"], table.attrs["sample_every"])
+               for name in COLUMNS[:COLUMNS.index("frozen_at") + 1] + tuple(extra)}
+    columns["stopped"] = table["stopped"].to_numpy(dtype=object, na_value=None).tolist()
+    return table_csv(columns, table.attrs["steps"], table.attrs["sample_every"], extra)
 
 
 def _progress_bar(total, progress):
@@ -266,12 +446,24 @@ def _on_local_processes(workers, tasks, bar):
 
 
 def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, seeds=(0,),
-          processes=None, progress=None, max_runs=MAX_RUNS, out=None):
+          processes=None, progress=None, max_runs=MAX_RUNS, out=None, measures=(),
+          observe=None, stop=None):
     """Run every parameter set from every seed for `steps` moves and return a
     pandas DataFrame with one row per run and sample, the batch runner's rows:
     the columns COLUMNS, frozen_at empty (pd.NA) but on the last row of a run
-    that froze, where it is that row's T. df.attrs holds the version, steps
-    and sample_every.
+    that froze, where it is that row's T; stopped empty but on a run's last
+    row, where it says why the run ended: steps, frozen or steady. df.attrs
+    holds the version, steps and sample_every.
+
+    measures: measures to add as columns after mean_row, in this order
+    (NAMED_MEASURES: clusters, largest_cluster).
+    observe: {name: f} adds a column `name` after those: f(grid) at every
+    sample, grid the run's Reactor.grid, must return a number. f runs where
+    the run runs: on local processes a function they can import (not one of
+    __main__), on Dask anything Dask can pickle. An f that raises stops the
+    sweep with an ObservableError naming the run and the column.
+    stop: a Steady(measure, window, tolerance) ends each run once it has
+    settled (stopped=steady on its last row).
 
     parameters: a dict of lists (every combination) or a list of dicts.
     seeds: a list of seeds (0 to 4294967295), or an int n for 0..n-1; every
@@ -287,8 +479,6 @@ def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, seed
     the end, or not at all.
     progress: a bar on standard error; None shows it when that is a terminal.
     """
-    import pandas as pd
-
     seeds = seeds_of(seeds)
     steps = whole("steps", steps)
     sample_every = whole("sample_every", sample_every)
@@ -309,8 +499,9 @@ def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, seed
                             f"address, not {client!r}")
     if out is not None:
         check_output(out)
+    recording = recording_of(measures, observe, stop, sample_every)
     runs = [(run, seed) for run in runs_of(parameters, max_runs, len(seeds)) for seed in seeds]
-    tasks = [(run, steps, sample_every, seed) for run, seed in runs]
+    tasks = [(run, steps, sample_every, seed, recording) for run, seed in runs]
 
     with _sigterm_stops_the_sweep(), _progress_bar(len(tasks), progress) as bar:
         if client is not None:
@@ -327,18 +518,10 @@ def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, seed
                 bar.update(1)
         else:
             workers = processes or len(os.sched_getaffinity(0))  # every core this process may use
+            _loadable_by_workers(recording)
             results = _on_local_processes(min(workers, len(tasks)), tasks, bar)
 
-    rows = [run + (seed,) + sample + (frozen_at if i == len(samples) - 1 else None,)
-            for (run, seed), (samples, frozen_at) in zip(runs, results)
-            for i, sample in enumerate(samples)]
-    table = pd.DataFrame(rows, columns=list(COLUMNS))
-    types = {name: "int64" for name in INTEGER_PARAMETERS + ("seed", "T", "bottom",
-                                                              "wall_contacts", "interface")}
-    types.update({"Ah": "float64", "Kh": "float64", "G": "float64", "mean_row": "float64",
-                  "frozen_at": "Int64"})
-    table = table.astype(types)
-    table.attrs.update(version=__version__, steps=steps, sample_every=sample_every)
+    table = _table(runs, results, steps, sample_every, recording)
     if out is not None:
         write_output(out, csv_text(table).encode())
     return table

@@ -2,6 +2,7 @@
 pictures; the notebook runs in Jupyter."""
 import base64
 import os
+import shutil
 import subprocess
 import sys
 
@@ -34,16 +35,19 @@ def notebook_environment():
 
 def test_example_notebook_runs_and_shows_reactors_as_their_screen(tmp_path):
     """examples/notebook.ipynb executed by Jupyter: every cell runs (a sweep on
-    local processes among them), a Reactor shows as the PNG it saves, the
-    animation as HTML, and the kernel's end with workers kept prints nothing."""
+    local processes and one on a LocalCluster among them), a Reactor shows as
+    the PNG it saves, the animation as HTML, the study's table is saved, and
+    the kernel's end with workers kept prints nothing. A copy runs, as the
+    kernel works in the notebook's folder."""
+    shutil.copy(ROOT / "examples/notebook.ipynb", tmp_path / "notebook.ipynb")
     run = subprocess.run(["jupyter-nbconvert", "--to", "notebook", "--execute",
-                          "--ExecutePreprocessor.timeout=600", "--output-dir", str(tmp_path),
-                          str(ROOT / "examples/notebook.ipynb")], capture_output=True, text=True,
+                          "--ExecutePreprocessor.timeout=600", "--output", "executed",
+                          "notebook.ipynb"], capture_output=True, text=True,
                          timeout=900, cwd=tmp_path,
                          env=notebook_environment())
     assert run.returncode == 0, run.stderr
     assert "Traceback" not in run.stderr and "Error" not in run.stderr, run.stderr
-    notebook = nbformat.read(tmp_path / "notebook.ipynb", as_version=4)
+    notebook = nbformat.read(tmp_path / "executed.ipynb", as_version=4)
     outputs = [output for cell in notebook.cells if cell.cell_type == "code"
                for output in cell.outputs]
     assert not [o for o in outputs if o.output_type == "error"]
@@ -54,3 +58,5 @@ def test_example_notebook_runs_and_shows_reactors_as_their_screen(tmp_path):
     assert any("text/html" in o.get("data", {}) and "<img" in o.data["text/html"]
                for o in outputs)
     assert sum("image/png" in o.get("data", {}) for o in outputs) >= 4
+    header = (tmp_path / "drop_study.csv").read_text().split("\n", 1)[0]
+    assert ",mean_row,clusters,largest_cluster,height,frozen_at,stopped,steps," in header

@@ -1,7 +1,7 @@
 """pip install --no-build-isolation ./python into a fresh virtual environment
 (Debian's pip, no registry) builds the module with CMake; lemvaris then
 imports from / without PYTHONPATH, and its sweeps' workers find it too. The
-package has the programs' version and its type information."""
+package has the programs' version, its type information and the experiments."""
 import os
 import shutil
 import subprocess
@@ -36,7 +36,8 @@ import importlib.metadata, importlib.resources, lemvaris, os
 assert os.path.dirname(lemvaris.__file__).startswith(os.environ["VIRTUAL_ENV"])
 assert importlib.metadata.version("lemvaris") == lemvaris.__version__, lemvaris.__version__
 assert all((importlib.resources.files("lemvaris") / name).is_file()
-           for name in ("py.typed", "_core.pyi"))
+           for name in ("py.typed", "_core.pyi", "experiments.json"))
+assert lemvaris.experiment("drops")["claim"]["measure"] == "interface"
 table = lemvaris.sweep(dict(N=20, M=20, K=100, Ah=[0, 1], Kh=0.5, G=0.2, rSz=2), 3000,
                        seeds=2, processes=2)
 print(len(table), lemvaris.Reactor(N=20, M=20, K=100, Ah=0, Kh=0.5, G=0.2, rSz=2).T)

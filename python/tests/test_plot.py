@@ -1,5 +1,6 @@
 """The plots show the table's numbers: one line per run with the varying
-parameters in its label, and a heat map whose cells are the runs' values."""
+parameters in its label, a heat map whose cells are the runs' values (their
+mean over seeds), and error bars of the mean's 95% interval."""
 import matplotlib
 
 matplotlib.use("Agg")
@@ -7,6 +8,7 @@ matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
 import numpy as np  # noqa: E402
 import pytest  # noqa: E402
+from scipy import stats  # noqa: E402
 
 import lemvaris  # noqa: E402
 import lemvaris.plot  # noqa: E402
@@ -86,8 +88,6 @@ def test_several_seeds_give_the_mean_in_its_band_and_runs_on_request():
     runs = lemvaris.plot.series(seeded, "bottom", band=False).get_lines()
     assert [line.get_label() for line in runs] == \
         [f"Ah={a:g}, seed={s}" for a in GRID["Ah"] for s in (0, 1, 2)]
-    with pytest.raises(ValueError, match="seed vary"):
-        lemvaris.plot.phase_map(seeded, "Ah", "Kh", "bottom")
     plt.close("all")
 
 
@@ -137,4 +137,29 @@ def test_grid_and_animation_show_the_reactor_in_the_screens_colours():
     anim = lemvaris.plot.animation(reactor, frames=5, moves=300)
     html = anim.to_jshtml()
     assert html.count("data:image/png;base64") == 5 and reactor.T == 1000 + 4 * 300
+    plt.close("all")
+
+
+def test_over_seeds_the_map_is_the_mean_and_the_error_bars_its_interval():
+    table = lemvaris.sweep(dict(N=40, M=40, K=400, Ah=[0.0, 0.6], Kh=[0.0, 0.6], G=-0.7, rSz=1),
+                           10000, seeds=3, processes=1)
+    last = table.groupby(list(lemvaris.RUN)).tail(1)
+    cells = last.groupby(["Kh", "Ah"]).agg(mean=("bottom", "mean"), std=("bottom", "std"),
+                                           frozen=("frozen_at", "count"))
+    ax = lemvaris.plot.phase_map(table, "Ah", "Kh", "bottom")
+    np.testing.assert_array_equal(ax.get_images()[0].get_array(),
+                                  cells["mean"].unstack().to_numpy())
+    shares = {tuple(text.xy): text.get_text() for text in ax.texts}
+    assert shares and shares == {([0.0, 0.6].index(a), [0.0, 0.6].index(k)): f"{n}/3"
+                                 for (k, a), n in cells["frozen"].items() if n}
+    ax = lemvaris.plot.errorbars(table, "Ah", "bottom", by="Kh")
+    assert [c.get_label() for c in ax.containers] == ["Kh=0", "Kh=0.6"]
+    half = stats.t.ppf(0.975, 2) * cells["std"] / np.sqrt(3)
+    for bars, kh in zip(ax.containers, [0.0, 0.6]):
+        line, _, (segments,) = bars.lines
+        np.testing.assert_array_equal(line.get_ydata(), cells.loc[kh, "mean"])
+        np.testing.assert_allclose([y1 - y0 for (_, y0), (_, y1) in segments.get_segments()],
+                                   2 * half.loc[kh], rtol=1e-12)
+    with pytest.raises(ValueError, match="Kh vary"):
+        lemvaris.plot.errorbars(table, "Ah", "bottom")
     plt.close("all")

@@ -237,7 +237,8 @@ def test_help_lists_every_option_with_its_range():
                           check=True).stdout
     ranges = {"--steps": "from 0 to 2147483647", "--sample-every": "from 1 to 2147483647",
               "--out": "'-': standard output", "--scheduler": "tcp://HOST:PORT",
-              "--processes": "1 or more", "--max-runs": "1 or more (default 100000)"}
+              "--processes": "1 or more", "--max-runs": "1 or more (default 100000)",
+              "--measures": "clusters, largest_cluster", "--stop": "MEASURE:WINDOW:TOLERANCE"}
     for p in lemvaris._core.PARAMETER_INFO:  # the room's description
         shown = [f"{v:g}" if isinstance(v, float) else str(v) for v in (p["low"], p["high"])]
         option = "--seeds" if p["name"] == "seed" else f"--{p['name']}"

@@ -76,15 +76,38 @@ int FormatReal(char* out, double value) {
   return n;
 }
 
-int FormatTableHeader(char (&line)[TableLineCapacity]) {
+static_assert(TableNameLimit == 40, "the message below says 40");
+
+const char* TableNameProblem(std::string_view name) {
+  if (name.empty() || name.size() > TableNameLimit)
+    return "a column's name has 1 to 40 characters";
+  const auto letter = [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+  };
+  if (!letter(name[0])) return "a column's name starts with a letter or _";
+  for (char c : name)
+    if (!letter(c) && !(c >= '0' && c <= '9'))
+      return "a column's name has only letters, digits and _";
+  for (const char* column : TableColumns)
+    if (name == column) return "every table has a column of that name";
+  if (NamedMeasureIndex(name) >= 0) return "a measure of that name is asked for by name";
+  return nullptr;
+}
+
+int FormatTableHeader(char (&line)[TableLineCapacity], const TableLayout& layout) {
   int n = 0;
-  for (int i = 0; i < TableColumnCount; ++i)
+  for (int i = 0; i < TableColumnCount; ++i) {
+    if (i == TableExtraAt)
+      for (int k = 0; k < layout.extraCount; ++k)
+        n += std::snprintf(line + n, sizeof line - n, ",%s", layout.extra[k]);
     n += std::snprintf(line + n, sizeof line - n, i == 0 ? "%s" : ",%s", TableColumns[i]);
+  }
   n += std::snprintf(line + n, sizeof line - n, "\n");
   return n;
 }
 
-int FormatTableRow(char (&line)[TableLineCapacity], const TableRow& row) {
+int FormatTableRow(char (&line)[TableLineCapacity], const TableRow& row,
+                   const TableLayout& layout) {
   const SimParams& p = row.params;
   const Measures& m = row.measures;
   char Ah[32], Kh[32], G[32], meanRow[32], frozenAt[16] = "";
@@ -93,12 +116,19 @@ int FormatTableRow(char (&line)[TableLineCapacity], const TableRow& row) {
   FormatReal(G, p.G);
   FormatReal(meanRow, m.meanRow);
   if (row.frozenAt >= 0) std::snprintf(frozenAt, sizeof frozenAt, "%" PRId32, row.frozenAt);
-  return std::snprintf(line, sizeof line,
-                       "%d,%d,%d,%s,%s,%s,%d,%" PRIu32 ",%" PRId32 ",%" PRId32 ",%" PRId32
-                       ",%" PRId32 ",%s,%s,%" PRId32 ",%" PRId32 ",%s\n",
-                       p.N, p.M, p.K, Ah, Kh, G, p.rSz, row.seed, row.T, m.bottom, m.wallContacts,
-                       m.interface, meanRow, frozenAt, row.steps, row.sampleEvery,
-                       LemvarisVersion());
+  int n = std::snprintf(line, sizeof line,
+                        "%d,%d,%d,%s,%s,%s,%d,%" PRIu32 ",%" PRId32 ",%" PRId32 ",%" PRId32
+                        ",%" PRId32 ",%s",
+                        p.N, p.M, p.K, Ah, Kh, G, p.rSz, row.seed, row.T, m.bottom,
+                        m.wallContacts, m.interface, meanRow);
+  for (int k = 0; k < layout.extraCount; ++k) {
+    line[n++] = ',';
+    n += FormatReal(line + n, row.extra[k]);
+  }
+  n += std::snprintf(line + n, sizeof line - n, ",%s,%s,%" PRId32 ",%" PRId32 ",%s\n", frozenAt,
+                     RunEndNames[static_cast<int>(row.stopped)], row.steps, row.sampleEvery,
+                     LemvarisVersion());
+  return n;
 }
 
 int FormatRunDescription(char (&text)[RunDescriptionCapacity], const SimParams& p,

@@ -4,13 +4,20 @@
 // what made it: the parameters, the seed, the moves asked for, the sample
 // interval and the program's version.
 //
-// frozen_at is empty but on the last row of a run that froze, where it is
-// that row's T (a row is written before the run knows whether it will move
-// again). Reals are written as the shortest text that reads back to the
-// same double.
+// A table may add columns of its own right after mean_row, in the order
+// asked: measures asked for by name (sim/measures.h), then values a Python
+// sweep computes from the grid. Each is a real, written as the shortest
+// text that reads back to the same double (a whole number as its digits).
+//
+// frozen_at and stopped are empty but on the last row of a run: frozen_at
+// is that row's T when the run froze there; stopped says why the run ended
+// (steps: its moves made; frozen; steady: its measure had settled). A row
+// is written before the run knows whether it will move again, so only the
+// last row can say.
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "sim/measures.h"
 #include "sim/reactor.h"
@@ -18,26 +25,51 @@
 inline constexpr const char* TableColumns[] = {
     "N",      "M",         "K",             "Ah",        "Kh",       "G",
     "rSz",    "seed",      "T",             "bottom",    "wall_contacts", "interface",
-    "mean_row", "frozen_at", "steps",       "sample_every", "version"};
+    "mean_row", "frozen_at", "stopped",     "steps",     "sample_every", "version"};
 inline constexpr int TableColumnCount = sizeof TableColumns / sizeof TableColumns[0];
+// Where a table's own columns go: before frozen_at.
+inline constexpr int TableExtraAt = 13;
+
+// Columns a table may add, and the longest name of one.
+inline constexpr int TableExtraLimit = 32;
+inline constexpr int TableNameLimit = 40;
+
+// Why a run ended, as its last row's stopped says it.
+enum class RunEnd : std::uint8_t { Unsaid, Steps, Frozen, Steady };
+inline constexpr const char* RunEndNames[] = {"", "steps", "frozen", "steady"};
+
+// The names of a table's own columns.
+struct TableLayout {
+  const char* extra[TableExtraLimit] = {};
+  int extraCount = 0;
+};
 
 struct TableRow {
   SimParams params;
   std::uint32_t seed = 0;
   std::int32_t T = 0;
   Measures measures;
-  std::int32_t frozenAt = -1;  // -1: empty
-  std::int32_t steps = 0;      // the moves the run was asked for
+  double extra[TableExtraLimit] = {};  // the layout's columns, in its order
+  std::int32_t frozenAt = -1;          // -1: empty
+  RunEnd stopped = RunEnd::Unsaid;
+  std::int32_t steps = 0;  // the moves the run was asked for
   std::int32_t sampleEvery = 0;
 };
 
+// Why name cannot head a column of its own: not a word of 1 to TableNameLimit
+// letters, digits and underscores starting with a letter or underscore (the
+// CSV needs no quoting), or the name of a column every table has, or of a
+// named measure (which may be asked for by name only). nullptr when it can.
+const char* TableNameProblem(std::string_view name);
+
 // Room for any header or row, with its line end and terminator.
-inline constexpr int TableLineCapacity = 320;
+inline constexpr int TableLineCapacity = 2048;
 
 // The header line, with its line end; its length.
-int FormatTableHeader(char (&line)[TableLineCapacity]);
+int FormatTableHeader(char (&line)[TableLineCapacity], const TableLayout& layout = {});
 // One row, with its line end; its length.
-int FormatTableRow(char (&line)[TableLineCapacity], const TableRow& row);
+int FormatTableRow(char (&line)[TableLineCapacity], const TableRow& row,
+                   const TableLayout& layout = {});
 
 // The shortest text that reads back to value (a repr), into out of at least
 // 32 bytes, terminated; its length.

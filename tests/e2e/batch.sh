@@ -15,9 +15,9 @@ run csv "${base[@]}" --steps 4500 --grid "$work/grid.txt"
 [ "$(cut -d, -f9 "$work/csv.out" | tr '\n' ' ')" = "T 0 2000 4000 4500 " ] ||
   fail "CSV rows: $(tr '\n' ' ' <"$work/csv.out")"
 [ "$(head -n 1 "$work/csv.out")" = \
-  "N,M,K,Ah,Kh,G,rSz,seed,T,bottom,wall_contacts,interface,mean_row,frozen_at,steps,sample_every,version" ] ||
+  "N,M,K,Ah,Kh,G,rSz,seed,T,bottom,wall_contacts,interface,mean_row,frozen_at,stopped,steps,sample_every,version" ] ||
   fail "CSV header"
-sample="^100,100,3000,0.5,0.8,0.2,3,0,[0-9]+,[0-9]+,[0-9]+,[0-9]+,[0-9.]+,,4500,2000,$version\$"
+sample="^100,100,3000,0.5,0.8,0.2,3,0,[0-9]+,[0-9]+,[0-9]+,[0-9]+,[0-9.]+,,(steps)?,4500,2000,$version\$"
 [ "$(grep -Evc "$sample" <(tail -n +2 "$work/csv.out"))" -eq 0 ] || fail "CSV malformed line"
 grep -Eq '^moves=4500 attempts=[0-9]+ seconds=[0-9.]+ moves_per_second=[0-9]+$' "$work/csv.err" ||
   fail "stats line: $(cat "$work/csv.err")"
@@ -64,7 +64,7 @@ run none "${base[@]}" --steps 0
   "$(sed -n 1,2p "$work/csv.out" | cut -d, -f1-13 | tr '\n' ' ')" ] ||
   fail "steps 0: $(tr '\n' ' ' <"$work/none.out")"
 run even "${base[@]}" --steps 2000 --sample-every 500
-[ "$(cut -d, -f9,16 "$work/even.out" | tr '\n' ' ')" = \
+[ "$(cut -d, -f9,17 "$work/even.out" | tr '\n' ' ')" = \
   "T,sample_every 0,500 500,500 1000,500 1500,500 2000,500 " ] || fail "--sample-every 500 rows"
 
 # Refusals: exit 2, a message naming the option, nothing on stdout, no file.
@@ -122,8 +122,14 @@ run small --N 1 --M 1 --K 1 --Ah 1 --Kh -1 --G 1 --rSz 1 --steps 0 --seed 0
 run full --N 3 --M 3 --K 9 --Ah 0.5 --Kh 0.8 --G 0.2 --rSz 3 --steps 100 --grid "$work/full.txt"
 [ "$code" -eq 3 ] || fail "full reactor: exit $code"
 grep -qx 'frozen at T=0' "$work/full.err" || fail "full reactor message: $(cat "$work/full.err")"
-[ "$(tail -n +2 "$work/full.out")" = "3,3,9,0.5,0.8,0.2,3,0,0,3,8,0,2,0,100,2000,$version" ] ||
+[ "$(tail -n +2 "$work/full.out")" = "3,3,9,0.5,0.8,0.2,3,0,0,3,8,0,2,0,frozen,100,2000,$version" ] ||
   fail "full reactor CSV: $(tr '\n' ' ' <"$work/full.out")"
+# Measures asked by name: columns after mean_row, in the order asked.
+run clusters --N 3 --M 3 --K 9 --Ah 0.5 --Kh 0.8 --G 0.2 --rSz 3 --steps 1 \
+  --measures largest_cluster,clusters
+[ "$(cut -d, -f13-16 "$work/clusters.out" | tr '\n' ' ')" = \
+  "mean_row,largest_cluster,clusters,frozen_at 2,9,1,0 " ] ||
+  fail "--measures: $(tr '\n' ' ' <"$work/clusters.out")"
 [ "$(tr '\n' ' ' <"$work/full.txt")" = "00000 02220 02220 02220 00000 " ] || fail "full reactor grid"
 run still --N 100 --M 100 --K 3000 --Ah 0 --Kh 0 --G 0 --rSz 3 --steps 100000
 [ "$code" -eq 3 ] || fail "no forces: exit $code"

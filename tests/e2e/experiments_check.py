@@ -2,14 +2,14 @@
 the worksheets and the teacher's guide offer them: each has its texts in
 both languages (the worksheet's three questions filled in only from values
 the file has), a seed among those checked and a time within a lesson; every
-claim holds through the batch runner on seeds 0 to 4, and
-the help's "Amit érdemes kipróbálni" part lists exactly these experiments,
-each by its Hungarian name with its parameters and what to watch.
+claim holds through the batch runner on seeds 0 to 4 (by the Python module's
+rule, lemvaris.check_claim), and the help's "Amit érdemes kipróbálni" part
+lists exactly these experiments, each by its Hungarian name with its
+parameters and what to watch.
 
 Usage: experiments_check.py BUILD_DIR (called by experiments.sh)
 """
 import concurrent.futures
-import csv
 import difflib
 import io
 import json
@@ -18,12 +18,14 @@ import re
 import subprocess
 import sys
 
+import pandas as pd
+
 TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 SEEDS = range(5)
 PARAMETERS = ("N", "M", "K", "Ah", "Kh", "G", "rSz")
 WHOLE = ("N", "M", "K", "rSz")
 MEASURES = ("bottom", "wall_contacts", "interface", "mean_row")
-COMPARE = {">=": lambda a, b: a >= b, "<=": lambda a, b: a <= b}
+COMPARE = (">=", "<=")  # what lemvaris.check_claim compares by
 FROZEN = 3              # the runner's exit code for a reactor that can never move again
 HELP_HEADING = "Amit érdemes kipróbálni"
 HELP_WIDTH = 75         # the pager's window is 76 columns; a full line would wrap
@@ -96,51 +98,41 @@ def check_schema(experiments):
     return True
 
 
-def measure_at(batch, e, seed):
-    """The claim's measure at T = at on this seed (relative to T = 0 if asked),
-    or a message saying why there is none. A reactor that froze earlier stays
-    as it was, so its last sample is its state at T."""
-    c = e["claim"]
+def batch_rows(batch, e, seed):
+    """The batch runner's table of the experiment on this seed up to the
+    claim's T, or a message saying why there is none."""
     command = [batch] + [arg for name in PARAMETERS
                          for arg in ("--" + name, number(e["params"][name]))]
-    command += ["--steps", str(c["at"]), "--seed", str(seed)]
+    command += ["--steps", str(e["claim"]["at"]), "--seed", str(seed)]
     run = subprocess.run(command, capture_output=True, text=True, timeout=120)
-    rows = list(csv.DictReader(io.StringIO(run.stdout)))
-    if run.returncode not in (0, FROZEN) or not rows:
+    if run.returncode not in (0, FROZEN) or run.stdout.count("\n") < 2:
         return None, "exit %d: %s" % (run.returncode, run.stderr.strip())
-    first, last = rows[0], rows[-1]
-    reached = int(last["T"])
-    if first["T"] != "0" or reached > c["at"] or (run.returncode == 0 and reached != c["at"]):
-        return None, "samples from T=%s to T=%d, exit %d" % (first["T"], reached, run.returncode)
-    value = float(last[c["measure"]])
-    if c["relative_to_start"]:
-        start = float(first[c["measure"]])
-        if start == 0:
-            return None, "%s is 0 at T=0: no ratio" % c["measure"]
-        value /= start
-    return value, None
+    return pd.read_csv(io.StringIO(run.stdout)), None
 
 
 def check_claims(batch, experiments):
+    import lemvaris
     with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
-        futures = {(e["id"], seed): pool.submit(measure_at, batch, e, seed)
+        futures = {(e["id"], seed): pool.submit(batch_rows, batch, e, seed)
                    for e in experiments for seed in SEEDS}
         for e in experiments:
-            c = e["claim"]
-            ratio = " / start" if c["relative_to_start"] else ""
-            claim = "%s%s at T=%d %s %s" % (c["measure"], ratio, c["at"], c["compare"],
-                                           number(c["value"]))
-            shown = []
+            tables = []
             for seed in SEEDS:
-                value, problem = futures[e["id"], seed].result()
+                table, problem = futures[e["id"], seed].result()
                 if problem:
                     fail("%s, seed %d: %s" % (e["id"], seed, problem))
-                    shown.append("-")
-                    continue
-                shown.append("%.3f" % value)
-                if not COMPARE[c["compare"]](value, c["value"]):
-                    fail("%s, seed %d: %s, but it is %.4f" % (e["id"], seed, claim, value))
-            print("%-14s %-42s seeds 0-4: %s" % (e["id"], claim, " ".join(shown)))
+                else:
+                    tables.append(table)
+            if not tables:
+                continue
+            check = lemvaris.check_claim(e, pd.concat(tables, ignore_index=True))
+            for seed, problem in check.problems.items():
+                fail("%s, seed %d: %s" % (e["id"], seed, problem))
+            for seed in check.failing:
+                fail("%s, seed %d: %s, but it is %.4f" % (e["id"], seed, check.claim,
+                                                           check.values[seed]))
+            shown = " ".join("-" if v is None else "%.3f" % v for v in check.values.values())
+            print("%-14s %-42s seeds 0-4: %s" % (e["id"], check.claim, shown))
 
 
 def help_lines(experiments):
@@ -184,7 +176,9 @@ def check_help(experiments):
 
 
 def main():
-    batch = os.path.join(os.path.abspath(sys.argv[1]), "tools", "lemvaris-batch")
+    build = os.path.abspath(sys.argv[1])
+    batch = os.path.join(build, "tools", "lemvaris-batch")
+    sys.path.insert(0, os.path.join(build, "python"))  # the module's claim rule
     with open(os.path.join(TOP, "data", "experiments.json"), encoding="utf-8") as f:
         experiments = json.load(f)
     if check_schema(experiments):

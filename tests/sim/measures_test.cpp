@@ -1,7 +1,9 @@
 // The measures on small hand-drawn reactors whose answers can be counted by
-// eye, and on a run whose counts must stay consistent.
+// eye, and on runs whose counts must stay consistent.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -83,5 +85,73 @@ TEST(Measures, FollowARunWithoutChangingIt) {
       for (int c = 1; c <= 30; ++c)
         edge += reactor->grid[r][c] == Particle && (r == 1 || r == 40 || c == 1 || c == 30);
     EXPECT_EQ(m.wallContacts, edge);
+  }
+}
+
+TEST(Measures, ClustersJoinThroughDiagonalsButNeverThroughWalls) {
+  const struct {
+    std::vector<std::string> rows;
+    int count, largest;
+  } cases[] = {
+      {{"#.#"}, 2, 1},                              // both touch the top wall: still two
+      {{"#", ".", "#"}, 2, 1},                      // both touch the side walls
+      {{"#.", ".#"}, 1, 2},                         // a diagonal joins
+      {{".#", "#."}, 1, 2},                         // the other diagonal
+      {{"#..", "..#"}, 2, 1},                       // a knight's step does not
+      {{"..#", ".#.", "#.."}, 1, 3},                // up and to the right, row by row
+      {{"#...#", ".#.#.", "..#.."}, 1, 5},          // two arms met from below
+      {{"#.#.#", "#.#.#", "#####"}, 1, 11},         // three columns joined by the last row
+      {{"###", "#.#", "###"}, 1, 8},                // a ring
+      {{"##..#", "##...", "....#"}, 3, 4},
+  };
+  auto work = std::make_unique<ClusterWork>();
+  for (const auto& c : cases) {
+    const Clusters clusters = CountClusters(*Drawn(c.rows), *work);
+    EXPECT_EQ(clusters.count, c.count) << c.rows[0];
+    EXPECT_EQ(clusters.largest, c.largest) << c.rows[0];
+  }
+  // Asked for by name, in the order asked.
+  const std::uint8_t asked[] = {MeasureLargestCluster, MeasureClusters};
+  double values[2];
+  TakeNamedMeasures(*Drawn({"##..#"}), asked, 2, *work, values);
+  EXPECT_EQ(values[0], 2);
+  EXPECT_EQ(values[1], 2);
+  EXPECT_EQ(NamedMeasureIndex("largest_cluster"), MeasureLargestCluster);
+  EXPECT_EQ(NamedMeasureIndex("bottom"), -1);
+}
+
+TEST(Measures, ClustersOfTheLargestReactorAreAFloodFills) {
+  // Scattered (thousands of clusters, most labels) and after moves.
+  auto reactor = MakeReactor(Params(250, 250, 20000, 0.3, 0.6, 0.1, 10));
+  auto work = std::make_unique<ClusterWork>();
+  std::vector<int> seen(GridSide * GridSide), stack;
+  for (int round = 0; round < 2; ++round) {
+    Clusters expected;
+    std::fill(seen.begin(), seen.end(), 0);
+    for (int start = 0; start < GridSide * GridSide; ++start) {
+      if (reactor->grid[start / GridSide][start % GridSide] != Particle || seen[start]) continue;
+      int size = 0;
+      stack.assign(1, start);
+      seen[start] = 1;
+      while (!stack.empty()) {
+        const int cell = stack.back();
+        stack.pop_back();
+        ++size;
+        for (int dr = -1; dr <= 1; ++dr)
+          for (int dc = -1; dc <= 1; ++dc) {
+            const int next = cell + dr * GridSide + dc;
+            if (reactor->grid[next / GridSide][next % GridSide] == Particle && !seen[next]) {
+              seen[next] = 1;
+              stack.push_back(next);
+            }
+          }
+      }
+      ++expected.count;
+      expected.largest = std::max(expected.largest, size);
+    }
+    const Clusters clusters = CountClusters(*reactor, *work);
+    EXPECT_EQ(clusters.count, expected.count);
+    EXPECT_EQ(clusters.largest, expected.largest);
+    for (int i = 0; i < 20000; ++i) ASSERT_EQ(MoveParticle(*reactor), MoveResult::Moved);
   }
 }
