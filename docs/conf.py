@@ -59,6 +59,7 @@ def examples_as_code(app, what, name, obj, options, lines):
 
 smartquotes = False  # --save-state stays two hyphens
 html_theme = "alabaster"
+html_theme_options = {"page_width": "1160px", "body_max_width": "none"}  # room for the tables
 html_title = f"Lemvaris {release}"
 html_static_path = []
 html_show_sourcelink = False
@@ -89,9 +90,9 @@ def experiments_table():
     body = nodes.tbody()
     for e in experiments:
         p, c = e["params"], e["claim"]
-        bound = "at least" if c["compare"] == ">=" else "at most"
-        start = " times its value at T = 0" if c["relative_to_start"] else ""
-        claim = f"{c['measure']} at T = {c['at']}: {bound} {c['value']}{start}"
+        sign = "≥" if c["compare"] == ">=" else "≤"
+        start = f" × {c['measure']}(0)" if c["relative_to_start"] else ""
+        claim = f"{c['measure']}({c['at']}) {sign} {c['value']}{start}"
         body += row([f"{e['en']['name']} ({e['hu']['name']})", e["id"],
                      f"{p['N']}, {p['M']}, {p['K']}", p["Ah"], p["Kh"], p["G"], p["rSz"],
                      claim, e["minutes"]])
