@@ -157,7 +157,8 @@ std::unique_ptr<LoopRig> MakeRig(RunMode mode, Shown shown = Shown::Window) {
   rig->experiment.reactor.redraw = {rig.get(), CountingRedraw};
   std::int32_t imageSize = 0;
   InitGraph(rig->graph);
-  LayOutWindows(rig->screen, rig->graph, rig->experiment.reactor.params, ModeNames[mode], imageSize);
+  LayOutWindows(rig->screen, rig->graph, rig->experiment.reactor.params, ModeNames[mode],
+                imageSize);
   CloseGraph(rig->graph);
   CopyRowCounts(rig->screen, rig->experiment.reactor);
   p.run.runMode = mode;

@@ -5,6 +5,9 @@
 // mode's (display/picture.h), drawn whole from the run when it is asked
 // for. Every Reactor owns its records, so any number can live in one
 // process; its moves let other Python threads run.
+//
+// Sections: set-up; moves; looks; pictures; states; the room's rules; the
+// module's definition.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 

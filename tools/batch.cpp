@@ -32,6 +32,8 @@
 // Exit codes: 0 done; 1 output failed; 2 the command line or an input file
 // refused (nothing written); 3 the reactor can never move again
 // ("frozen at T=<n>").
+//
+// Sections: options; input files; outputs; the run (and main).
 #include <unistd.h>  // Required for: isatty
 
 #include <algorithm>

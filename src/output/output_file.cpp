@@ -153,7 +153,8 @@ bool KindAllowedAt(int folder, const char* name, char* error) {
     return errno == ENOENT || SetErrno(error, errno);
   const bool link = S_ISLNK(info.st_mode);
   // A link to nothing is replaced like a link to a file.
-  if (link && fstatat(folder, name, &info, 0) != 0) return errno == ENOENT || SetErrno(error, errno);
+  if (link && fstatat(folder, name, &info, 0) != 0)
+    return errno == ENOENT || SetErrno(error, errno);
   if (!S_ISREG(info.st_mode)) {
     char text[OutputErrorCapacity];
     std::snprintf(text, sizeof text, link ? "a link to %s, not to a regular file"

@@ -17,7 +17,8 @@ void StopMoving(Program& p, std::string_view why) {
   Write(c, p.experiment->T);
   Writeln(c, CP852("). A V befejezi a futást."));
   // The quiet mode drew nothing since the last refresh: show the last state.
-  RefreshAllWindows(*p.screen, *p.graph, p.experiment->reactor, ModeFieldText(p.run), p.experiment->T);
+  RefreshAllWindows(*p.screen, *p.graph, p.experiment->reactor, ModeFieldText(p.run),
+                    p.experiment->T);
   PresentNow(*p.platform);
 }
 

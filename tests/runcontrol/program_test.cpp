@@ -134,7 +134,8 @@ TEST(RunLoop, NormalModeRefreshesEvery2000Steps) {
   SetUpReactor(h->experiment.reactor);
   std::int32_t size = 0;
   InitGraph(h->graph);
-  ASSERT_TRUE(LayOutWindows(h->screen, h->graph, h->experiment.reactor.params, ModeNames[Normal], size));
+  ASSERT_TRUE(
+      LayOutWindows(h->screen, h->graph, h->experiment.reactor.params, ModeNames[Normal], size));
   CopyRowCounts(h->screen, h->experiment.reactor);
   Program& p = h->program;
   p.run.runMode = Normal;
@@ -184,7 +185,8 @@ TEST(Modes, LeavingQuietModeWritesOneConsoleLine) {
     SetUpReactor(h->experiment.reactor);
     std::int32_t size = 0;
     InitGraph(h->graph);
-    ASSERT_TRUE(LayOutWindows(h->screen, h->graph, h->experiment.reactor.params, ModeNames[c.from], size));
+    ASSERT_TRUE(
+        LayOutWindows(h->screen, h->graph, h->experiment.reactor.params, ModeNames[c.from], size));
     p.run.consoleActive = 0;
     p.run.runMode = c.from;
     p.experiment->T = 5234;
