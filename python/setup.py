@@ -6,13 +6,15 @@ package and the programs say the same. Packaging is in pyproject.toml.
 Nothing is written beside the sources: setuptools' folders and the egg-info
 go to a temporary folder, and so does CMake's build unless LEMVARIS_BUILD_DIR
 names a folder to keep it in (one folder per source tree), so that the next
-build compiles only what changed.
+build compiles only what changed. CMAKE_ARGS adds arguments to CMake's
+configure (a compiler, say).
 
 In the repository the C++ project is the folder above this one; an sdist
 carries the part of it the module is built from in cpp/."""
 import os
 import pathlib
 import re
+import shlex
 import shutil
 import subprocess
 import sys
@@ -44,7 +46,8 @@ class CMakeBuild(build_ext):
         flags = f"{os.environ.get('CXXFLAGS', '')} -ffile-prefix-map={ROOT}/=".strip()
         subprocess.run(["cmake", "-S", str(ROOT), "-B", str(build), "-DCMAKE_BUILD_TYPE=Release",
                         f"-DCMAKE_CXX_FLAGS={flags}", f"-DPython_EXECUTABLE={sys.executable}",
-                        "-DLEMVARIS_MODULE_ONLY=ON"], check=True)
+                        "-DLEMVARIS_MODULE_ONLY=ON", *shlex.split(os.environ.get("CMAKE_ARGS", ""))],
+                       check=True)
         subprocess.run(["cmake", "--build", str(build), "--target", "lemvaris_core", "-j", jobs],
                        check=True)
         built = build / "python" / self.get_ext_filename(ext.name)
