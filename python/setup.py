@@ -46,8 +46,8 @@ class CMakeBuild(build_ext):
         flags = f"{os.environ.get('CXXFLAGS', '')} -ffile-prefix-map={ROOT}/=".strip()
         subprocess.run(["cmake", "-S", str(ROOT), "-B", str(build), "-DCMAKE_BUILD_TYPE=Release",
                         f"-DCMAKE_CXX_FLAGS={flags}", f"-DPython_EXECUTABLE={sys.executable}",
-                        "-DLEMVARIS_MODULE_ONLY=ON", *shlex.split(os.environ.get("CMAKE_ARGS", ""))],
-                       check=True)
+                        "-DLEMVARIS_MODULE_ONLY=ON",
+                        *shlex.split(os.environ.get("CMAKE_ARGS", ""))], check=True)
         subprocess.run(["cmake", "--build", str(build), "--target", "lemvaris_core", "-j", jobs],
                        check=True)
         built = build / "python" / self.get_ext_filename(ext.name)

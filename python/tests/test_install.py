@@ -39,6 +39,13 @@ def source_tree():
     return paths
 
 
+def what_failed(output):
+    """CMake's and the compiler's errors, which pip's traceback pushes out of
+    the output's end, and that end."""
+    errors = re.findall(r"CMake Error.*\n(?:.*\S.*\n)*|.*error:.*\n", output)
+    return "".join(errors[:10]) + "...\n" + output[-2000:]
+
+
 @pytest.fixture(scope="module")
 def built(tmp_path_factory):
     """pip wheel ./python: the wheel, CMake's build folder, the tree before and
@@ -46,15 +53,23 @@ def built(tmp_path_factory):
     work = tmp_path_factory.mktemp("install")
     cmake_build = pathlib.Path(os.environ.get("LEMVARIS_PIP_BUILD", work / "cmake"))
     env = {k: v for k, v in os.environ.items() if k not in ("PYTHONPATH", "CXXFLAGS")}
+    # find_package or include(Find...) of any of them, in either mode, stops the
+    # configure; a kept cache may not turn a lookup off.
+    poison = work / "poison"
+    poison.mkdir()
+    for name in NOT_LOOKED_FOR:
+        for found in (f"Find{name}.cmake", f"{name}Config.cmake"):
+            (poison / found).write_text(f'message(FATAL_ERROR "{name} looked for")\n')
     env.update(PIP_NO_INDEX="1", PIP_DISABLE_PIP_VERSION_CHECK="1", CMAKE_BUILD_PARALLEL_LEVEL="2",
                LEMVARIS_BUILD_DIR=str(cmake_build), CMAKE_GENERATOR="Unix Makefiles",
-               CMAKE_ARGS=" ".join(f"-DCMAKE_DISABLE_FIND_PACKAGE_{name}=ON"
-                                   for name in NOT_LOOKED_FOR))
+               CMAKE_ARGS=" ".join(["-UCMAKE_DISABLE_FIND_PACKAGE_*",
+                                    f"-DCMAKE_MODULE_PATH={poison}"] +
+                                   [f"-D{name}_DIR={poison}" for name in NOT_LOOKED_FOR]))
     before = source_tree()
     run = subprocess.run(["/usr/bin/python3", "-m", "pip", "wheel", "--no-build-isolation",
                           "--no-deps", "-w", str(work / "wheel"), "./python"],
                          cwd=ROOT, env=env, capture_output=True, text=True, timeout=1800)
-    assert run.returncode == 0, run.stdout[-3000:] + run.stderr[-3000:]
+    assert run.returncode == 0, what_failed(run.stdout + run.stderr)
     wheels = list((work / "wheel").glob("lemvaris-*.whl"))
     assert len(wheels) == 1, wheels
     return dict(wheel=wheels[0], cmake_build=cmake_build, before=before, after=source_tree(),
@@ -80,7 +95,7 @@ def test_the_wheel_installs_into_a_fresh_venv(built):
                    check=True)
     install = subprocess.run([str(venv / "bin/pip"), "install", str(built["wheel"])], env=env,
                              capture_output=True, text=True, timeout=300)
-    assert install.returncode == 0, install.stdout[-3000:] + install.stderr[-3000:]
+    assert install.returncode == 0, what_failed(install.stdout + install.stderr)
     check = """
 import importlib.metadata, importlib.resources, lemvaris, os
 assert os.path.dirname(lemvaris.__file__).startswith(os.environ["VIRTUAL_ENV"])
