@@ -327,6 +327,10 @@ def _described(values, seed):
     return " ".join(f"{name}={value!r}" for name, value in values.items()) + f" seed={seed}"
 
 
+class OtherSweep(ValueError):
+    """A resume whose file is another sweep's."""
+
+
 def partial_path(out):
     """The file beside `out` that holds a sweep's finished runs until the
     table is written."""
@@ -372,26 +376,26 @@ class _Partial:
                 self._check_first(text[:text.find("\n") + 1], where)
                 text = text[len(self.first):]
             if not text.startswith(self.header):
-                raise ValueError(f"resume: {where} is not a table of lemvaris {__version__}")
+                raise OtherSweep(f"resume: {where} is not a table of lemvaris {__version__}")
             done, kept = (self._blocks if partial else self._table)(text, len(self.header), where)
             if partial:
                 self.keep = len(self.first) + kept
             elif len(done) != len(self.runs):
-                raise ValueError(f"resume: {where} is a sweep of other parameters or seeds")
+                raise OtherSweep(f"resume: {where} is a sweep of other parameters or seeds")
             return done
         return {}
 
     def _check_first(self, line, where):
         found = _PARTIAL_FIRST.fullmatch(line)
         if found is None:
-            raise ValueError(f"resume: {where} is not a sweep's partial table")
+            raise OtherSweep(f"resume: {where} is not a sweep's partial table")
         mine = _PARTIAL_FIRST.fullmatch(self.first)
         for group, name in ((5, "version"), (3, "steps"), (4, "sample_every")):
             if found[group] != mine[group]:
-                raise ValueError(f"resume: {where} is a sweep of {name} {found[group]}, "
+                raise OtherSweep(f"resume: {where} is a sweep of {name} {found[group]}, "
                                  f"not {mine[group]}")
         if found[1] != mine[1] or found[2] != mine[2]:
-            raise ValueError(f"resume: {where} is a sweep of other parameters or seeds")
+            raise OtherSweep(f"resume: {where} is a sweep of other parameters or seeds")
 
     def _rows(self, line, where):
         """A row's run and its fields; None for a line that is not a whole
@@ -405,7 +409,7 @@ class _Partial:
         for name, value, mine in zip(("steps", "sample_every", "version"), tail,
                                      (str(self.steps), str(self.sample_every), __version__)):
             if value != mine:
-                raise ValueError(f"resume: {where} holds runs of {name} {value}, not {mine}")
+                raise OtherSweep(f"resume: {where} holds runs of {name} {value}, not {mine}")
         try:
             key = tuple(float(v) if name in ("Ah", "Kh", "G") else int(v)
                         for name, v in zip(RUN, fields))
@@ -435,7 +439,7 @@ class _Partial:
             if row is None:
                 break
             if row[0] not in index:
-                raise ValueError(f"resume: {where} is a sweep of other parameters or seeds")
+                raise OtherSweep(f"resume: {where} is a sweep of other parameters or seeds")
             rows.append(row)
         return done, kept
 
@@ -445,14 +449,14 @@ class _Partial:
         for line in _lines(text[start:]):
             row = self._rows(line, where)
             if row is None or row[0] not in index:
-                raise ValueError(f"resume: {where} is a sweep of other parameters or seeds")
+                raise OtherSweep(f"resume: {where} is a sweep of other parameters or seeds")
             if rows and rows[-1][0] != row[0]:
                 done[index[rows[-1][0]]], rows, count = _result(rows), [], count + 1
             rows.append(row)
         if rows:
             done[index[rows[-1][0]]], count = _result(rows), count + 1
         if list(done) != list(range(count)):
-            raise ValueError(f"resume: {where} is a sweep of other parameters or seeds")
+            raise OtherSweep(f"resume: {where} is a sweep of other parameters or seeds")
         return done, len(text)
 
     def add(self, i, rows):
@@ -552,7 +556,8 @@ def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, seed
     finishes to out + ".partial", which is removed once out is written.
     resume: go on from out + ".partial" (or out, when the sweep had ended):
     only the runs it lacks are run, and the table is the one an unbroken
-    sweep gives. ValueError when the file is another sweep's.
+    sweep gives. OtherSweep (a ValueError) when the file is another sweep's
+    (other parameters, seeds, steps, sample_every or version).
     progress: a bar on standard error; None shows it when that is a terminal.
 
     A local worker process that ends while it runs (killed, out of memory)
