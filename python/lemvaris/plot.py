@@ -15,7 +15,7 @@ from matplotlib import animation as _animation
 from matplotlib.colors import ListedColormap
 
 from ._core import PALETTE
-from .summary import summarize
+from .summary import check_table, summarize
 from .sweeps import MEASURES, PARAMETERS, RUN
 
 # Legend entries shown inside the axes; up to _LEGEND_OUTSIDE beside them in
@@ -128,6 +128,9 @@ def phase_map(df, x, y, measure, T=None, ax=None):
     for name in (x, y):
         if name not in PARAMETERS:
             raise ValueError(f"{name!r} is not a parameter")
+    if x == y:
+        raise ValueError(f"y is {y!r}, as x is: a phase map needs two parameters")
+    check_table(df)
     others = [name for name in _varying(df) if name not in (x, y)]
     if others:
         raise ValueError(f"{', '.join(others)} vary as well; select one value of each first")

@@ -17,6 +17,29 @@ def _carried_forward(df):
     return pd.concat([df, carried[df.columns]], ignore_index=True)
 
 
+def check_table(df, where="df"):
+    """ValueError naming the column or the run when df cannot be summed up
+    as a sweep's table: a column missing, text or an empty value (NaN) in a
+    parameter, seed, T or measure, or one run's sample at a T twice."""
+    import pandas as pd
+
+    missing = [name for name in COLUMNS if name not in df.columns]
+    if missing:
+        raise ValueError(f"{where} is not a sweep's table: no {', '.join(missing)}")
+    for name in RUN + ("T",) + MEASURES:
+        column = df[name]
+        if not pd.api.types.is_numeric_dtype(column) or pd.api.types.is_bool_dtype(column):
+            raise ValueError(f"{where}: column {name} holds {column.dtype} values, not numbers")
+        if column.isna().any():
+            raise ValueError(f"{where}: column {name} has an empty value (NaN) in row "
+                             f"{column.index[column.isna().to_numpy()][0]!r}")
+    twice = df.duplicated(list(RUN) + ["T"]).to_numpy()
+    if twice.any():
+        row = df[twice].iloc[0]
+        run = " ".join(f"{name}={row[name]:g}" for name in RUN)
+        raise ValueError(f"{where}: the run {run} has two rows at T={row['T']:g}")
+
+
 def summarize(df):
     """One row per parameter set and T of a sweep's table (lemvaris.sweep)
     over its seeds: n, the number of runs, and for each measure
@@ -33,9 +56,7 @@ def summarize(df):
     import pandas as pd
     from scipy import stats
 
-    missing = [name for name in COLUMNS if name not in df.columns]
-    if missing:
-        raise ValueError(f"df is not a sweep's table: no {', '.join(missing)}")
+    check_table(df)
     keys = list(PARAMETERS)
     numbered = df.assign(set=df.groupby(keys, sort=False).ngroup())  # the sets in table order
     runs = numbered.groupby("set")["seed"].nunique()
