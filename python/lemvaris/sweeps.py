@@ -312,9 +312,10 @@ class LostRuns(RuntimeError):
         more = f" and {len(runs) - 3} more" if len(runs) > 3 else ""
         kept = f" and in {os.fsdecode(partial)} (resume=True runs only the rest)" \
             if partial is not None else ""
-        super().__init__(f"{len(runs)} run{'s' if len(runs) > 1 else ''} ended their worker "
-                         f"process {_workers_attempts()} times: {shown}{more}; the other runs' "
-                         f"rows are in this error's table{kept}")
+        super().__init__(f"{len(runs)} run{'s' if len(runs) > 1 else ''} ended the worker "
+                         f"process that ran {'them' if len(runs) > 1 else 'it'}, each of "
+                         f"{_workers_attempts()} times: {shown}{more}; the other runs' rows are "
+                         f"in this error's table{kept}")
         self.runs, self.table = runs, table
 
 
