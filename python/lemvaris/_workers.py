@@ -56,6 +56,8 @@ def serve():
         os._exit(0)  # stop now, even in the middle of a task: nobody waits for it
 
     threading.Thread(target=read, daemon=True).start()
+    results_out.write(_frame(pickle.dumps(None)))  # started: what ends it now is a task's
+    results_out.flush()
     while True:
         function, arguments = tasks.get()
         try:
@@ -105,6 +107,10 @@ _DEPTH = 2
 ATTEMPTS = 2
 
 
+class WorkerLost(RuntimeError):
+    """A worker process ended before it could take a task."""
+
+
 class _Worker:
     """One worker process, the tasks it holds (oldest first: the one it runs)
     and the bytes of its replies read so far."""
@@ -114,6 +120,7 @@ class _Worker:
                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE)
         self.holding = collections.deque()
         self.received = bytearray()
+        self.started = False
 
     def send(self, function, index, arguments):
         self.holding.append(index)
@@ -135,8 +142,12 @@ class _Worker:
             size = _LENGTH.unpack_from(self.received)[0]
             if len(self.received) < _LENGTH.size + size:
                 break
-            done.append(pickle.loads(self.received[_LENGTH.size:_LENGTH.size + size]))
+            reply = pickle.loads(self.received[_LENGTH.size:_LENGTH.size + size])
             del self.received[:_LENGTH.size + size]
+            if reply is None:
+                self.started = True
+            else:
+                done.append(reply)
         return done
 
 
@@ -184,8 +195,11 @@ class Pool:
                     replies = worker.replies()
                     if replies is None:
                         selector.unregister(worker.process.stdout)
+                        if not worker.started:  # no task's fault: every worker would fail so
+                            raise WorkerLost(f"a worker process could not start "
+                                             f"({_ending(worker.process)})")
                         self._lost(worker, line, losses, given_up)
-                        if line or any(w.holding for w in self.workers):
+                        if line:
                             self.workers.append(_Worker())
                             selector.register(self.workers[-1].process.stdout,
                                               selectors.EVENT_READ, self.workers[-1])
