@@ -27,7 +27,7 @@ import signal
 import sys
 
 from ._core import PARAMETER_INFO, read_parameter
-from .sweeps import MAX_RUNS, PARAMETERS, REFRESH_INTERVAL, STEP_LIMIT, OtherSweep, \
+from .sweeps import MAX_RUNS, PARAMETERS, REFRESH_INTERVAL, STEP_LIMIT, LostRuns, OtherSweep, \
     TooManyRuns, connect, csv_text, runs_of, scheduler_address, seeds_of, sweep
 
 PROGRAM = "python3 -m lemvaris"
@@ -324,6 +324,12 @@ def main(argv=None):
         except OtherSweep as error:  # a refused command line too: nothing was run
             _say(f"--{error}")
             return 2
+        except LostRuns as error:
+            kept = "no table was written" if error.partial is None else \
+                f"the other runs' rows are in {os.fsdecode(error.partial)} (--resume runs " \
+                f"only the lost again)"
+            _say(f"{error.lost}; {kept}")
+            return 1
     except _Stopped as stopped:
         name = signal.Signals(stopped.signum).name
         _say(f"sweep stopped by {name}; every worker ended" if stopped.begun

@@ -310,12 +310,14 @@ class LostRuns(RuntimeError):
     def __init__(self, runs, table, partial):
         shown = "; ".join(f"{_described(values, seed)} ({how})" for values, seed, how in runs[:3])
         more = f" and {len(runs) - 3} more" if len(runs) > 3 else ""
+        # What was lost, for the command line to say in its own words what was kept.
+        self.lost = (f"{len(runs)} run{'s' if len(runs) > 1 else ''} ended the worker process "
+                     f"that ran {'them' if len(runs) > 1 else 'it'}, each of "
+                     f"{_workers_attempts()} times: {shown}{more}")
         kept = f" and in {os.fsdecode(partial)} (resume=True runs only the rest)" \
             if partial is not None else ""
-        super().__init__(f"{len(runs)} run{'s' if len(runs) > 1 else ''} ended the worker "
-                         f"process that ran {'them' if len(runs) > 1 else 'it'}, each of "
-                         f"{_workers_attempts()} times: {shown}{more}; the other runs' rows are "
-                         f"in this error's table{kept}")
+        super().__init__(f"{self.lost}; the other runs' rows are in this error's table{kept}")
+        self.partial = partial
         self.runs, self.table = runs, table
 
 
