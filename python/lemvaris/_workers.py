@@ -180,7 +180,10 @@ class Pool:
         given_up = {}
 
         def give(worker):
-            while line and len(worker.holding) < _DEPTH:
+            # Near the end one task at a time: a task held behind a long one
+            # would wait while another worker has nothing to do.
+            while line and len(worker.holding) < \
+                    (_DEPTH if len(line) >= _DEPTH * len(self.workers) else 1):
                 index = line.popleft()
                 worker.send(function, index, tasks[index])
 
