@@ -5,7 +5,9 @@ in local processes or on a Dask cluster): the runs are exact.
 A sweep is counted before it is built, and every run is checked before any
 starts. Ctrl+C (or SIGTERM, in a main thread that has no handler of its own)
 stops every local worker at once; on Dask the running tasks stop within a
-second. Worker processes import this module to run their tasks, so it loads
+second. A local worker that dies costs only its run. With out=, each run's
+rows reach out.partial as the run finishes, and resume=True goes on from
+there. Worker processes import this module to run their tasks, so it loads
 pandas, tqdm and Dask only in the process that asks for the sweep.
 """
 import contextlib
