@@ -2,9 +2,10 @@
 
     python3 -m lemvaris sweep --N 100 --M 100 --K 3000 --Ah 0:1:0.25 --Kh 0,0.5,1 \\
         --G -0.2 --rSz 3 --steps 200000 --out results.csv [--seeds 0:9]
-        [--scheduler tcp://HOST:8786] [--measures clusters,largest_cluster]
+        [--scheduler tcp://HOST:8786] [--resume] [--measures clusters,largest_cluster]
         [--stop interface:20000:0.02]
     python3 -m lemvaris run drops --seeds 0:9 [--steps n] [--out FILE] [--check]
+    python3 -m lemvaris worker tcp://HOST:8786 [--nworkers N]
 
 Every number is read as lemvaris-batch reads it (the module's read_parameter),
 so that a value typed here runs the very double it runs there, and the table
@@ -12,9 +13,12 @@ is lemvaris-batch's, row for row.
 
 Exit codes: 0 done, 1 the sweep failed or its table could not be written, 2 a
 refused command line (nothing run or written), 3 (run --check) the claim does
-not hold on every seed, 128+n stopped by signal n
-(Ctrl+C, SIGTERM, SIGHUP: every worker stopped, the old file kept). Every
-failure is one line on standard error.
+not hold on every seed, 128+n stopped by signal n (Ctrl+C, SIGTERM, SIGHUP:
+every worker stopped, the old file kept, the finished runs in FILE.partial
+for --resume). Every failure is one line on standard error.
+
+`worker` is dask-worker run by this Python, so that its workers import the
+lemvaris this Python imports (a virtual environment's) without PYTHONPATH.
 """
 import argparse
 import decimal
@@ -26,8 +30,9 @@ import sys
 
 from ._core import PARAMETER_INFO, read_parameter
 from ._experiments import check_claim, experiment, experiments, sweep_experiment
-from .sweeps import MAX_RUNS, NAMED_MEASURES, PARAMETERS, REFRESH_INTERVAL, STEP_LIMIT, Steady, \
-    TooManyRuns, connect, csv_text, recording_of, runs_of, scheduler_address, seeds_of, sweep
+from .sweeps import MAX_RUNS, NAMED_MEASURES, PARAMETERS, REFRESH_INTERVAL, STEP_LIMIT, LostRuns, \
+    OtherSweep, Steady, TooManyRuns, connect, csv_text, recording_of, runs_of, scheduler_address, \
+    seeds_of, sweep
 
 PROGRAM = "python3 -m lemvaris"
 _DESCRIBED = {p["name"]: p for p in PARAMETER_INFO}
@@ -93,15 +98,25 @@ def parse_values(option, text):
     batch runner's reader, and given at most once."""
     parameter, prefix = _parameter_of(option)
     integer = _DESCRIBED[parameter]["kind"] != "real"
-    values = []
+    values, seen = [], set()
     for item in text.split(","):
+        if len(values) >= _VALUE_LIMIT:
+            raise ValueError(f"--{option}: \"{_shown(text)}\" gives more than {_VALUE_LIMIT} "
+                             f"values")
         texts = [item] if ":" not in item else \
             _range_texts(option, text, item, integer, _VALUE_LIMIT - len(values))
-        values += [read_parameter(parameter, value, prefix=prefix) for value in texts]
-    if len(set(values)) != len(values):
-        twice = next(v for v in values if values.count(v) > 1)
-        raise ValueError(f"--{option}: \"{text}\" gives {twice:g} more than once")
+        for value in texts:
+            value = read_parameter(parameter, value, prefix=prefix)
+            if value in seen:
+                raise ValueError(f"--{option}: \"{_shown(text)}\" gives {value:g} more than once")
+            seen.add(value)
+            values.append(value)
     return values
+
+
+def _shown(text):
+    """A value as a refusal quotes it: a long list by its ends."""
+    return text if len(text) <= 60 else f"{text[:28]}...{text[-28:]}"
 
 
 class _Parser(argparse.ArgumentParser):
@@ -112,10 +127,11 @@ class _Parser(argparse.ArgumentParser):
 
 
 def _arguments():
-    """The parser, and its sweep's options (each takes a value)."""
+    """The parser, its sweep's options that take a value, and its flags."""
     parser = _Parser(prog=PROGRAM, description="Lemvaris experiments from the command line.",
                      allow_abbrev=False)
-    commands = parser.add_subparsers(dest="command", required=True, metavar="{sweep,run}")
+    commands = parser.add_subparsers(dest="command", required=True,
+                                     metavar="{sweep,run,worker}")
     run = commands.add_parser(
         "sweep", help="run every combination of the parameters", allow_abbrev=False,
         description="Run every combination of the parameters from every seed and write the "
@@ -138,7 +154,8 @@ def _arguments():
                           f"(default 0)")
     add("--out", required=True, metavar="FILE",
                      help="the CSV file, written whole at the end or not at all ('-': "
-                          "standard output); not a device, FIFO or folder")
+                          "standard output); not a device, FIFO or folder. Until then the "
+                          "finished runs are in FILE.partial")
     add("--scheduler", metavar="ADDRESS",
                      help="a Dask scheduler's address, tcp://HOST:PORT (default: local "
                           "processes)")
@@ -154,8 +171,19 @@ def _arguments():
         help="end each run once MEASURE has changed by at most TOLERANCE times its value over "
              "its last WINDOW moves (at least --sample-every), as its samples show; its last "
              "row says stopped=steady")
+    run.add_argument("--resume", action="store_true",
+                     help="go on from FILE.partial, the runs a stopped sweep finished (or "
+                          "FILE, when it had ended): run only the rest")
+    worker = commands.add_parser(
+        "worker", help="a Dask worker in this Python", allow_abbrev=False,
+        description="Dask worker processes of this Python, which imports this lemvaris: "
+                    "single-threaded, one per core by default, until Ctrl+C or SIGTERM.")
+    worker.add_argument("address", metavar="ADDRESS",
+                        help="the scheduler's address, tcp://HOST:PORT")
+    worker.add_argument("--nworkers", type=int, metavar="N",
+                        help="worker processes, 1 or more (default: one per core)")
     _add_run(commands)
-    return parser, set(options)
+    return parser, set(options), {"--resume"}
 
 
 def _add_run(commands):
@@ -178,7 +206,7 @@ def _add_run(commands):
                      help="local processes, 1 or more (default: every core)")
 
 
-def _joined(argv, valued):
+def _joined(argv, valued, flags=()):
     """The command line with each "--name value" as "--name=value", so that a
     value may start with a minus sign (-0.2, -1:1:0.5); ValueError for an
     option given twice."""
@@ -186,10 +214,11 @@ def _joined(argv, valued):
     words = iter(argv)
     for word in words:
         option = word.split("=", 1)[0]
-        if option in valued:
+        if option in valued or option in flags:
             if option in seen:
                 raise ValueError(f"{option} given twice")
             seen.add(option)
+        if option in valued:
             value = next(words, None) if "=" not in word else None
             if value is not None:
                 word = f"{word}={value}"
@@ -214,6 +243,8 @@ def _checked(options):
         raise ValueError(f"--processes must be at least 1, not {options.processes}")
     if options.max_runs < 1:
         raise ValueError(f"--max-runs must be at least 1, not {options.max_runs}")
+    if options.resume and options.out == "-":
+        raise ValueError("--resume needs --out FILE: it goes on from FILE.partial")
     try:
         runs_of(parameters, options.max_runs, len(seeds))  # every run checked before any starts
     except TooManyRuns as error:
@@ -266,6 +297,7 @@ class _Stopped(BaseException):
     def __init__(self, signum):
         super().__init__(signum)
         self.signum = signum
+        self.begun = False  # whether a sweep was running (and so had workers to end)
 
 
 def _stop_on_signals():
@@ -290,29 +322,28 @@ def _run(options, parameters, seeds):
         logging.getLogger("distributed").setLevel(logging.CRITICAL)  # its reasons: one line
         client = connect(options.scheduler)
     try:
-        table = sweep(parameters, options.steps, options.sample_every, client, seeds=seeds,
-                      processes=options.processes, max_runs=options.max_runs,
-                      out=None if options.out == "-" else options.out,
-                      measures=options.measures, stop=options.stop)
+        try:
+            table = sweep(parameters, options.steps, options.sample_every, client, seeds=seeds,
+                          processes=options.processes, max_runs=options.max_runs,
+                          out=None if options.out == "-" else options.out,
+                          resume=options.resume, measures=options.measures, stop=options.stop)
+        except _Stopped as stopped:
+            stopped.begun = True
+            raise
     finally:
         if client is not None:
             client.close()
     if options.out == "-":
-        try:
-            sys.stdout.write(csv_text(table))
-            sys.stdout.flush()
-        except OSError as error:
-            # Nothing more may go to standard output, not even at exit.
-            os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
-            raise OSError(f"cannot write to standard output: {error.strerror}") from None
+        _write_standard_output(csv_text(table))
 
 
 def _write_standard_output(text):
-    """As the sweep's --out - writes its table."""
+    """A table for --out -."""
     try:
         sys.stdout.write(text)
         sys.stdout.flush()
     except OSError as error:
+        # Nothing more may go to standard output, not even at exit.
         os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
         raise OSError(f"cannot write to standard output: {error.strerror}") from None
 
@@ -352,16 +383,36 @@ def _run_experiment(options):
     return 0 if check.holds else 3
 
 
-def main(argv=None):
-    _stop_on_signals()
+def _worker(options):
+    """dask-worker's own command, run by this Python: its workers import the
+    lemvaris this Python imports (a virtual environment's, say)."""
+    from distributed.cli import dask_worker
     try:
-        parser, valued = _arguments()
+        scheduler_address(options.address)
+    except ValueError as error:
+        _say(str(error))
+        return 2
+    count = len(os.sched_getaffinity(0)) if options.nworkers is None else options.nworkers
+    if count < 1:
+        _say(f"--nworkers must be at least 1, not {count}")
+        return 2
+    return dask_worker.main.main([options.address, "--nthreads", "1", "--nworkers", str(count),
+                                  "--no-dashboard"], prog_name=f"{PROGRAM} worker",
+                                 standalone_mode=False)
+
+
+def main(argv=None):
+    try:
+        parser, valued, flags = _arguments()
         try:
-            arguments = _joined(sys.argv[1:] if argv is None else argv, valued)
+            arguments = _joined(sys.argv[1:] if argv is None else argv, valued, flags)
         except ValueError as error:
             _say(str(error))
             return 2
         options = parser.parse_args(arguments)
+        if options.command == "worker":
+            return _worker(options)
+        _stop_on_signals()
         if options.command == "run":
             return _run_experiment(options)
         try:
@@ -369,9 +420,21 @@ def main(argv=None):
         except (ValueError, TypeError, OSError) as error:
             _say(str(error))
             return 2
-        _run(options, parameters, seeds)
+        try:
+            _run(options, parameters, seeds)
+        except OtherSweep as error:  # a refused command line too: nothing was run
+            _say(f"--{error}")
+            return 2
+        except LostRuns as error:
+            kept = "no table was written" if error.partial is None else \
+                f"the other runs' rows are in {os.fsdecode(error.partial)} (--resume runs " \
+                f"only the lost again)"
+            _say(f"{error.lost}; {kept}")
+            return 1
     except _Stopped as stopped:
-        _say(f"sweep stopped by {signal.Signals(stopped.signum).name}; every worker ended")
+        name = signal.Signals(stopped.signum).name
+        _say(f"sweep stopped by {name}; every worker ended" if stopped.begun
+             else f"stopped by {name} before the sweep began")
         return 128 + stopped.signum
     except Exception as error:  # noqa: BLE001 - one line, never a traceback
         _say(str(error) if isinstance(error, OSError) else f"{type(error).__name__}: {error}")

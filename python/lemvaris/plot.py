@@ -16,7 +16,7 @@ from matplotlib import animation as _animation
 from matplotlib.colors import ListedColormap
 
 from ._core import PALETTE
-from .summary import spread, summarize
+from .summary import check_table, spread, summarize
 from .sweeps import PARAMETERS, RUN, measure_columns
 
 # Legend entries shown inside the axes; up to _LEGEND_OUTSIDE beside them in
@@ -139,6 +139,9 @@ def phase_map(df, x, y, measure, T=None, ax=None):
     each cell where a run had frozen by then, with several seeds labelled by
     how many of them had. Every other parameter must be fixed."""
     _check_measure(df, measure)
+    if x == y:
+        raise ValueError(f"y is {y!r}, as x is: a phase map needs two parameters")
+    check_table(df)
     _check_parameters(df, (x, y))
     rows = at_T(df, T).assign(frozen=lambda rows: rows["frozen_at"].notna())
     cells = rows.groupby([y, x], sort=True).agg(value=(measure, "mean"), frozen=("frozen", "sum"),

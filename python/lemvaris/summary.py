@@ -21,10 +21,28 @@ def _carried_forward(df):
     return pd.concat([df, carried[df.columns]], ignore_index=True)
 
 
-def _check(df):
+def check_table(df, where="df"):
+    """ValueError naming the column or the run when df cannot be summed up
+    as a sweep's table: a column missing, text or an empty value (NaN) in a
+    parameter, seed, T or measure (an observable's too), or one run's sample
+    at a T twice."""
+    import pandas as pd
+
     missing = [name for name in _NEEDED if name not in df.columns]
     if missing:
-        raise ValueError(f"df is not a sweep's table: no {', '.join(missing)}")
+        raise ValueError(f"{where} is not a sweep's table: no {', '.join(missing)}")
+    for name in RUN + ("T",) + tuple(measure_columns(df)):
+        column = df[name]
+        if not pd.api.types.is_numeric_dtype(column) or pd.api.types.is_bool_dtype(column):
+            raise ValueError(f"{where}: column {name} holds {column.dtype} values, not numbers")
+        if column.isna().any():
+            raise ValueError(f"{where}: column {name} has an empty value (NaN) in row "
+                             f"{column.index[column.isna().to_numpy()][0]!r}")
+    twice = df.duplicated(list(RUN) + ["T"]).to_numpy()
+    if twice.any():
+        row = df[twice].iloc[0]
+        run = " ".join(f"{name}={row[name]:g}" for name in RUN)
+        raise ValueError(f"{where}: the run {run} has two rows at T={row['T']:g}")
 
 
 def spread(grouped, names):
@@ -60,7 +78,7 @@ def summarize(df):
     after a run a Steady stop ended) are left out, so that n is the set's
     number of runs on every row. The sets keep the table's order, T ascending
     within each."""
-    _check(df)
+    check_table(df)
     keys = list(PARAMETERS)
     numbered = df.assign(set=df.groupby(keys, sort=False).ngroup())  # the sets in table order
     runs = numbered.groupby("set")["seed"].nunique()

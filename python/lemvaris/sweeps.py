@@ -5,12 +5,15 @@ in local processes or on a Dask cluster): the runs are exact.
 A sweep is counted before it is built, and every run is checked before any
 starts. Ctrl+C (or SIGTERM, in a main thread that has no handler of its own)
 stops every local worker at once; on Dask the running tasks stop within a
-second. Worker processes import this module to run their tasks, so it loads
+second. A local worker that dies costs only its run. With out=, each run's
+rows reach out.partial as the run finishes, and resume=True goes on from
+there. Worker processes import this module to run their tasks, so it loads
 pandas, tqdm and Dask only in the process that asks for the sweep.
 """
 import collections
 import contextlib
 import dataclasses
+import hashlib
 import itertools
 import math
 import numbers
@@ -168,7 +171,9 @@ def _observed(name, function, grid, parameters, seed, T):
 
 
 def _described(parameters, seed):
-    return ", ".join(f"{name}={value}" for name, value in zip(PARAMETERS, parameters)) + \
+    """A run's parameters (a tuple in PARAMETERS' order, or a dict) and seed."""
+    values = parameters.values() if isinstance(parameters, dict) else parameters
+    return ", ".join(f"{name}={value}" for name, value in zip(PARAMETERS, values)) + \
         f", seed={seed}"
 
 
@@ -211,20 +216,25 @@ def run_one(parameters, steps, sample_every, seed=0, recording=None, stop=None):
     return samples, (reactor.T if reactor.frozen else None)
 
 
+def _rows_of(run, seed, result, steps):
+    """A run's rows in the table: frozen_at and stopped on its last only."""
+    samples, frozen_at = result
+    stopped = "frozen" if frozen_at is not None else \
+        "steps" if samples[-1][0] == steps else "steady"
+    return [run + (seed,) + sample + (None, None) for sample in samples[:-1]] + \
+        [run + (seed,) + samples[-1] + (frozen_at, stopped)]
+
+
 def _table(runs, results, steps, sample_every, recording):
     """The sweep's DataFrame from its runs ((parameters, seed) pairs) and
-    their results (run_one's): stopped, like frozen_at, on each run's last
-    row only; the observables' columns reals, the measures' integers."""
+    their results (run_one's; None for a run that has none, which is left
+    out): the observables' columns reals, the measures' integers."""
     import pandas as pd
 
     recording = recording or _NOTHING_MORE
     before = COLUMNS[:COLUMNS.index("frozen_at")]
-    rows = []
-    for (run, seed), (samples, frozen_at) in zip(runs, results):
-        stopped = "frozen" if frozen_at is not None else \
-            "steps" if samples[-1][0] == steps else "steady"
-        rows += [run + (seed,) + sample + (None, None) for sample in samples[:-1]]
-        rows.append(run + (seed,) + samples[-1] + (frozen_at, stopped))
+    rows = [row for (run, seed), result in zip(runs, results) if result is not None
+            for row in _rows_of(run, seed, result, steps)]
     table = pd.DataFrame(rows, columns=list(before + recording.columns + ("frozen_at", "stopped")))
     types = {name: "int64" for name in INTEGER_PARAMETERS + ("seed", "T", "bottom",
                                                               "wall_contacts", "interface")}
@@ -285,6 +295,8 @@ def _plan(parameters, limit, per_set=1):
     if isinstance(parameters, dict):
         _check_names(parameters, "parameters")
         choices = [_listed(parameters[name]) for name in PARAMETERS]
+        for name, values in zip(PARAMETERS, choices):
+            _refuse_repeats(values, f"parameters: {name}")
         count = math.prod(len(c) for c in choices)
         sets = (dict(zip(PARAMETERS, c)) for c in itertools.product(*choices))
         labelled = ((values, f"run {values}") for values in sets)
@@ -298,17 +310,39 @@ def _plan(parameters, limit, per_set=1):
     return labelled
 
 
+def _refuse_repeats(values, where):
+    """ValueError naming the first value given twice: a repeated run would
+    run twice and stand as two runs in every summary."""
+    seen = set()
+    for value in values:
+        try:
+            if value in seen:
+                raise ValueError(f"{where}: {value!r} is given more than once")
+            seen.add(value)
+        except TypeError:  # unhashable: refused by the parameters' own check
+            pass
+
+
 def runs_of(parameters, limit=MAX_RUNS, per_set=1):
     """The parameter sets of a sweep, checked, as tuples in PARAMETERS order:
     every combination of a dict of lists (a single value stands for a list
     of one; the last parameter varies fastest), or one set per dict of a
-    list. ValueError when per_set times their number is over `limit`."""
-    return [_one_run(values, where) for values, where in _plan(parameters, limit, per_set)]
+    list. ValueError when per_set times their number is over `limit`, or
+    when a value of a list, or a set of a list, is given twice."""
+    runs = []
+    first = {}
+    for values, where in _plan(parameters, limit, per_set):
+        run = _one_run(values, where)
+        if first.setdefault(run, where) is not where:
+            raise ValueError(f"{where}: the same parameters as {first[run]}")
+        runs.append(run)
+    return runs
 
 
-def seeds_of(seeds):
-    """The seeds of a sweep, checked: a list of distinct seeds, or an int n
-    for the seeds 0..n-1 (a range, built as it is used)."""
+def seeds_of(seeds, limit=MAX_RUNS):
+    """The seeds of a sweep, checked: distinct seeds from any iterable, or an
+    int n for the seeds 0..n-1 (a range, built as it is used). More than
+    `limit` seeds (each at least one run) is refused before they are read."""
     if isinstance(seeds, (str, bytes)) or not hasattr(seeds, "__iter__"):
         count = whole("seeds", seeds)
         if not 1 <= count <= SEED_LIMIT + 1:
@@ -319,12 +353,19 @@ def seeds_of(seeds):
         if seeds.start < 0 or seeds[-1] > SEED_LIMIT:
             raise ValueError(f"seeds must be from 0 to {SEED_LIMIT}, not {seeds}")
         return seeds
+    count = len(seeds) if hasattr(seeds, "__len__") else None
+    if count is None:  # an iterator, perhaps endless: read one more than allowed
+        seeds = list(itertools.islice(seeds, limit + 1))
+    if (len(seeds) if count is None else count) > limit:
+        many = f"more than {limit}" if count is None else f"{count}"
+        raise ValueError(f"seeds: {many} seeds are more than max_runs={limit} runs")
     chosen = [whole("seeds", seed) for seed in seeds]
     for seed in chosen:
         if not 0 <= seed <= SEED_LIMIT:
             raise ValueError(f"seeds: seed must be an integer from 0 to {SEED_LIMIT}, not {seed}")
-    if not chosen or len(set(chosen)) != len(chosen):
-        raise ValueError(f"seeds must be distinct and at least one, not {chosen}")
+    if not chosen:
+        raise ValueError("seeds must be at least one")
+    _refuse_repeats(chosen, "seeds")
     return chosen
 
 
@@ -418,36 +459,252 @@ class _DaskStop:
         return Event(self.name).is_set()
 
 
-def _on_dask(client, tasks, bar):
+def _on_dask(client, tasks, finished):
     from distributed import Event, as_completed
     event = Event(f"lemvaris-stop-{uuid.uuid4().hex}", client=client)
     stop = _DaskStop(event.name)
-    futures = [client.submit(run_one, *task, stop, pure=False) for task in tasks]
+    futures = [client.submit(run_one, *task, stop=stop, pure=False) for task in tasks]
+    index = {future.key: i for i, future in enumerate(futures)}
     try:
-        for _ in as_completed(futures):
-            bar.update(1)
-        return [future.result() for future in futures]
+        # The loop given: as_completed would otherwise look for a default
+        # client, which a client of this sweep's own is not.
+        for future in as_completed(futures, loop=client.loop):
+            i = index[future.key]
+            finished(i, future.result())
+            futures[i] = None  # its result leaves the cluster
+        return {}
     except BaseException:
         event.set()  # running tasks stop at their next look
-        client.cancel(futures)
+        client.cancel([future for future in futures if future is not None])
         raise
 
 
-def _on_local_processes(workers, tasks, bar):
+def _on_local_processes(workers, tasks, finished):
     from . import _workers
     pool = _workers.take(workers)
     broken = True
     try:
-        results = pool.run(run_one, tasks, lambda: bar.update(1))
+        given_up = pool.run(run_one, tasks, finished)
         broken = False
-        return results
+        return given_up
     finally:
         _workers.give_back(pool, broken)
 
 
+class LostRuns(RuntimeError):
+    """Runs that ended their worker process every time they ran (killed, out
+    of memory). `runs` lists them as (parameters dict, seed, how the worker
+    ended); `table` holds every other run's rows, as sweep returns them."""
+
+    def __init__(self, runs, table, partial):
+        shown = "; ".join(f"{_described(values, seed)} ({how})" for values, seed, how in runs[:3])
+        more = f" and {len(runs) - 3} more" if len(runs) > 3 else ""
+        # What was lost, for the command line to say in its own words what was kept.
+        self.lost = (f"{len(runs)} run{'s' if len(runs) > 1 else ''} ended the worker process "
+                     f"that ran {'them' if len(runs) > 1 else 'it'}, each of "
+                     f"{_workers_attempts()} times: {shown}{more}")
+        kept = f" and in {os.fsdecode(partial)} (resume=True runs only the rest)" \
+            if partial is not None else ""
+        super().__init__(f"{self.lost}; the other runs' rows are in this error's table{kept}")
+        self.partial = partial
+        self.runs, self.table = runs, table
+
+
+def _workers_attempts():
+    from ._workers import ATTEMPTS
+    return ATTEMPTS
+
+
+class OtherSweep(ValueError):
+    """A resume whose file is another sweep's."""
+
+
+def partial_path(out):
+    """The file beside `out` that holds a sweep's finished runs until the
+    table is written."""
+    out = os.fspath(out)
+    return out + (b".partial" if isinstance(out, bytes) else ".partial")
+
+
+_PARTIAL_FIRST = re.compile(r"# lemvaris sweep of (\d+) runs \(([0-9a-f]+)\), steps (\d+), "
+                            r"sample_every (\d+), version (\S+)\n")
+
+
+class _Partial:
+    """A sweep's finished runs in the file beside out, appended as they
+    finish: a line that tells the sweep, the table's header, then each run's
+    rows (the table writer's) and a line "# i" after them, written by one
+    append. A run whose "# i" is not there was cut short and does not count."""
+
+    def __init__(self, out, runs, steps, sample_every, recording):
+        self.out, self.path, self.runs = out, partial_path(out), runs
+        self.steps, self.sample_every, self.recording = steps, sample_every, recording
+        # The runs and what each records: its columns and its stop.
+        digest = hashlib.sha256(repr((recording.columns, recording.steady)).encode())
+        for run in runs:
+            digest.update(repr(run).encode())
+        self.first = (f"# lemvaris sweep of {len(runs)} runs ({digest.hexdigest()[:16]}), "
+                      f"steps {steps}, sample_every {sample_every}, version {__version__}\n")
+        self.header = self._csv([], [])
+        # Where frozen_at stands in a row, after the measures and observables.
+        self.frozen = COLUMNS.index("frozen_at") + len(recording.columns)
+        self.keep = None  # bytes of an old file to go on from; None: start a new one
+        self.fd = None
+        self.synced = 0.0
+
+    def read(self):
+        """{index: run_one's result} of the runs the file holds, or that out
+        holds when it is this sweep's whole table. ValueError naming what
+        differs when either is another sweep's."""
+        for path, partial in ((self.path, True), (self.out, False)):
+            try:
+                with open(path, "rb") as file:
+                    text = file.read().decode("latin-1")  # a character a byte: lengths are offsets
+            except FileNotFoundError:
+                continue
+            where = os.fsdecode(path)
+            if partial:
+                self._check_first(text[:text.find("\n") + 1], where)
+                text = text[len(self.first):]
+            if not text.startswith(self.header):
+                raise OtherSweep(f"resume: {where} is not a table of lemvaris {__version__}")
+            done, kept = (self._blocks if partial else self._table)(text, len(self.header), where)
+            if partial:
+                self.keep = len(self.first) + kept
+            elif len(done) != len(self.runs):
+                raise OtherSweep(f"resume: {where} is a sweep of other parameters or seeds")
+            return done
+        return {}
+
+    def _check_first(self, line, where):
+        found = _PARTIAL_FIRST.fullmatch(line)
+        if found is None:
+            raise OtherSweep(f"resume: {where} is not a sweep's partial table")
+        mine = _PARTIAL_FIRST.fullmatch(self.first)
+        for group, name in ((5, "version"), (3, "steps"), (4, "sample_every")):
+            if found[group] != mine[group]:
+                raise OtherSweep(f"resume: {where} is a sweep of {name} {found[group]}, "
+                                 f"not {mine[group]}")
+        if found[1] != mine[1] or found[2] != mine[2]:
+            raise OtherSweep(f"resume: {where} is a sweep of other parameters or seeds")
+
+    def _rows(self, line, where):
+        """A row's run and its fields; None for a line that is not a whole
+        row (cut short)."""
+        if not line.endswith("\n"):
+            return None
+        fields = line[:-1].split(",")
+        if len(fields) != len(TABLE_COLUMNS) + len(self.recording.columns):
+            return None
+        tail = fields[-3:]
+        for name, value, mine in zip(("steps", "sample_every", "version"), tail,
+                                     (str(self.steps), str(self.sample_every), __version__)):
+            if value != mine:
+                raise OtherSweep(f"resume: {where} holds runs of {name} {value}, not {mine}")
+        try:
+            key = tuple(float(v) if name in ("Ah", "Kh", "G") else int(v)
+                        for name, v in zip(RUN, fields))
+        except ValueError:
+            return None
+        return key, fields
+
+    def _index(self):
+        return {run + (seed,): i for i, (run, seed) in enumerate(self.runs)}
+
+    def _blocks(self, text, start, where):
+        """The whole runs of a partial file, and the length of text they
+        take (what follows is a run cut short)."""
+        index, done = self._index(), {}
+        rows, at, kept = [], start, start
+        for line in _lines(text[start:]):
+            at += len(line)
+            if line.startswith("#"):
+                mark = re.fullmatch(r"# (\d+)\n", line)
+                i = int(mark[1]) if mark else None
+                if i is None or i in done or not rows or any(index[key] != i for key, _ in rows):
+                    break
+                done[i] = self._result(rows)
+                rows, kept = [], at
+                continue
+            row = self._rows(line, where)
+            if row is None:
+                break
+            if row[0] not in index:
+                raise OtherSweep(f"resume: {where} is a sweep of other parameters or seeds")
+            rows.append(row)
+        return done, kept
+
+    def _table(self, text, start, where):
+        """The runs of a whole table: each in its place, every row whole."""
+        index, done, rows, count = self._index(), {}, [], 0
+        for line in _lines(text[start:]):
+            row = self._rows(line, where)
+            if row is None or row[0] not in index:
+                raise OtherSweep(f"resume: {where} is a sweep of other parameters or seeds")
+            if rows and rows[-1][0] != row[0]:
+                done[index[rows[-1][0]]], rows, count = self._result(rows), [], count + 1
+            rows.append(row)
+        if rows:
+            done[index[rows[-1][0]]], count = self._result(rows), count + 1
+        if list(done) != list(range(count)):
+            raise OtherSweep(f"resume: {where} is a sweep of other parameters or seeds")
+        return done, len(text)
+
+    def _csv(self, runs, results):
+        """The table writer's text of these runs, its header first."""
+        return csv_text(_table(runs, results, self.steps, self.sample_every, self.recording))
+
+    def _result(self, rows):
+        """run_one's result again from a run's rows in a table."""
+        t = COLUMNS.index("T")
+        samples = [(int(fields[t]),) + tuple(_number(v) for v in fields[t + 1:self.frozen])
+                   for _, fields in rows]
+        last = rows[-1][1][self.frozen]
+        return samples, (int(last) if last else None)
+
+    def add(self, i, result):
+        """Run i's rows, whole, at the file's end."""
+        if self.fd is None:
+            if self.keep is None:
+                write_output(self.path, (self.first + self.header).encode())
+            else:
+                os.truncate(self.path, self.keep)  # a run cut short goes
+            self.fd = os.open(self.path, os.O_WRONLY | os.O_APPEND)
+        text = self._csv([self.runs[i]], [result])[len(self.header):]
+        data = (text + f"# {i}\n").encode()
+        while data:
+            data = data[os.write(self.fd, data):]
+        if time.monotonic() > self.synced + 1.0:  # on the disk within a second
+            os.fsync(self.fd)
+            self.synced = time.monotonic()
+
+    def close(self, finished):
+        """The file kept (the sweep did not end) or removed (out was written)."""
+        if self.fd is not None:
+            os.fsync(self.fd)
+            os.close(self.fd)
+            self.fd = None
+        if finished:
+            with contextlib.suppress(FileNotFoundError):
+                os.unlink(self.path)
+
+
+def _lines(text):
+    """The lines of text with their ends; the last without one when it was cut short."""
+    parts = text.split("\n")
+    return [part + "\n" for part in parts[:-1]] + ([parts[-1]] if parts[-1] else [])
+
+
+def _number(text):
+    try:
+        return int(text)
+    except ValueError:
+        return float(text)
+
+
 def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, seeds=(0,),
-          processes=None, progress=None, max_runs=MAX_RUNS, out=None, measures=(),
-          observe=None, stop=None):
+          processes=None, progress=None, max_runs=MAX_RUNS, out=None, resume=False,
+          measures=(), observe=None, stop=None):
     """Run every parameter set from every seed for `steps` moves and return a
     pandas DataFrame with one row per run and sample, the batch runner's rows:
     the columns COLUMNS, frozen_at empty (pd.NA) but on the last row of a run
@@ -465,9 +722,10 @@ def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, seed
     stop: a Steady(measure, window, tolerance) ends each run once it has
     settled (stopped=steady on its last row).
 
-    parameters: a dict of lists (every combination) or a list of dicts.
-    seeds: a list of seeds (0 to 4294967295), or an int n for 0..n-1; every
-    parameter set runs from each, the seed varying fastest.
+    parameters: a dict of lists (every combination) or a list of dicts; a
+    value given twice in a list, or a set twice, is refused.
+    seeds: distinct seeds (0 to 4294967295) from any iterable, or an int n
+    for 0..n-1; every parameter set runs from each, the seed varying fastest.
     client: None for local processes (`processes` of them, every core by
     default; processes=1 runs the runs one after another in this process), a
     dask.distributed Client, or a scheduler's address ("tcp://HOST:8786",
@@ -476,10 +734,23 @@ def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, seed
     max_runs: a sweep of more runs is refused (ValueError) before it starts.
     out: a file (str, bytes or os.PathLike) for the table as CSV, checked
     before any run (OSError when it cannot be written) and written whole at
-    the end, or not at all.
+    the end, or not at all. Until then each run's rows are appended as it
+    finishes to out + ".partial", which is removed once out is written.
+    resume: go on from out + ".partial" (or out, when the sweep had ended):
+    only the runs it lacks are run, and the table is the one an unbroken
+    sweep gives. OtherSweep (a ValueError) when the file is another sweep's
+    (other parameters, seeds, steps, sample_every or version).
     progress: a bar on standard error; None shows it when that is a terminal.
+
+    A local worker process that ends while it runs (killed, out of memory)
+    costs only that run, which runs again on a new worker; a run that ends
+    its worker twice is given up and, once the other runs are done, raised as
+    LostRuns, naming its parameters and seed, with the other runs' table
+    (and their rows kept in out + ".partial").
     """
-    seeds = seeds_of(seeds)
+    if whole("max_runs", max_runs) < 1:
+        raise ValueError(f"max_runs must be at least 1, not {max_runs}")
+    seeds = seeds_of(seeds, max_runs)
     steps = whole("steps", steps)
     sample_every = whole("sample_every", sample_every)
     if not 0 <= steps <= STEP_LIMIT:
@@ -488,8 +759,6 @@ def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, seed
         raise ValueError(f"sample_every must be from 1 to {STEP_LIMIT}, not {sample_every}")
     if processes is not None and whole("processes", processes) < 1:
         raise ValueError(f"processes must be at least 1, not {processes}")
-    if whole("max_runs", max_runs) < 1:
-        raise ValueError(f"max_runs must be at least 1, not {max_runs}")
     if isinstance(client, str):
         scheduler_address(client)
     elif client is not None:
@@ -497,31 +766,65 @@ def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, seed
         if not isinstance(client, Client):
             raise TypeError(f"client must be a dask.distributed Client or a scheduler's "
                             f"address, not {client!r}")
+    if resume and out is None:
+        raise ValueError("resume=True needs out=, the file of the sweep it goes on with")
     if out is not None:
         check_output(out)
+        check_output(partial_path(out))
     recording = recording_of(measures, observe, stop, sample_every)
     runs = [(run, seed) for run in runs_of(parameters, max_runs, len(seeds)) for seed in seeds]
     tasks = [(run, steps, sample_every, seed, recording) for run, seed in runs]
 
+    record = None if out is None else _Partial(out, runs, steps, sample_every, recording)
+    results = [None] * len(tasks)
+    for i, result in (record.read() if resume else {}).items():
+        results[i] = result
+    todo = [i for i, result in enumerate(results) if result is None]
+    if client is None and processes != 1 and len(todo) > 1:
+        _loadable_by_workers(recording)
+
     with _sigterm_stops_the_sweep(), _progress_bar(len(tasks), progress) as bar:
-        if client is not None:
-            connected = connect(client) if isinstance(client, str) else None
-            try:
-                results = _on_dask(connected or client, tasks, bar)
-            finally:
-                if connected is not None:
-                    connected.close()
-        elif processes == 1 or len(tasks) <= 1:
-            results = []
-            for task in tasks:
-                results.append(run_one(*task))
-                bar.update(1)
-        else:
-            workers = processes or len(os.sched_getaffinity(0))  # every core this process may use
-            _loadable_by_workers(recording)
-            results = _on_local_processes(min(workers, len(tasks)), tasks, bar)
+        bar.update(len(tasks) - len(todo))
+
+        def finished(i, result):
+            i = todo[i]
+            results[i] = result
+            if record is not None:
+                record.add(i, result)
+            bar.update(1)
+
+        try:
+            given_up = _run_tasks([tasks[i] for i in todo], client, processes, finished)
+        finally:
+            if record is not None:
+                record.close(finished=False)
 
     table = _table(runs, results, steps, sample_every, recording)
+    if given_up:
+        lost = [(dict(zip(PARAMETERS, runs[todo[i]][0])), runs[todo[i]][1], how)
+                for i, how in sorted(given_up.items())]
+        raise LostRuns(lost, table, None if record is None else record.path)
     if out is not None:
         write_output(out, csv_text(table).encode())
+        record.close(finished=True)
     return table
+
+
+def _run_tasks(tasks, client, processes, finished):
+    """run_one(*task) for each task where the sweep runs them; finished(i,
+    result) as each ends. Returns {i: how} of the tasks given up."""
+    if not tasks:
+        return {}
+    if client is not None:
+        connected = connect(client) if isinstance(client, str) else None
+        try:
+            return _on_dask(connected or client, tasks, finished)
+        finally:
+            if connected is not None:
+                connected.close()
+    if processes == 1 or len(tasks) <= 1:
+        for i, task in enumerate(tasks):
+            finished(i, run_one(*task))
+        return {}
+    workers = processes or len(os.sched_getaffinity(0))  # every core this process may use
+    return _on_local_processes(min(workers, len(tasks)), tasks, finished)

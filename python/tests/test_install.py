@@ -2,8 +2,9 @@
 the module alone, in a configure that fails if any of the programs' libraries,
 GoogleTest or benchmark is looked for, and writes nothing beside the sources.
 The wheel installs into a fresh virtual environment where lemvaris imports
-from / without PYTHONPATH, its sweeps' workers find it too, and it has the
-programs' version and its type information. The sdist carries every file the
+from / without PYTHONPATH, its sweeps' workers find it too (the Dask workers
+of `python -m lemvaris worker` as well), and it has the programs' version
+and its type information. The sdist carries every file the
 build read.
 
 One build serves the file. Under ctest CMake's build is kept in the build
@@ -18,6 +19,7 @@ import zipfile
 import pytest
 
 from conftest import ROOT
+from test_sweep import free_port
 
 NOT_LOOKED_FOR = ["SDL2", "Curses", "PkgConfig", "X11", "Threads", "GTest", "benchmark"]
 
@@ -113,6 +115,29 @@ print(len(table), lemvaris.Reactor(N=20, M=20, K=100, Ah=0, Kh=0.5, G=0.2, rSz=2
     assert run.returncode == 0 and run.stderr == "", run.stderr
     assert run.stdout.split() == ["12", "0"]  # 2 sets x 2 seeds x T = 0, 2000, 3000
 
+    # Dask workers of the environment's Python import its lemvaris (Debian's
+    # dask-worker, of the system's Python, would not).
+    address = f"tcp://127.0.0.1:{free_port()}"
+    started = [subprocess.Popen(command, cwd="/", env=env, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL) for command in (
+        ["dask-scheduler", "--host", "127.0.0.1", "--port", address.rsplit(":", 1)[1],
+         "--no-dashboard"],
+        [str(venv / "bin/python"), "-m", "lemvaris", "worker", address, "--nworkers", "2"])]
+    try:
+        on_dask = subprocess.run([str(venv / "bin/python"), "-c", f"""
+import lemvaris
+from distributed import Client
+Client({address!r}, timeout=60).wait_for_workers(2, 60)
+sets = dict(N=20, M=20, K=100, Ah=[0, 1], Kh=0.5, G=0.2, rSz=2)
+print(lemvaris.sweep(sets, 3000, seeds=2, client={address!r}).equals(
+      lemvaris.sweep(sets, 3000, seeds=2, processes=1)))
+"""], cwd="/", env=env, capture_output=True, text=True, timeout=300)
+    finally:
+        for process in reversed(started):
+            process.terminate()
+            process.wait(timeout=60)
+    assert on_dask.stdout == "True\n", on_dask.stderr
+    assert [process.returncode for process in started] == [0, 0]
 
 def files_the_build_read(cmake_build):
     """The project's files the module's configure and compile read, relative

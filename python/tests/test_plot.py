@@ -71,6 +71,8 @@ def test_phase_map_refuses_a_third_varying_parameter_and_unknown_names(table):
         lemvaris.plot.phase_map(table, "Ah", "Kh", "temperature")
     with pytest.raises(ValueError, match="parameter"):
         lemvaris.plot.phase_map(table, "Ah", "T", "interface")
+    with pytest.raises(ValueError, match="^y is 'Ah', as x is"):
+        lemvaris.plot.phase_map(table, "Ah", "Ah", "interface")
     plt.close("all")
 
 

@@ -60,11 +60,25 @@ def test_summary_is_numpys_and_scipys_over_the_seeds(table):
     assert frozen.max() in set(first["T"]) and frozen.min() not in set(first["T"])
 
 
-def test_one_seed_has_no_spread_and_other_tables_are_refused(table):
+def test_one_seed_has_no_spread(table):
     alone = lemvaris.summarize(table[table["seed"] == 3])
     assert (alone["n"] == 1).all()
     assert alone["interface_std"].isna().all() and alone["interface_ci95"].isna().all()
     run = table[(table["seed"] == 3) & (table["K"] == 300)]
     np.testing.assert_array_equal(alone[alone["K"] == 300]["interface_mean"], run["interface"])
-    with pytest.raises(ValueError, match="no frozen_at"):
-        lemvaris.summarize(table.drop(columns="frozen_at"))
+
+
+@pytest.mark.parametrize("spoil,message", [
+    (lambda t: t.drop(columns="frozen_at"), "df is not a sweep's table: no frozen_at"),
+    # A run twice would count as two runs of its set (or as none).
+    (lambda t: pd.concat([t, t]), "df: the run N=40 M=40 K=400 Ah=0 Kh=0 G=-0.7 rSz=1 seed=0 "
+                                  "has two rows at T=0"),
+    (lambda t: t.astype({"bottom": str}), "df: column bottom holds object values"),
+    (lambda t: t.assign(Kh="0.8"), "df: column Kh holds object values"),
+    (lambda t: t.assign(interface=t["interface"].where(t.index != 5)),
+     "df: column interface has an empty value \\(NaN\\) in row 5"),
+    (lambda t: t.assign(Ah=t["Ah"].where(t.index != 7)), "df: column Ah has an empty value"),
+])
+def test_tables_that_cannot_be_summed_up_are_refused_by_name(table, spoil, message):
+    with pytest.raises(ValueError, match=f"^{message}"):
+        lemvaris.summarize(spoil(table))

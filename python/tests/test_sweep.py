@@ -6,6 +6,7 @@ import itertools
 import logging
 import os
 import re
+import socket
 import subprocess
 import sys
 import time
@@ -35,11 +36,8 @@ def test_serial_processes_and_dask_give_the_same_table(serial_table):
                       silence_logs=logging.ERROR) as cluster, Client(cluster) as client:
         assert len(client.scheduler_info()["workers"]) == 2
         on_dask = lemvaris.sweep(GRID_4x4, STEPS, sample_every=2000, seeds=SEEDS, client=client)
-        # An address: a client of its own for the sweep, closed after it.
-        by_address = lemvaris.sweep(GRID_4x4, STEPS, sample_every=2000, seeds=SEEDS,
-                                    client=cluster.scheduler_address)
     assert len(serial_table) > 32
-    for other in (local, on_dask, by_address):
+    for other in (local, on_dask):
         pd.testing.assert_frame_equal(serial_table, other, check_exact=True)
         assert serial_table.equals(other)
     # Without seeds: the runs from seed 0, and only those.
@@ -49,6 +47,56 @@ def test_serial_processes_and_dask_give_the_same_table(serial_table):
     at_0 = serial_table[serial_table["T"] == 0]
     placements = [at_0[at_0["seed"] == seed][list(lemvaris.MEASURES)].to_numpy() for seed in SEEDS]
     assert (placements[0] != placements[1]).any()  # the other seed placed otherwise
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+@pytest.fixture(scope="module")
+def scheduler_by_hand(tmp_path_factory):
+    """dask-scheduler and two single-threaded dask-worker processes started
+    as a person starts them, with no client of this process among them (a
+    Client made here would be the default client and hide its absence)."""
+    address = f"tcp://127.0.0.1:{free_port()}"
+    logs = tmp_path_factory.mktemp("dask")
+    env = dict(os.environ, PYTHONPATH=os.path.dirname(os.path.dirname(lemvaris.__file__)))
+    commands = [["dask-scheduler", "--host", "127.0.0.1", "--port", address.rsplit(":", 1)[1],
+                 "--no-dashboard"]] + [["dask-worker", address, "--nthreads", "1",
+                                        "--no-dashboard"]] * 2
+    started = []
+    for i, command in enumerate(commands):
+        with open(logs / f"{i}.log", "w") as log:
+            started.append(subprocess.Popen(command, env=env, stdout=log, stderr=log,
+                                            cwd=logs))
+    try:
+        waiting = subprocess.run([sys.executable, "-c", "import sys; from distributed import "
+                                  "Client; Client(sys.argv[1], timeout=60).wait_for_workers(2, 60)",
+                                  address], capture_output=True, text=True, timeout=120)
+        assert waiting.returncode == 0, waiting.stderr
+        yield address
+    finally:
+        for process in reversed(started):  # workers first, then the scheduler
+            process.terminate()
+            process.wait(timeout=60)
+    assert [process.returncode for process in started] == [0, 0, 0], \
+        [(logs / f"{i}.log").read_text()[-2000:] for i in range(3)]
+
+
+def test_a_scheduler_and_workers_started_by_hand(serial_table, scheduler_by_hand, tmp_path):
+    """By address, from Python and from the command line: the serial table."""
+    by_address = lemvaris.sweep(GRID_4x4, STEPS, sample_every=2000, seeds=SEEDS,
+                                client=scheduler_by_hand)
+    pd.testing.assert_frame_equal(serial_table, by_address, check_exact=True)
+    out = tmp_path / "results.csv"
+    run = cli("--N", "24", "--M", "30", "--K", "200", "--Ah=-0.5,0,0.5,1", "--Kh", "0:0.9:0.3",
+              "--G", "0.2", "--rSz", "2", "--steps", str(STEPS), "--sample-every", "2000",
+              "--seeds", ",".join(map(str, SEEDS)), "--scheduler", scheduler_by_hand,
+              "--out", str(out))
+    assert run.returncode == 0, run.stderr
+    assert out.read_text() == lemvaris.sweeps.csv_text(serial_table)
 
 
 def test_rows_are_every_runs_samples_at_the_sampling_times(serial_table):
@@ -118,6 +166,9 @@ def test_list_of_dicts_and_single_values():
     ({name: [0.01 * i for i in range(100)] for name in lemvaris.PARAMETERS},
      "the sweep has 100000000000000 runs, more than max_runs=100000"),
     (itertools.repeat(dict(N=5, M=5, K=5, Ah=0, Kh=0, G=0, rSz=1)), "more than max_runs"),
+    # A repeated run would stand as two in every summary.
+    (dict(GRID_4x4, Ah=[0, 0.5, 0.5, 1]), "parameters: Ah: 0.5 is given more than once"),
+    ([dict(N=5, M=5, K=5, Ah=0, Kh=0, G=0, rSz=1)] * 2, "run 1: the same parameters as run 0"),
 ])
 def test_bad_runs_are_refused_before_any_work(parameters, message, monkeypatch):
     monkeypatch.setattr(lemvaris.sweeps, "run_one", None)  # would fail if called
@@ -140,8 +191,11 @@ def test_bad_steps_and_sampling_are_refused():
             lemvaris.sweep(GRID_4x4, 100, client=address)
     with pytest.raises(ValueError, match="processes"):
         lemvaris.sweep(GRID_4x4, 100, processes=0)
-    for seeds in (0, [], [-1], [2**32], [3, 3]):
-        with pytest.raises(ValueError, match="^seeds"):
+    for seeds, message in [(0, ""), ([], ""), ([-1], ""), ([2**32], ""),
+                           ([4, 3, 4], ": 4 is given more than once"),
+                           # Counted as read, never listed whole.
+                           (itertools.count(), ": more than 100000 seeds")]:
+        with pytest.raises(ValueError, match=f"^seeds{message}"):
             lemvaris.sweep(GRID_4x4, 100, seeds=seeds, processes=1)
     for seeds in ([1.5], "3"):
         with pytest.raises(TypeError, match="^seeds"):
@@ -194,6 +248,7 @@ def test_command_line_writes_the_sweeps_table(tmp_path):
     (["--Ah=0:1:1e-20"], "--Ah"),  # counted, never built
     (["--Ah=0:1:1e-30"], "--Ah"),
     (["--Ah", "0,0.5,0"], "--Ah"),
+    (["--seeds", "0:99998,7"], '--seeds: "0:99998,7" gives 7 more than once'),  # in linear time
     (["--steps", "-5"], "--steps"),
     (["--steps", "many"], "--steps"),
     (["--seeds", "-1"], "--seeds"),
@@ -201,6 +256,8 @@ def test_command_line_writes_the_sweeps_table(tmp_path):
     (["--seeds", "0:1e12"], "--seeds"),
     (["--Kh", "0:1:0.01", "--seeds", "0:999"], "--max-runs 101000"),
     (["--Ah", "0,1", "--max-runs", "1"], "--max-runs 2"),
+    (["--resume", "--resume"], "--resume given twice"),
+    (["--out", "-", "--resume"], "--resume needs --out FILE"),
     (["--scheduler", "foo"], "--scheduler"),
     (["--scheduler", "inproc://x"], "--scheduler"),
     (["--out", ""], 'cannot write ""'),
@@ -216,8 +273,8 @@ def test_command_line_refusals_exit_2_at_once_with_one_line(arguments, named, tm
             "--rSz": "1", "--steps": "100", "--out": str(tmp_path / "results.csv")}
     closed = "--closed-stdout" in arguments
     arguments = [a.replace("{tmp}", str(tmp_path)) for a in arguments if a != "--closed-stdout"]
-    options = [a for a in arguments if "=" in a]
-    base.update(dict(zip(*[iter(a for a in arguments if "=" not in a)] * 2)))
+    options = [a for a in arguments if "=" in a or a == "--resume"]
+    base.update(dict(zip(*[iter(a for a in arguments if a not in options)] * 2)))
     started = time.monotonic()
     run = subprocess.run([sys.executable, "-m", "lemvaris", "sweep",
                           *[x for pair in base.items() for x in pair], *options],
@@ -238,7 +295,8 @@ def test_help_lists_every_option_with_its_range():
     ranges = {"--steps": "from 0 to 2147483647", "--sample-every": "from 1 to 2147483647",
               "--out": "'-': standard output", "--scheduler": "tcp://HOST:PORT",
               "--processes": "1 or more", "--max-runs": "1 or more (default 100000)",
-              "--measures": "clusters, largest_cluster", "--stop": "MEASURE:WINDOW:TOLERANCE"}
+              "--measures": "clusters, largest_cluster", "--stop": "MEASURE:WINDOW:TOLERANCE",
+              "--resume": "FILE.partial"}
     for p in lemvaris._core.PARAMETER_INFO:  # the room's description
         shown = [f"{v:g}" if isinstance(v, float) else str(v) for v in (p["low"], p["high"])]
         option = "--seeds" if p["name"] == "seed" else f"--{p['name']}"

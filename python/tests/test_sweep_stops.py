@@ -4,6 +4,7 @@ script sweeps without re-running itself; an unreachable scheduler fails in
 time with one line."""
 import os
 import signal
+import socket
 import subprocess
 import sys
 import textwrap
@@ -182,3 +183,23 @@ def test_an_unreachable_scheduler_fails_within_15_s_with_one_line(tmp_path):
                                  "tcp://127.0.0.1:9: ")
     assert len(run.stderr.splitlines()) == 1
     assert list(tmp_path.iterdir()) == []
+
+
+def test_sigterm_before_the_sweep_began_does_not_claim_to_end_workers(tmp_path):
+    """SIGTERM while the command line still connects to a scheduler (one that
+    takes the connection and never answers)."""
+    with socket.socket() as silent:
+        silent.bind(("127.0.0.1", 0))
+        silent.listen()
+        silent.settimeout(60)
+        process = subprocess.Popen(
+            [sys.executable, "-m", "lemvaris", "sweep", "--N", "10", "--M", "10", "--K", "20",
+             "--Ah", "0", "--Kh", "0", "--G", "0", "--rSz", "1", "--steps", "100", "--out",
+             "results.csv", "--scheduler", f"tcp://127.0.0.1:{silent.getsockname()[1]}"],
+            stderr=subprocess.PIPE, text=True, cwd=tmp_path)
+        connection, _ = silent.accept()
+        process.terminate()
+        err = process.communicate(timeout=30)[1]
+        connection.close()
+    assert process.returncode == 128 + signal.SIGTERM
+    assert err == "python3 -m lemvaris: stopped by SIGTERM before the sweep began\n"
