@@ -23,10 +23,8 @@ each time, the load average before it, the share of the serial time, the
 parent's peak memory during the local sweeps, and checks that every runner
 gave the same table. The machine may be shared: compare the load averages.
 
-The observable: sweep() has no observe= yet, so the bench puts a run
-function of its own (run_one's loop plus the observable) in run_one's place;
-the observable's values are computed, and their cost counted, but the table
-keeps its usual columns.
+The ensemble's observable is a module-level function of this file (the
+workers import it as the module sweep_bench), given to sweep() as observe=.
 
     PYTHONPATH=build/python /usr/bin/python3 bench/sweep_bench.py [--dask] [--repeat 2]
 """
@@ -52,20 +50,10 @@ WORKLOADS = {
 }
 
 
-def upper_half(reactor):
+def upper_half(grid):
     """The bench's observable: particles in the upper half of the rows."""
-    return int(reactor.row_counts[1:1 + reactor.parameters["N"] // 2].sum())
-
-
-def observed_run(parameters, steps, sample_every, seed=0, stop=None):
-    """run_one with upper_half read at every sample, as an observable would be."""
-    reactor = lemvaris.Reactor(*parameters, seed=seed)
-    samples, seen = [], []
-    for T in reactor.samples(steps, sample_every):
-        m = reactor.measures()
-        samples.append((T,) + tuple(m[name] for name in lemvaris.MEASURES))
-        seen.append(upper_half(reactor))
-    return samples, (reactor.T if reactor.frozen else None)
+    rows = grid.shape[0] - 2
+    return int((grid[1:1 + rows // 2] == 2).sum())
 
 
 def peak_mb_since_reset():
@@ -116,7 +104,9 @@ def main():
         os.environ["PYTHONPATH"] = os.pathsep.join(
             [sys.path[0]] + os.environ.get("PYTHONPATH", "").split(os.pathsep))
         import sweep_bench
-        sweeps.run_one = sweep_bench.observed_run
+        observe = {"upper_half": sweep_bench.upper_half}
+    else:
+        observe = None
     cores = len(os.sched_getaffinity(0))
     runs = len(sweeps.runs_of(work["parameters"])) * work["seeds"]
     print(f"{options.workload}: {runs} runs of {work['moves']} moves; {cores} cores; "
@@ -124,7 +114,7 @@ def main():
 
     def sweep(**where):
         return lemvaris.sweep(work["parameters"], work["moves"], seeds=work["seeds"],
-                              progress=False, **where)
+                              progress=False, observe=observe, **where)
 
     serial, serial_table, _ = timed("one after another", lambda: sweep(processes=1),
                                     options.repeat)

@@ -31,11 +31,11 @@ def counted_runs(monkeypatch, stop_after=None):
     in place of the run after `stop_after` runs."""
     calls, real = [], sweeps.run_one
 
-    def run_one(parameters, steps, sample_every, seed=0, **options):
+    def run_one(parameters, steps, sample_every, seed=0, *more, **options):
         if len(calls) == stop_after:
             raise KeyboardInterrupt
         calls.append((parameters[3], seed))
-        return real(parameters, steps, sample_every, seed, **options)
+        return real(parameters, steps, sample_every, seed, *more, **options)
     monkeypatch.setattr(sweeps, "run_one", run_one)
     return calls
 
@@ -48,7 +48,7 @@ def test_a_run_that_ends_its_worker_runs_again_and_twice_is_given_up(unbroken, t
         from lemvaris import sweeps
         real = sweeps.run_one
 
-        def run_one(parameters, steps, sample_every, seed=0, **options):
+        def run_one(parameters, steps, sample_every, seed=0, *more, **options):
             with open("calls", "a") as calls:
                 print(parameters[3], seed, file=calls)
             if (parameters[3], seed) == (0.5, 3) or \\
@@ -56,7 +56,7 @@ def test_a_run_that_ends_its_worker_runs_again_and_twice_is_given_up(unbroken, t
                 if seed == 2:
                     os.unlink("once")
                 os.kill(os.getpid(), signal.SIGKILL)
-            return real(parameters, steps, sample_every, seed, **options)
+            return real(parameters, steps, sample_every, seed, *more, **options)
     """))
     (tmp_path / "once").touch()
     script = textwrap.dedent(f"""
@@ -75,8 +75,8 @@ def test_a_run_that_ends_its_worker_runs_again_and_twice_is_given_up(unbroken, t
                          capture_output=True, text=True, timeout=300)
     assert run.returncode == 0 and run.stderr == "", run.stderr
     assert run.stdout.startswith(
-        "1 run ended the worker process that ran it, each of 2 times: N=24 M=30 K=200 "
-        "Ah=0.5 Kh=0.6 G=0.2 rSz=2 seed=3 (signal SIGKILL); the other runs' rows are in this "
+        "1 run ended the worker process that ran it, each of 2 times: N=24, M=30, K=200, "
+        "Ah=0.5, Kh=0.6, G=0.2, rSz=2, seed=3 (signal SIGKILL); the other runs' rows are in this "
         "error's table and in results.csv.partial"), run.stdout
     calls = (tmp_path / "calls").read_text().split()
     assert calls.count("1.0") == 4 + 1 and not (tmp_path / "once").exists()  # ran again
