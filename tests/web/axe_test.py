@@ -11,37 +11,22 @@ Usage: axe_test.py SITE_DIR [TEST...]
 """
 import os
 import sys
-import tempfile
 import unittest
 
-from page_test import start_browser, start_server, wait_until
+from browser import ServedPage, wait_until
 
-SITE = None
 AXE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "vendor", "axe-core",
                    "axe.min.js")
 TAGS = ["wcag2a", "wcag2aa", "wcag21a", "wcag21aa", "wcag22aa"]
 
 
-class Accessibility(unittest.TestCase):
+class Accessibility(ServedPage):
     @classmethod
     def setUpClass(cls):
         with open(AXE, encoding="utf-8") as f:
             cls.axe = f.read()
-        cls.profile = tempfile.TemporaryDirectory()
-        cls.server = start_server(SITE)
-        cls.url = "http://127.0.0.1:%d/" % cls.server.server_address[1]
-        cls.browser = start_browser(cls.profile.name)
+        super().setUpClass()
         cls.browser.set_script_timeout(60)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.browser.quit()
-        cls.server.shutdown()
-        cls.server.server_close()
-        cls.profile.cleanup()
-
-    def js(self, script, *args):
-        return self.browser.execute_script(script, *args)
 
     def open(self, address, width=1366, height=768, touch=False):
         self.browser.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
@@ -113,10 +98,9 @@ class Accessibility(unittest.TestCase):
 
 
 def main():
-    global SITE
     if len(sys.argv) < 2:
         sys.exit(__doc__)
-    SITE = os.path.abspath(sys.argv[1])
+    ServedPage.folder = os.path.abspath(sys.argv[1])
     unittest.main(argv=[sys.argv[0], "-v"] + sys.argv[2:])
 
 

@@ -34,7 +34,7 @@ from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select
 
-from page_test import decode_png, start_browser, start_server, wait_until
+from browser import ServedPage, decode_png, start_server, wait_until
 
 SITE = BATCH = None
 # N, M, K, Ah, Kh, G, rSz, seed of the seeded run. With K = 128 a mean_row
@@ -61,27 +61,18 @@ def batch_run(steps, run, check=True):
             return table, f.read().split()
 
 
-class Lesson(unittest.TestCase):
+class Lesson(ServedPage):
     @classmethod
     def setUpClass(cls):
-        cls.profile = tempfile.TemporaryDirectory()
         cls.downloads = tempfile.TemporaryDirectory()
-        cls.server = start_server(SITE)
-        cls.url = "http://127.0.0.1:%d/" % cls.server.server_address[1]
-        cls.browser = start_browser(cls.profile.name)
+        super().setUpClass()
         cls.browser.execute_cdp_cmd("Page.setDownloadBehavior",
                                     {"behavior": "allow", "downloadPath": cls.downloads.name})
 
     @classmethod
     def tearDownClass(cls):
-        cls.browser.quit()
-        cls.server.shutdown()
-        cls.server.server_close()
-        cls.profile.cleanup()
+        super().tearDownClass()
         cls.downloads.cleanup()
-
-    def js(self, script, *args):
-        return self.browser.execute_script(script, *args)
 
     def open(self, address, width=1366, height=657, mobile=False):
         """The page at address in a viewport of exactly width x height."""
@@ -652,7 +643,7 @@ def main():
     del args[i:i + 2]
     if not args:
         sys.exit(__doc__)
-    SITE = os.path.abspath(args[0])
+    SITE = ServedPage.folder = os.path.abspath(args[0])
     unittest.main(argv=[sys.argv[0], "-v"] + args[1:])
 
 

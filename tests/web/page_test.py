@@ -24,13 +24,11 @@ Usage: page_test.py SITE_DIR --batch LEMVARIS_BATCH --mode-text-box PROGRAM [TES
 """
 import base64
 import functools
-import http.server
 import os
 import re
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 import unittest
 
@@ -39,6 +37,8 @@ from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 
+from browser import QuietHandler, ServedPage, decode_png, hashed, start_server, wait_until
+
 # The classic page's files, each but the page under its content's hash (site.cmake).
 PAGE_FILES = ["classic.html", "style.css", "page.js", "lemvaris.js", "lemvaris.wasm"]
 DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "data")
@@ -46,63 +46,6 @@ PAGE_LINES = 19  # help and summary lines per console page
 # W1 of the benchmarks: N, M, K, Ah, Kh, G, rSz as typed.
 W1 = ["100", "100", "3000", "0.5", "0.8", "0.2", "3"]
 BUILD = BATCH = MODE_TEXT_BOX = None
-
-
-class QuietHandler(http.server.SimpleHTTPRequestHandler):
-    requested = []
-
-    def log_message(self, *args):
-        pass
-
-    def do_GET(self):
-        QuietHandler.requested.append(self.path)
-        super().do_GET()
-
-
-def hashed(folder, name):
-    """The name the site's build gave the file name in folder (stem.hash.extension)."""
-    stem, extension = os.path.splitext(name)
-    found = [f for f in os.listdir(folder)
-             if re.fullmatch(re.escape(stem) + r"\.[0-9a-f]{10}" + re.escape(extension), f)]
-    assert len(found) == 1, (name, found)
-    return found[0]
-
-
-def start_server(folder):
-    handler = functools.partial(QuietHandler, directory=folder)
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    return server
-
-
-def start_browser(profile):
-    options = webdriver.ChromeOptions()
-    options.binary_location = "/usr/bin/chromium"
-    for flag in ["--headless", "--disable-gpu", "--no-sandbox", "--no-first-run",
-                 "--disable-background-networking", "--disable-component-update",
-                 "--disable-sync", "--user-data-dir=" + profile,
-                 "--window-size=1600,1000", "--force-device-scale-factor=1"]:
-        options.add_argument(flag)
-    return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
-
-
-def wait_until(what, seconds=20):
-    end = time.time() + seconds
-    while time.time() < end:
-        value = what()
-        if value:
-            return value
-        time.sleep(0.05)
-    return what()
-
-
-def decode_png(data):
-    """(width, height, RGB bytes) through netpbm's decoder."""
-    ppm = subprocess.run(["pngtopnm"], input=data, capture_output=True, check=True).stdout
-    fields = re.match(rb"P6\s+(\d+)\s+(\d+)\s+(\d+)\s", ppm)
-    assert fields and fields.group(3) == b"255", ppm[:20]
-    width, height = int(fields.group(1)), int(fields.group(2))
-    return width, height, ppm[fields.end():fields.end() + width * height * 3]
 
 
 @functools.lru_cache(maxsize=None)
@@ -149,27 +92,13 @@ def help_pages():
     return [lines[i:i + PAGE_LINES] for i in range(0, len(lines), PAGE_LINES)]
 
 
-class Driver(unittest.TestCase):
+class Driver(ServedPage):
     """The page served and a browser on it; how a person reads and types."""
 
     @classmethod
     def setUpClass(cls):
-        cls.profile = tempfile.TemporaryDirectory()
-        cls.server = start_server(BUILD)
-        cls.url = "http://127.0.0.1:%d/" % cls.server.server_address[1]
-        cls.browser = cls.start_browser(cls.profile.name)
+        super().setUpClass()
         cls.box = mode_text_box()
-
-    @staticmethod
-    def start_browser(profile):
-        return start_browser(profile)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.browser.quit()
-        cls.server.shutdown()
-        cls.server.server_close()
-        cls.profile.cleanup()
 
     # --- Reading and typing ---
 
@@ -584,7 +513,7 @@ def main():
             del args[i:i + 2]
     if not args or len(options) != 2:
         sys.exit(__doc__)
-    BUILD = os.path.abspath(args[0])
+    BUILD = ServedPage.folder = os.path.abspath(args[0])
     BATCH, MODE_TEXT_BOX = options["--batch"], options["--mode-text-box"]
     unittest.main(argv=[sys.argv[0], "-v"] + args[1:])  # then the tests to run, if named
 

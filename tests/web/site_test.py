@@ -34,7 +34,7 @@ import time
 import unittest
 from urllib.parse import parse_qsl, urlsplit
 
-from page_test import QuietHandler, start_browser, start_server, wait_until
+from browser import QuietHandler, ServedPage, start_browser, start_server, wait_until
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOP = os.path.join(HERE, "..", "..")
@@ -235,25 +235,8 @@ def pdf_pages(pdf):
             for box in re.findall(rb"/Type\s*/Page\b.*?/MediaBox\s*\[([^\]]*)\]", pdf, re.S)]
 
 
-class Sheets(unittest.TestCase):
+class Sheets(ServedPage):
     """The worksheets and the teacher's guide, in one browser."""
-
-    @classmethod
-    def setUpClass(cls):
-        cls.profile = tempfile.TemporaryDirectory()
-        cls.server = start_server(SITE)
-        cls.url = "http://127.0.0.1:%d/" % cls.server.server_address[1]
-        cls.browser = start_browser(cls.profile.name)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.browser.quit()
-        cls.server.shutdown()
-        cls.server.server_close()
-        cls.profile.cleanup()
-
-    def js(self, script, *args):
-        return self.browser.execute_script(script, *args)
 
     def open(self, address):
         self.browser.get("about:blank")
@@ -386,7 +369,7 @@ def main():
             del args[i:i + 2]
     if not args or len(options) != 2:
         sys.exit(__doc__)
-    SITE = os.path.abspath(args[0])
+    SITE = ServedPage.folder = os.path.abspath(args[0])
     SOURCES, CMAKE = os.path.abspath(options["--sources"]), options["--cmake"]
     unittest.main(argv=[sys.argv[0], "-v"] + args[1:])
 
