@@ -747,8 +747,8 @@ def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, seed
         Go on from out + ".partial" (or from out, when the sweep had
         ended): only the runs it lacks are run, and the table is the one an
         unbroken sweep gives. OtherSweep (a ValueError) when the file is
-        another sweep's (other parameters, seeds, steps, sample_every,
-        measures, observables, stop or version).
+        another sweep's: other parameters, seeds, steps, sample_every,
+        measures, observables' names, stop or version.
     measures
         Measures to add as columns after mean_row, in this order
         (NAMED_MEASURES: clusters, largest_cluster).
