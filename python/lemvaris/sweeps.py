@@ -494,7 +494,9 @@ def _on_local_processes(workers, tasks, finished):
 class LostRuns(RuntimeError):
     """Runs that ended their worker process every time they ran (killed, out
     of memory). `runs` lists them as (parameters dict, seed, how the worker
-    ended); `table` holds every other run's rows, as sweep returns them."""
+    ended); `table` holds every other run's rows, as sweep returns them;
+    `partial` is the file that keeps those rows too (out + ".partial"), or
+    None for a sweep without out=."""
 
     def __init__(self, runs, table, partial):
         shown = "; ".join(f"{_described(values, seed)} ({how})" for values, seed, how in runs[:3])
