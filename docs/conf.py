@@ -34,7 +34,6 @@ nitpick_ignore = [
     ("py:class", name) for name in (
         "numpy.ndarray", "numpy.uint8", "numpy.int64", "os.PathLike", "Optional",
         "Callable", "Union", "object", "dict", "int", "float", "str", "bytes", "bool",
-        "lemvaris._core.Samples", "lemvaris._core.Reactor",
     )
 ]
 
@@ -43,19 +42,6 @@ autodoc_default_options = {"members": True}
 # Docstrings write `name` for code.
 default_role = "literal"
 
-
-# The docstrings show examples as an indented block after a blank line, as
-# help() shows them; reStructuredText would take such a block for a quotation
-# and stumble on its deeper lines. A lone "::" before the block makes it code.
-def examples_as_code(app, what, name, obj, options, lines):
-    i = 1
-    while i < len(lines):
-        indented = lines[i].startswith(" ") and lines[i].strip()
-        if indented and not lines[i - 1].strip() and i >= 2 and lines[i - 2].strip() \
-                and not lines[i - 2].startswith(" ") and not lines[i - 2].endswith("::"):
-            lines[i:i] = ["::", ""]
-            i += 2
-        i += 1
 
 smartquotes = False  # --save-state stays two hyphens
 html_theme = "alabaster"
@@ -110,8 +96,10 @@ CONSTANTS = [
     ("MAX_RUNS", "the runs a sweep may have unless max_runs= allows more"),
     ("PARAMETERS", "the seven parameters, in the table's order"),
     ("RUN", "the columns that tell one run of a table from another"),
-    ("MEASURES", "the four measures"),
-    ("COLUMNS", "a sweep's columns; the CSV adds steps, sample_every and version"),
+    ("MEASURES", "the four measures every table has"),
+    ("NAMED_MEASURES", "the measures a table has only when asked for by name (measures=)"),
+    ("COLUMNS", "the columns every sweep's table has; measures asked for and observables "
+                "come after mean_row, and the CSV adds steps, sample_every and version"),
 ]
 
 
@@ -156,4 +144,3 @@ def setup(app):
 
     app.add_directive("lemvaris-experiments", Experiments)
     app.add_directive("lemvaris-constants", Constants)
-    app.connect("autodoc-process-docstring", examples_as_code)

@@ -653,7 +653,9 @@ PYBIND11_MODULE(_core, m) {
   DefineFileFunctions(m);
 
   py::class_<SampleIterator>(m, "Samples",
-                             "The sample T's of a stretch of moves (Reactor.samples).")
+                             "The iterator Reactor.samples returns: each next() moves the reactor\n"
+                             "on to the next sample T and gives that T; StopIteration after the\n"
+                             "last. It keeps its reactor alive; it is not made directly.")
       .def("__iter__", [](SampleIterator& it) -> SampleIterator& { return it; })
       .def("__next__", &NextSampleT);
 
@@ -686,9 +688,11 @@ goes on with exactly the same moves; Jupyter shows a reactor as its screen.)");
       .def("samples", &StartSamples, py::arg("moves"), py::arg("every") = DefaultSampleEvery,
            py::kw_only(), py::arg("stop") = none, py::keep_alive<0, 1>(),
            "Move on `moves` moves, stopping at each sample T: the first, every multiple\n"
-           "of `every`, and the last (the moves made, or the T at which it froze); an\n"
-           "iterator of those T's, as the batch runner's table rows. stop(), when given,\n"
-           "is called every few thousand moves; what it raises ends the iteration.")
+           "of `every`, and the last (the moves made, or the T at which it froze), the\n"
+           "T's of the batch runner's table rows. Returns a lemvaris._core.Samples, an\n"
+           "iterator that makes the moves as it is read: `for T in r.samples(10000):`\n"
+           "stands the reactor at each T in turn. stop(), when given, is called every\n"
+           "few thousand moves; what it raises ends the iteration.")
       .def_property_readonly(
           "T", [](const ReactorObject& o) { return Idle(o).run.T; }, "Moves made so far.")
       .def_property_readonly(
@@ -718,7 +722,8 @@ goes on with exactly the same moves; Jupyter shows a reactor as its screen.)");
           "Particle-empty pairs of side-by-side cells: the liquid's surface.")
       .def_property_readonly(
           "mean_row", [](const ReactorObject& o) { return MeasureRun(Idle(o).run).meanRow; },
-          "The particles' mean row (0 at the top wall).")
+          "The particles' mean row: row 1 is the top row of the reactor, 0 the wall\n"
+          "above it, so it grows as the liquid sinks.")
       .def_property_readonly(
           "clusters", [](const ReactorObject& o) { return ClustersOf(o).count; },
           "Clusters of particles, joined through the eight cells around each (not walls).")

@@ -1,6 +1,7 @@
 """Lemvaris from Python: the reactor of the teaching simulation, its
 measures and its screen (the program's own C++ code), parameter sweeps on
 local processes or a Dask cluster, their summaries over seeds, and plots.
+For example::
 
     import lemvaris
     r = lemvaris.Reactor(N=100, M=100, K=3000, Ah=0.5, Kh=0.8, G=0.2, rSz=3, seed=0)

@@ -64,6 +64,7 @@ class ClaimCheck:
 
     @property
     def holds(self):
+        """True when every seed has a value and none goes against the claim."""
         return not self.problems and not self.failing and bool(self.values)
 
     def __str__(self):

@@ -1,4 +1,4 @@
-"""Plots with matplotlib: a sweep's table (lemvaris.sweep) and a reactor.
+"""Plots with matplotlib: a sweep's table (lemvaris.sweep) and a reactor::
 
     ax = lemvaris.plot.series(df, "interface")      # a line per run, or the mean over seeds
     ax = lemvaris.plot.phase_map(df, "Ah", "Kh", "wall_contacts")   # at the last sample

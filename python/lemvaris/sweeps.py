@@ -494,7 +494,9 @@ def _on_local_processes(workers, tasks, finished):
 class LostRuns(RuntimeError):
     """Runs that ended their worker process every time they ran (killed, out
     of memory). `runs` lists them as (parameters dict, seed, how the worker
-    ended); `table` holds every other run's rows, as sweep returns them."""
+    ended); `table` holds every other run's rows, as sweep returns them;
+    `partial` is the file that keeps those rows too (out + ".partial"), or
+    None for a sweep without out=."""
 
     def __init__(self, runs, table, partial):
         shown = "; ".join(f"{_described(values, seed)} ({how})" for values, seed, how in runs[:3])
@@ -712,35 +714,57 @@ def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, seed
     row, where it says why the run ended: steps, frozen or steady. df.attrs
     holds the version, steps and sample_every.
 
-    measures: measures to add as columns after mean_row, in this order
-    (NAMED_MEASURES: clusters, largest_cluster).
-    observe: {name: f} adds a column `name` after those: f(grid) at every
-    sample, grid the run's Reactor.grid, must return a number. f runs where
-    the run runs: on local processes a function they can import (not one of
-    __main__), on Dask anything Dask can pickle. An f that raises stops the
-    sweep with an ObservableError naming the run and the column.
-    stop: a Steady(measure, window, tolerance) ends each run once it has
-    settled (stopped=steady on its last row).
-
-    parameters: a dict of lists (every combination) or a list of dicts; a
-    value given twice in a list, or a set twice, is refused.
-    seeds: distinct seeds (0 to 4294967295) from any iterable, or an int n
-    for 0..n-1; every parameter set runs from each, the seed varying fastest.
-    client: None for local processes (`processes` of them, every core by
-    default; processes=1 runs the runs one after another in this process), a
-    dask.distributed Client, or a scheduler's address ("tcp://HOST:8786",
-    connected to for this sweep); Dask's workers must be able to import
-    lemvaris.
-    max_runs: a sweep of more runs is refused (ValueError) before it starts.
-    out: a file (str, bytes or os.PathLike) for the table as CSV, checked
-    before any run (OSError when it cannot be written) and written whole at
-    the end, or not at all. Until then each run's rows are appended as it
-    finishes to out + ".partial", which is removed once out is written.
-    resume: go on from out + ".partial" (or out, when the sweep had ended):
-    only the runs it lacks are run, and the table is the one an unbroken
-    sweep gives. OtherSweep (a ValueError) when the file is another sweep's
-    (other parameters, seeds, steps, sample_every or version).
-    progress: a bar on standard error; None shows it when that is a terminal.
+    parameters
+        A dict of lists (every combination; a single value stands for a
+        list of one) or a list of dicts, one per parameter set. A value
+        given twice in a list, or a set twice, is refused (ValueError).
+    steps
+        The moves of each run, 0 to 2147483647.
+    sample_every
+        The moves between two samples (default 2000).
+    client
+        None for local processes; a dask.distributed Client; or a
+        scheduler's address ("tcp://HOST:8786", connected to for this
+        sweep; OSError when it does not answer within 10 s). Dask's
+        workers must be able to import lemvaris.
+    seeds
+        Distinct seeds (0 to 4294967295) from any iterable, or an int n for
+        0..n-1 (default: seed 0 alone). Every parameter set runs from each,
+        the seed varying fastest.
+    processes
+        The local worker processes (default: one per core this process may
+        use); processes=1 runs the runs one after another in this process.
+    progress
+        A bar on standard error; None shows it when that is a terminal.
+    max_runs
+        A sweep of more runs (seeds counted as they are read) is refused
+        with ValueError before it starts (default 100000).
+    out
+        A file (str, bytes or os.PathLike) for the table as CSV, checked
+        before any run (OSError when it cannot be written) and written
+        whole at the end, or not at all. Until then each run's rows are
+        appended as it finishes to out + ".partial", which is removed once
+        out is written.
+    resume
+        Go on from out + ".partial" (or from out, when the sweep had
+        ended): only the runs it lacks are run, and the table is the one an
+        unbroken sweep gives. OtherSweep (a ValueError) when the file is
+        another sweep's: other parameters, seeds, steps, sample_every,
+        measures, observables' names, stop or version.
+    measures
+        Measures to add as columns after mean_row, in this order
+        (NAMED_MEASURES: clusters, largest_cluster).
+    observe
+        {name: f} adds a column `name` after those: f(grid) at every
+        sample, grid being the run's Reactor.grid, must return a number. f
+        runs where the run runs: on local processes it must be a function
+        they can import from a module (not one of __main__, not a lambda),
+        on Dask anything Dask can pickle. An f that raises or gives no
+        number stops the sweep with ObservableError naming the column, the
+        run and T.
+    stop
+        A Steady(measure, window, tolerance) ends each run once it has
+        settled (stopped=steady on its last row).
 
     A local worker process that ends while it runs (killed, out of memory)
     costs only that run, which runs again on a new worker; a run that ends
