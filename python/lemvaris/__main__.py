@@ -1,8 +1,8 @@
 """The sweep and the experiments from a shell:
 
     python3 -m lemvaris sweep --N 100 --M 100 --K 3000 --Ah 0:1:0.25 --Kh 0,0.5,1 \\
-        --G -0.2 --rSz 3 --steps 200000 --out results.csv [--seeds 0:9]
-        [--scheduler tcp://HOST:8786] [--resume] [--measures clusters,largest_cluster]
+        --G -0.2 --rSz 3 --steps 200000 --out results.csv [--seeds 0:9] \\
+        [--scheduler tcp://HOST:8786] [--resume] [--measures clusters,largest_cluster] \\
         [--stop interface:20000:0.02]
     python3 -m lemvaris run drops --seeds 0:9 [--steps n] [--out FILE] [--check]
     python3 -m lemvaris worker tcp://HOST:8786 [--nworkers N]

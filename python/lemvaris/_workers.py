@@ -25,8 +25,18 @@ import traceback
 # The folder that holds this lemvaris package, so that workers import the
 # same one whatever PYTHONPATH says.
 _PACKAGE_PARENT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-_START = (f"import sys; sys.path.insert(0, {_PACKAGE_PARENT!r}); "
-          "from lemvaris._workers import serve; serve()")
+
+
+def _start_code():
+    """A worker's start: this lemvaris first on its path; then, after its own
+    path, the caller's (so that a module beside the caller's script, where an
+    observable may live, is found, and never stands in for one it needs)."""
+    callers = [os.path.abspath(p) if p else os.getcwd() for p in sys.path]
+    return (f"import sys; sys.path.insert(0, {_PACKAGE_PARENT!r}); "
+            f"sys.path.extend(p for p in {callers!r} if p not in sys.path); "
+            "from lemvaris._workers import serve; serve()")
+
+
 # Not the current folder first on the path: a file there named like a module
 # the worker needs must not stand in for it (-P, Python 3.11 on).
 _SAFE_PATH = ["-P"] if sys.version_info >= (3, 11) else []
@@ -116,7 +126,7 @@ class _Worker:
     and the bytes of its replies read so far."""
 
     def __init__(self):
-        self.process = subprocess.Popen([sys.executable, *_SAFE_PATH, "-c", _START],
+        self.process = subprocess.Popen([sys.executable, *_SAFE_PATH, "-c", _start_code()],
                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE)
         self.holding = collections.deque()
         self.received = bytearray()

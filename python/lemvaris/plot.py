@@ -191,7 +191,8 @@ def errorbars(df, x, measure, by=None, T=None, ax=None):
                     marker="o", capsize=3, label=None if by is None else f"{by}={value:g}")
     ax.set_xlabel(x)
     last = "last sample" if T is None else f"T={T}"
-    ax.set_ylabel(f"{measure} (mean of {df['seed'].nunique()} seeds, 95% interval)")
+    seeds = df["seed"].nunique()
+    ax.set_ylabel(f"{measure} (mean of {seeds} seeds, 95% interval)" if seeds > 1 else measure)
     ax.set_title(f"{measure} at {last}")
     if by is not None:
         _finish_legend(ax, len(lines))

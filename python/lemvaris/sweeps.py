@@ -29,8 +29,8 @@ import time
 import uuid
 
 from ._core import MAX_T, NAMED_MEASURES, PARAMETER_INFO, REFRESH_INTERVAL, SEED_LIMIT, \
-    TABLE_COLUMNS, Reactor, __version__, check_column_name, check_output, check_parameters, \
-    table_csv, write_output
+    STOP_REASONS, TABLE_COLUMNS, Reactor, __version__, check_column_name, check_output, \
+    check_parameters, table_csv, write_output
 
 PARAMETERS = tuple(p["name"] for p in PARAMETER_INFO if p["kind"] != "seed")
 RUN = PARAMETERS + ("seed",)  # the columns that tell one run of a table from another
@@ -167,6 +167,9 @@ def _observed(name, function, grid, parameters, seed, T):
     if not isinstance(value, numbers.Real) or isinstance(value, bool):
         raise ObservableError(f"observe[{name!r}] gave a {type(value).__name__}, not a number "
                               f"({_described(parameters, seed)}, T={T})")
+    if not math.isfinite(value):  # a summary could not count it
+        raise ObservableError(f"observe[{name!r}] gave {value}, not a finite number "
+                              f"({_described(parameters, seed)}, T={T})")
     return float(value)
 
 
@@ -216,11 +219,15 @@ def run_one(parameters, steps, sample_every, seed=0, recording=None, stop=None):
     return samples, (reactor.T if reactor.frozen else None)
 
 
+# Why a run ended, in the table's words.
+_STEPS, _FROZEN, _STEADY = STOP_REASONS
+
+
 def _rows_of(run, seed, result, steps):
     """A run's rows in the table: frozen_at and stopped on its last only."""
     samples, frozen_at = result
-    stopped = "frozen" if frozen_at is not None else \
-        "steps" if samples[-1][0] == steps else "steady"
+    stopped = _FROZEN if frozen_at is not None else \
+        _STEPS if samples[-1][0] == steps else _STEADY
     return [run + (seed,) + sample + (None, None) for sample in samples[:-1]] + \
         [run + (seed,) + samples[-1] + (frozen_at, stopped)]
 
@@ -521,6 +528,11 @@ class OtherSweep(ValueError):
     """A resume whose file is another sweep's."""
 
 
+def _other_sweep(where):
+    return OtherSweep(f"resume: {where} is a sweep of other parameters, seeds, measures, "
+                      f"observables or stop")
+
+
 def partial_path(out):
     """The file beside `out` that holds a sweep's finished runs until the
     table is written."""
@@ -574,7 +586,7 @@ class _Partial:
             if partial:
                 self.keep = len(self.first) + kept
             elif len(done) != len(self.runs):
-                raise OtherSweep(f"resume: {where} is a sweep of other parameters or seeds")
+                raise _other_sweep(where)
             return done
         return {}
 
@@ -588,7 +600,7 @@ class _Partial:
                 raise OtherSweep(f"resume: {where} is a sweep of {name} {found[group]}, "
                                  f"not {mine[group]}")
         if found[1] != mine[1] or found[2] != mine[2]:
-            raise OtherSweep(f"resume: {where} is a sweep of other parameters or seeds")
+            raise _other_sweep(where)
 
     def _rows(self, line, where):
         """A row's run and its fields; None for a line that is not a whole
@@ -632,7 +644,7 @@ class _Partial:
             if row is None:
                 break
             if row[0] not in index:
-                raise OtherSweep(f"resume: {where} is a sweep of other parameters or seeds")
+                raise _other_sweep(where)
             rows.append(row)
         return done, kept
 
@@ -642,14 +654,14 @@ class _Partial:
         for line in _lines(text[start:]):
             row = self._rows(line, where)
             if row is None or row[0] not in index:
-                raise OtherSweep(f"resume: {where} is a sweep of other parameters or seeds")
+                raise _other_sweep(where)
             if rows and rows[-1][0] != row[0]:
                 done[index[rows[-1][0]]], rows, count = self._result(rows), [], count + 1
             rows.append(row)
         if rows:
             done[index[rows[-1][0]]], count = self._result(rows), count + 1
         if list(done) != list(range(count)):
-            raise OtherSweep(f"resume: {where} is a sweep of other parameters or seeds")
+            raise _other_sweep(where)
         return done, len(text)
 
     def _csv(self, runs, results):

@@ -67,8 +67,22 @@ def test_observables_become_columns_summed_up_and_their_failures_name_the_run():
     assert children() == []
     with pytest.raises(lemvaris.ObservableError, match="gave a tuple, not a number"):
         lemvaris.sweep(SET, 100, processes=1, observe={"where": np.nonzero})
+    with pytest.raises(lemvaris.ObservableError, match="gave nan, not a finite number"):
+        lemvaris.sweep(SET, 100, processes=1, observe={"nan": lambda grid: float("nan")})
     with pytest.raises(ValueError, match="observe: 'T' cannot name a column"):
         lemvaris.sweep(SET, 100, processes=1, observe={"T": np.mean})
+
+
+def test_an_observable_beside_the_script_reaches_the_local_workers(tmp_path):
+    (tmp_path / "mine.py").write_text(
+        "def rows(grid):\n    return int((grid == 2).any(axis=1).sum())\n")
+    script = ("import lemvaris, mine\n"
+              f"print(len(lemvaris.sweep({SET!r}, 2000, seeds=2, processes=2, progress=False,"
+              " observe={'rows': mine.rows})))\n")
+    (tmp_path / "study.py").write_text(script)
+    run = subprocess.run([sys.executable, "study.py"], cwd=tmp_path, capture_output=True,
+                         text=True, timeout=120)
+    assert run.returncode == 0 and run.stdout == "4\n", run.stderr
 
 
 def test_a_settled_run_ends_early_with_the_rows_of_an_unbroken_run():

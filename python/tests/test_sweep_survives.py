@@ -19,6 +19,7 @@ from test_sweep_stops import in_session
 PARAMETERS = dict(N=24, M=30, K=200, Ah=[0.0, 0.5, 1.0], Kh=0.6, G=0.2, rSz=2)
 SEEDS = [0, 1, 2, 3]
 SWEEP = dict(parameters=PARAMETERS, steps=6000, sample_every=2000, seeds=SEEDS)
+OTHER = "is a sweep of other parameters, seeds, measures, observables or stop"
 
 
 @pytest.fixture(scope="module")
@@ -121,8 +122,7 @@ def test_a_command_line_sweep_killed_outright_resumes_to_the_same_bytes(tmp_path
                                              "results.csv", "--resume"],
                            cwd=tmp_path, capture_output=True, text=True, timeout=60)
     assert (other.returncode, other.stderr) == (2, "python3 -m lemvaris: --resume: "
-                                                   "results.csv.partial is a sweep of other "
-                                                   "parameters or seeds\n")
+                                                   f"results.csv.partial {OTHER}\n")
     assert partial.read_bytes() == before
 
     resumed = subprocess.run(arguments + ["--resume"], cwd=tmp_path, capture_output=True,
@@ -137,9 +137,9 @@ def test_a_command_line_sweep_killed_outright_resumes_to_the_same_bytes(tmp_path
 @pytest.mark.parametrize("change,message", [
     (dict(steps=7000), "is a sweep of steps 6000, not 7000"),
     (dict(sample_every=3000), "is a sweep of sample_every 2000, not 3000"),
-    (dict(seeds=[0, 1, 2, 4]), "is a sweep of other parameters or seeds"),
-    (dict(parameters=dict(PARAMETERS, Ah=[0.0, 0.5, 0.75])),
-     "is a sweep of other parameters or seeds"),
+    (dict(seeds=[0, 1, 2, 4]), OTHER),
+    (dict(parameters=dict(PARAMETERS, Ah=[0.0, 0.5, 0.75])), OTHER),
+    (dict(measures=["clusters"]), OTHER),
     ("version 0.0.1", "is a sweep of version 0.0.1, not " + lemvaris.__version__),
 ])
 def test_a_resume_of_another_sweep_is_refused(change, message, tmp_path, monkeypatch):
