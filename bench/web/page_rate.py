@@ -26,7 +26,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
                                 "tests", "web"))
-from page_test import start_browser, start_server, wait_until  # noqa: E402
+from browser import start_browser, start_server, wait_until  # noqa: E402
 from selenium.webdriver.common.keys import Keys  # noqa: E402
 
 # bench/move_workloads.h: N, M, K, Ah, Kh, G, rSz as typed.
