@@ -61,7 +61,17 @@ kill_server() {
   wait "$xvfb_pid" 2>/dev/null
   xvfb_pid=
 }
-drop_connection() { timeout 10 xkill -id "$wid" >/dev/null || fail "xkill could not drop the connection"; }
+# The window's id is looked up again for each try: one found a moment ago
+# may be gone (BadValue) when the program is slow, as under the sanitizers.
+drop_connection() {
+  local try
+  for try in 1 2 3; do
+    [ "$try" -gt 1 ] && wid=$(timeout 10 xdotool search --onlyvisible --class '^lemvaris$' 2>/dev/null | head -n1)
+    [ -n "$wid" ] && timeout 10 xkill -id "$wid" >/dev/null 2>&1 && return 0
+    sleep 0.5
+  done
+  fail "xkill could not drop the connection"
+}
 
 # ended NAME TEXT: exit code 5, the terminal as it was, the normal screen
 # with the last console screen (holding TEXT) and the message on it.
