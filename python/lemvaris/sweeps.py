@@ -9,6 +9,10 @@ second. A local worker that dies costs only its run. With out=, each run's
 rows reach out.partial as the run finishes, and resume=True goes on from
 there. Worker processes import this module to run their tasks, so it loads
 pandas, tqdm and Dask only in the process that asks for the sweep.
+
+Sections: what a run records (measures, observables, the steady stop); one
+run and its rows; the parameter sets and seeds; Dask and the local workers;
+lost runs, the partial file and resume; the sweep.
 """
 import collections
 import contextlib
@@ -45,6 +49,7 @@ STEP_LIMIT = MAX_T  # T is the program's signed 32-bit step counter
 MAX_RUNS = 100_000  # runs a sweep may have unless more are asked for
 
 
+# ------------------------------------------ what a run records
 class Stopped(Exception):
     """A run stopped because its sweep was stopped."""
 
@@ -180,6 +185,7 @@ def _described(parameters, seed):
         f", seed={seed}"
 
 
+# ---------------------------------------- one run and its rows
 _NOTHING_MORE = Recording((), (), None)
 
 
@@ -254,6 +260,7 @@ def _table(runs, results, steps, sample_every, recording):
     return table
 
 
+# -------------------------------- the parameter sets and seeds
 def whole(name, value):
     try:
         return operator.index(value)
@@ -376,6 +383,7 @@ def seeds_of(seeds, limit=MAX_RUNS):
     return chosen
 
 
+# ---------------------------------- Dask and the local workers
 # A Dask scheduler's address: tcp://, tls://, ws:// or wss://, then HOST:PORT
 # (the scheme may be left out for tcp).
 _ADDRESS = re.compile(r"(?:(?:tcp|tls|wss?)://)?(?:\[[0-9A-Fa-f:.]+\]|[A-Za-z0-9._-]+):(\d{1,5})")
@@ -498,6 +506,7 @@ def _on_local_processes(workers, tasks, finished):
         _workers.give_back(pool, broken)
 
 
+# ----------------------- lost runs, the partial file and resume
 class LostRuns(RuntimeError):
     """Runs that ended their worker process every time they ran (killed, out
     of memory). `runs` lists them as (parameters dict, seed, how the worker
@@ -716,6 +725,7 @@ def _number(text):
         return float(text)
 
 
+# --------------------------------------------------- the sweep
 def sweep(parameters, steps, sample_every=REFRESH_INTERVAL, client=None, *, seeds=(0,),
           processes=None, progress=None, max_runs=MAX_RUNS, out=None, resume=False,
           measures=(), observe=None, stop=None):
