@@ -134,7 +134,7 @@ void PrintHelp() {
               "Options (--name value or --name=value):\n",
               Program, Program, Program);
   for (int i = 0; i < OptionCount; ++i) {
-    const OptionSpec spec = SpecOf(i);
+    const OptionSpec described = SpecOf(i);
     char range[64] = "";
     if (i < ParameterCount) {
       const ParameterInfo& p = Parameters[i];
@@ -142,12 +142,11 @@ void PrintHelp() {
                     p.kind == ParameterKind::Real ? "a number" : "an integer", p.low, p.high,
                     i == ParamSeed ? " (0)" : "");
     }
-    std::printf("  --%-13s %-5s %s%s%s\n", spec.name,
-                spec.kind == OptionKind::Path    ? "FILE"
-                : spec.kind == OptionKind::Names ? "LIST"
-                                                 : "n",
-                spec.help, range[0] ? ": " : "",
-                range);
+    std::printf("  --%-13s %-5s %s%s%s\n", described.name,
+                described.kind == OptionKind::Path    ? "FILE"
+                : described.kind == OptionKind::Names ? "LIST"
+                                                      : "n",
+                described.help, range[0] ? ": " : "", range);
   }
   std::printf("  --version            the program's version\n  --help               this text\n"
               "Exit codes: 0 done, 1 an output failed, 2 refused, 3 the reactor froze.\n");
@@ -188,19 +187,20 @@ bool ReadMeasures(const char* text, BatchOptions& o) {
 
 // Read and store one option's value.
 bool TakeValue(BatchOptions& o, int index, const char* text) {
-  const OptionSpec spec = SpecOf(index);
+  const OptionSpec described = SpecOf(index);
   o.text[index] = text;
-  switch (spec.kind) {
+  switch (described.kind) {
     case OptionKind::Path:
       // "--grid --png" forgot the grid's name; it must not become one.
       if (*text == '\0' || std::strncmp(text, "--", 2) == 0)
-        return Refuse("--%s needs a file name, not \"%s\"", spec.name, text);
+        return Refuse("--%s needs a file name, not \"%s\"", described.name, text);
       return true;
     case OptionKind::Names:
       return ReadMeasures(text, o);
     case OptionKind::Count:
-      if (index == OptSteps) return ReadCount(spec.name, text, 0, o.steps);
-      return ReadCount(spec.name, text, 1, index == OptSampleEvery ? o.sampleEvery : o.frameEvery);
+      if (index == OptSteps) return ReadCount(described.name, text, 0, o.steps);
+      return ReadCount(described.name, text, 1,
+                       index == OptSampleEvery ? o.sampleEvery : o.frameEvery);
     case OptionKind::Parameter: {
       const ValueVerdict verdict =
           ReadParameter(index, text, NumberSyntax::CommandLine, o.values.value[index]);
