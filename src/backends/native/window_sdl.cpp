@@ -105,11 +105,15 @@ bool CreateWindow(SdlWindow& w, const GraphSurface& g) {
     factor = std::max(1, std::min(display.w / g.width, display.h / g.height));
   }
   w.window = SDL_CreateWindow("Lemvaris", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                              g.width * factor, g.height * factor, SDL_WINDOW_RESIZABLE);
+                              g.width * factor, g.height * factor,
+                              SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
   if (!w.window) return Fail(w, "creating the window"), false;
+  // Shown only once the renderer exists: an OpenGL renderer makes SDL replace
+  // the window, and the first one would flash on the screen and vanish.
   w.renderer = SDL_CreateRenderer(w.window, -1, 0);
   if (!w.renderer) w.renderer = SDL_CreateRenderer(w.window, -1, SDL_RENDERER_SOFTWARE);
   if (!w.renderer) return Fail(w, "creating the renderer"), false;
+  SDL_ShowWindow(w.window);
   SDL_StartTextInput();
   w.shown = true;
   return true;
