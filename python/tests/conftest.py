@@ -26,6 +26,21 @@ def batch():
     return run
 
 
+def live_processes(parent=None, session=None):
+    """The live processes (zombies left out) whose parent, or whose session,
+    is the one given."""
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/stat") as stat:
+                fields = stat.read().rsplit(")", 1)[1].split()
+        except OSError:
+            continue
+        if fields[0] != "Z" and (int(fields[1]) == parent or int(fields[3]) == session):
+            found.append(int(pid))
+    return found
+
+
 def read_grid(path):
     return np.array([[int(c) for c in line] for line in pathlib.Path(path).read_text().split()],
                     dtype=np.uint8)

@@ -10,7 +10,7 @@ import pandas as pd
 import pytest
 
 import lemvaris
-from conftest import ROOT
+from conftest import ROOT, live_processes
 from test_sweep import cli
 
 SET = dict(N=30, M=30, K=300, Ah=0.5, Kh=0.8, G=0.2, rSz=3)
@@ -33,16 +33,7 @@ def test_measures_asked_by_name_are_the_batch_runners_columns_in_the_order_asked
 
 def children():
     """This process's live children (the local sweep's workers)."""
-    found = []
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            with open(f"/proc/{pid}/stat") as stat:
-                fields = stat.read().rsplit(")", 1)[1].split()
-        except OSError:
-            continue
-        if int(fields[1]) == os.getpid() and fields[0] != "Z":
-            found.append(int(pid))
-    return found
+    return live_processes(parent=os.getpid())
 
 
 def test_observables_become_columns_summed_up_and_their_failures_name_the_run():

@@ -14,6 +14,7 @@ import pandas as pd
 import pytest
 
 import lemvaris
+from conftest import live_processes
 
 # Runs long enough (millions of moves each) that only a stop ends them soon.
 LONG = ["--N", "60", "--M", "60", "--K", "900", "--Ah", "0:1:0.25", "--Kh", "0.8", "--G", "0.2",
@@ -23,16 +24,7 @@ LONG = ["--N", "60", "--M", "60", "--K", "900", "--Ah", "0:1:0.25", "--Kh", "0.8
 def in_session(session):
     """The processes of a session (a sweep started as a session leader and
     everything it started)."""
-    found = []
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            with open(f"/proc/{pid}/stat") as stat:
-                fields = stat.read().rsplit(")", 1)[1].split()
-        except OSError:
-            continue
-        if int(fields[3]) == session and fields[0] != "Z":
-            found.append(int(pid))
-    return found
+    return live_processes(session=session)
 
 
 def start(arguments, tmp_path):
