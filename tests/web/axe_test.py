@@ -10,10 +10,9 @@ Selenium (run with /usr/bin/python3).
 Usage: axe_test.py SITE_DIR [TEST...]
 """
 import os
-import sys
 import unittest
 
-from browser import ServedPage, wait_until
+from browser import ServedPage, command_line, wait_until
 
 AXE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "vendor", "axe-core",
                    "axe.min.js")
@@ -98,10 +97,8 @@ class Accessibility(ServedPage):
 
 
 def main():
-    if len(sys.argv) < 2:
-        sys.exit(__doc__)
-    ServedPage.folder = os.path.abspath(sys.argv[1])
-    unittest.main(argv=[sys.argv[0], "-v"] + sys.argv[2:])
+    _, _, argv = command_line(__doc__)
+    unittest.main(argv=argv)
 
 
 if __name__ == "__main__":

@@ -6,6 +6,7 @@ import http.server
 import os
 import re
 import subprocess
+import sys
 import tempfile
 import threading
 import time
@@ -97,3 +98,22 @@ class ServedPage(unittest.TestCase):
 
     def js(self, script, *args):
         return self.browser.execute_script(script, *args)
+
+
+
+def command_line(usage, names=()):
+    """SITE_DIR, each --NAME VALUE, then the tests to run (all when none): the
+    folder, made absolute and served to every ServedPage, the options' values
+    by name and the unittest arguments. A missing part ends with the usage."""
+    args = sys.argv[1:]
+    options = {}
+    for name in names:
+        if name not in args or args.index(name) + 1 >= len(args):
+            sys.exit(usage)
+        i = args.index(name)
+        options[name] = args[i + 1]
+        del args[i:i + 2]
+    if not args:
+        sys.exit(usage)
+    ServedPage.folder = os.path.abspath(args[0])
+    return ServedPage.folder, options, [sys.argv[0], "-v"] + args[1:]

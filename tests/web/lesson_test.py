@@ -34,7 +34,7 @@ from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select
 
-from browser import ServedPage, decode_png, start_server, wait_until
+from browser import ServedPage, command_line, decode_png, start_server, wait_until
 
 SITE = BATCH = None
 # N, M, K, Ah, Kh, G, rSz, seed of the seeded run. With K = 128 a mean_row
@@ -635,16 +635,9 @@ class Lesson(ServedPage):
 
 def main():
     global SITE, BATCH
-    args = sys.argv[1:]
-    if "--batch" not in args:
-        sys.exit(__doc__)
-    i = args.index("--batch")
-    BATCH = args[i + 1]
-    del args[i:i + 2]
-    if not args:
-        sys.exit(__doc__)
-    SITE = ServedPage.folder = os.path.abspath(args[0])
-    unittest.main(argv=[sys.argv[0], "-v"] + args[1:])
+    SITE, options, argv = command_line(__doc__, ["--batch"])
+    BATCH = options["--batch"]
+    unittest.main(argv=argv)
 
 
 if __name__ == "__main__":

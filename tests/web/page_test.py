@@ -37,7 +37,7 @@ from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 
-from browser import QuietHandler, ServedPage, decode_png, hashed, start_server, wait_until
+from browser import QuietHandler, ServedPage, command_line, decode_png, hashed, start_server, wait_until
 
 # The classic page's files, each but the page under its content's hash (site.cmake).
 PAGE_FILES = ["classic.html", "style.css", "page.js", "lemvaris.js", "lemvaris.wasm"]
@@ -504,18 +504,9 @@ class Touch(Driver):
 
 def main():
     global BUILD, BATCH, MODE_TEXT_BOX
-    args = sys.argv[1:]
-    options = {}
-    for name in ["--batch", "--mode-text-box"]:
-        if name in args:
-            i = args.index(name)
-            options[name] = args[i + 1]
-            del args[i:i + 2]
-    if not args or len(options) != 2:
-        sys.exit(__doc__)
-    BUILD = ServedPage.folder = os.path.abspath(args[0])
+    BUILD, options, argv = command_line(__doc__, ["--batch", "--mode-text-box"])
     BATCH, MODE_TEXT_BOX = options["--batch"], options["--mode-text-box"]
-    unittest.main(argv=[sys.argv[0], "-v"] + args[1:])  # then the tests to run, if named
+    unittest.main(argv=argv)  # then the tests to run, if named
 
 
 if __name__ == "__main__":

@@ -34,7 +34,7 @@ import time
 import unittest
 from urllib.parse import parse_qsl, urlsplit
 
-from browser import QuietHandler, ServedPage, start_browser, start_server, wait_until
+from browser import QuietHandler, ServedPage, command_line, start_browser, start_server, wait_until
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOP = os.path.join(HERE, "..", "..")
@@ -362,18 +362,9 @@ class Sheets(ServedPage):
 
 def main():
     global SITE, SOURCES, CMAKE
-    args = sys.argv[1:]
-    options = {}
-    for name in ["--sources", "--cmake"]:
-        if name in args:
-            i = args.index(name)
-            options[name] = args[i + 1]
-            del args[i:i + 2]
-    if not args or len(options) != 2:
-        sys.exit(__doc__)
-    SITE = ServedPage.folder = os.path.abspath(args[0])
+    SITE, options, argv = command_line(__doc__, ["--sources", "--cmake"])
     SOURCES, CMAKE = os.path.abspath(options["--sources"]), options["--cmake"]
-    unittest.main(argv=[sys.argv[0], "-v"] + args[1:])
+    unittest.main(argv=argv)
 
 
 if __name__ == "__main__":
