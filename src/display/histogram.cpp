@@ -91,19 +91,27 @@ void UpdateRowHistogram(HistogramWindow& h, GraphSurface& g, RunMode mode, std::
       x1 + 1 + (fromRow + 1) * p.slot, y2);
 }
 
+bool PushChartSample(std::uint16_t (&values)[HistogramCapacity], std::uint16_t& count,
+                     std::uint16_t sample) {
+  if (count < HistogramCapacity) {
+    values[count++] = sample;
+    return false;
+  }
+  for (int i = 1; i < count; ++i) values[i - 1] = values[i];
+  values[count - 1] = sample;
+  return true;
+}
+
 void AddHistogramSample(HistogramWindow& h, GraphSurface& g, HistoryBuffer& buffer, RunMode mode,
                         std::uint16_t sample, std::int32_t T) {
   if (mode != Csendes) {
     SetFillStyle(g, SolidFill, h.barColour);
     DrawTitleCounter(h.header, g, T);
   }
-  if (h.count < HistogramCapacity) {
-    h.values[h.count++] = sample;
+  if (!PushChartSample(h.values, h.count, sample)) {
     if (mode != Csendes) DrawHistogramBars(h, g);
     return;
   }
-  for (int i = 1; i < h.count; ++i) h.values[i - 1] = h.values[i];
-  h.values[h.count - 1] = sample;
   if (mode == Csendes) return;
 
   const PlotGeometry p = Geometry(h, g);

@@ -53,6 +53,11 @@ void DrawHistogramBars(HistogramWindow& h, GraphSurface& g);
 void UpdateRowHistogram(HistogramWindow& h, GraphSurface& g, RunMode mode, std::int16_t toRow,
                         std::int16_t fromRow, std::int32_t T);
 
+// Append a sample to the last HistogramCapacity ones; when full the oldest
+// goes. True when it scrolled so.
+bool PushChartSample(std::uint16_t (&values)[HistogramCapacity], std::uint16_t& count,
+                     std::uint16_t sample);
+
 // Record one sample in the chart; draws unless quiet, scrolling when full.
 void AddHistogramSample(HistogramWindow& h, GraphSurface& g, HistoryBuffer& buffer, RunMode mode,
                         std::uint16_t sample, std::int32_t T);

@@ -2,11 +2,7 @@
 #include "display/picture.h"
 
 void AddChartSample(ChartSamples& chart, std::uint16_t bottom) {
-  if (chart.count == HistogramCapacity) {
-    for (int i = 1; i < chart.count; ++i) chart.values[i - 1] = chart.values[i];
-    --chart.count;
-  }
-  chart.values[chart.count++] = bottom;
+  PushChartSample(chart.values, chart.count, bottom);
 }
 
 void StartPicture(Picture& picture, const SimParams& params) {
