@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "sim/particle_move.h"
-
 namespace {
 
 bool Refuse(GridProblem& problem, std::int32_t row, std::int32_t column, const char* reason) {
@@ -88,14 +86,8 @@ void SetUpRunFromGrid(Run& run, GridCells grid, double Ah, double Kh, double G, 
     }
   }
   for (int row = 1; row <= p.N; ++row) p.K = static_cast<std::int16_t>(p.K + r.rowCounts[row]);
-  r.observedRow = p.N;
-  r.observedRowCount = r.rowCounts[p.N];
   r.random = RandomSource{};
   r.random.seed = seed;
-  r.attempts = 0;
-  PrepareMove(r);
-  run.T = 0;
-  run.frozen = false;
-  run.chart = ChartSamples{};
-  AddChartSample(run.chart, static_cast<std::uint16_t>(r.observedRowCount));
+  StartReactor(r);
+  StartAtZero(run);
 }

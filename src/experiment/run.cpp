@@ -20,10 +20,14 @@ void SetUpRun(Run& run, const SimParams& params, std::uint32_t seed) {
   r.random = RandomSource{};
   r.random.seed = seed;
   SetUpReactor(r);
+  StartAtZero(run);
+}
+
+void StartAtZero(Run& run) {
   run.T = 0;
   run.frozen = false;
   run.chart = ChartSamples{};
-  AddChartSample(run.chart, static_cast<std::uint16_t>(r.observedRowCount));
+  AddChartSample(run.chart, static_cast<std::uint16_t>(run.reactor.observedRowCount));
 }
 
 StepResult StepRun(Run& run, std::int64_t moves) {

@@ -34,6 +34,10 @@ struct Run {
 // Set the run up at T = 0: params must be accepted (parameters.h).
 void SetUpRun(Run& run, const SimParams& params, std::uint32_t seed);
 
+// Put a run whose reactor is set up at T = 0, its chart holding the first
+// sample; both set-ups end so.
+void StartAtZero(Run& run);
+
 enum class RunStop : std::uint8_t { Moves, Frozen, TLimit };
 
 struct StepResult {

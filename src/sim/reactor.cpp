@@ -35,7 +35,11 @@ void SetUpReactor(Reactor& reactor) {
       break;
     }
   }
-  reactor.observedRow = p.N;
+  StartReactor(reactor);
+}
+
+void StartReactor(Reactor& reactor) {
+  reactor.observedRow = reactor.params.N;
   reactor.observedRowCount = reactor.rowCounts[reactor.observedRow];
   reactor.attempts = 0;
   PrepareMove(reactor);

@@ -42,3 +42,8 @@ struct Reactor {
 // random. Reads params (which must lie in their ranges) and random.seed (0 for
 // the program's own run); call once per reactor.
 void SetUpReactor(Reactor& reactor);
+
+// Ready a reactor whose grid, rowCounts and params are placed to move: the
+// observed row, no attempts yet and the move's tables. SetUpReactor ends so;
+// a run from a grid of one's own calls it itself.
+void StartReactor(Reactor& reactor);
