@@ -453,8 +453,7 @@ ClusterWork clusterWork;
 
 void PrintRow(TableOutput& t, const Run& run, const BatchOptions& o, bool last) {
   if (!t.havePending) return;
-  t.pending.frozenAt = run.frozen && run.T == t.pending.T ? run.T : -1;
-  t.pending.stopped = !last ? RunEnd::Unsaid : run.frozen ? RunEnd::Frozen : RunEnd::Steps;
+  MarkRunEnd(t.pending, last, run.frozen, run.T);
   char line[TableLineCapacity];
   FormatTableRow(line, t.pending, o.layout);
   std::fputs(line, stdout);

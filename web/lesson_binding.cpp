@@ -9,6 +9,7 @@
 // samples; it formats their rows here when the table is asked for.
 #include <emscripten/bind.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -76,8 +77,7 @@ bool SetUp(double N, double M, double K, double Ah, double Kh, double G, double 
 // interval) if it comes first, so that the page can take the sample there;
 // the moves made. Fewer when the run froze or T reached its limit.
 int Step(int n) {
-  const int toSample = DefaultSampleEvery - run.T % DefaultSampleEvery;
-  return StepRun(run, n < toSample ? n : toSample).moves;
+  return StepRun(run, std::min<std::int64_t>(n, MovesToNextSample(run.T, DefaultSampleEvery))).moves;
 }
 
 struct MeasuresForPage {
@@ -105,8 +105,7 @@ std::string TableRowAt(int T, const MeasuresForPage& m) {
   row.seed = run.reactor.random.seed;
   row.T = T;
   row.measures = Measures{m.bottom, m.wall_contacts, m.interface, m.mean_row};
-  row.frozenAt = run.frozen && T == run.T ? T : -1;
-  if (T == run.T) row.stopped = run.frozen ? RunEnd::Frozen : RunEnd::Steps;
+  MarkRunEnd(row, T == run.T, run.frozen, run.T);
   row.steps = run.T;
   row.sampleEvery = DefaultSampleEvery;
   char line[TableLineCapacity];

@@ -64,8 +64,8 @@ Sampling StartSampling(const Run& run, std::int64_t moves, std::int32_t every) {
 bool NextSample(Run& run, Sampling& s, std::int64_t budget) {
   if (s.ended) return false;
   if (s.lastSampleT < 0) return Take(s, run.T);
-  const std::int64_t nextMultiple = (std::int64_t{run.T} / s.every + 1) * s.every;
-  const std::int64_t target = std::min<std::int64_t>(nextMultiple, s.endT);
+  const std::int64_t target =
+      std::min<std::int64_t>(run.T + MovesToNextSample(run.T, s.every), s.endT);
   if (run.T < target) {
     const StepResult step = StepRun(run, std::min(target - run.T, budget));
     if (step.stop == RunStop::Moves) return run.T == target ? Take(s, run.T) : false;

@@ -34,6 +34,11 @@ struct Run {
 // Set the run up at T = 0: params must be accepted (parameters.h).
 void SetUpRun(Run& run, const SimParams& params, std::uint32_t seed);
 
+// Moves from T to the next multiple of the sample interval after it.
+inline std::int64_t MovesToNextSample(std::int32_t T, std::int32_t every) {
+  return every - T % every;
+}
+
 // Put a run whose reactor is set up at T = 0, its chart holding the first
 // sample; both set-ups end so.
 void StartAtZero(Run& run);

@@ -56,6 +56,13 @@ struct TableRow {
   std::int32_t sampleEvery = 0;
 };
 
+// Only a run's last row says why it ended, and the T it froze at when it
+// froze there: the rows before are written while the run goes on.
+inline void MarkRunEnd(TableRow& row, bool last, bool frozen, std::int32_t runT) {
+  row.frozenAt = frozen && runT == row.T ? row.T : -1;
+  row.stopped = !last ? RunEnd::Unsaid : frozen ? RunEnd::Frozen : RunEnd::Steps;
+}
+
 // Why name cannot head a column of its own: not a word of 1 to TableNameLimit
 // letters, digits and underscores starting with a letter or underscore (the
 // CSV needs no quoting), or the name of a column every table has, or of a
