@@ -19,9 +19,6 @@ const ParameterInfo Parameters[ParameterCount] = {
 
 namespace {
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 // A sign and decimal digits, nothing else.
 bool IsWholeNumber(std::string_view text) {
   std::size_t i = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
@@ -79,12 +76,7 @@ ValueVerdict ReadParameter(int index, std::string_view text, NumberSyntax syntax
     return CheckParameter(index, value);
   }
   if (!IsWholeNumber(number)) return ValueVerdict::Malformed;
-  // The seed takes no sign but may pass 32 signed bits: its digits only.
-  std::int32_t integer = 0;
-  const bool fits = Parameters[index].kind == ParameterKind::Integer
-                        ? ParseInteger(number, integer) == NumberRead::Number
-                        : false;
-  value = fits ? integer : WholeValue(number);
+  value = WholeValue(number) + 0.0;  // "-0" reads as 0
   return CheckParameter(index, value);
 }
 

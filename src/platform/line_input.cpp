@@ -5,14 +5,13 @@
 #include "platform/keyboard.h"
 #include "platform/platform.h"
 #include "platform/text_file.h"
+#include "text/number_read.h"
 
 namespace {
 
 constexpr char CtrlD = 4;
 // Longest single wait for an answer line.
 constexpr int AnswerWaitSliceMs = 10;
-
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
 // Take back the last echoed character: the cell before the cursor, on the
 // row above when the cursor stands at the window's left edge.

@@ -15,9 +15,6 @@ static_assert(ConversionDigits >= 830);
 // infinity, so it never overflows.
 constexpr std::int64_t ExponentCap = 1000000000000000;
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 // Length of the digit run at text[i...].
 std::size_t DigitRun(std::string_view text, std::size_t i) {
   std::size_t j = i;

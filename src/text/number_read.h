@@ -16,6 +16,10 @@
 
 enum class NumberRead : std::uint8_t { Number, NoNumber, Malformed };
 
+// A blank (a space or a control character) ends a token; digits are 0-9.
+inline bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
 // The first token of text; empty for a blank text.
 std::string_view FirstToken(std::string_view text);
 
