@@ -24,6 +24,7 @@
 
 #include "arguments.h"
 #include "display/picture.h"
+#include "display/reactor_view.h"
 #include "experiment/initial_grid.h"
 #include "experiment/parameters.h"
 #include "experiment/run.h"
@@ -619,6 +620,8 @@ PYBIND11_MODULE(_core, m) {
   m.attr("MAX_T") = MaxT;
   m.attr("SEED_LIMIT") = static_cast<long long>(SeedLimit);
   m.attr("PALETTE") = PaletteArray();
+  m.attr("CELL_COLOURS") =
+      py::make_tuple(ReactorCellColour(Wall), ReactorCellColour(Empty), ReactorCellColour(Particle));
   m.attr("PARAMETER_INFO") = ParameterDescription();
   m.attr("TABLE_COLUMNS") = NameTuple(TableColumns);
   m.attr("NAMED_MEASURES") = NameTuple(NamedMeasureNames);

@@ -14,6 +14,7 @@ REFRESH_INTERVAL: int
 MAX_T: int
 SEED_LIMIT: int
 PALETTE: npt.NDArray[np.uint8]
+CELL_COLOURS: Tuple[int, int, int]
 PARAMETER_INFO: Tuple[Dict[str, Any], ...]
 TABLE_COLUMNS: Tuple[str, ...]
 NAMED_MEASURES: Tuple[str, ...]

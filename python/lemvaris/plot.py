@@ -15,7 +15,7 @@ import numpy as np
 from matplotlib import animation as _animation
 from matplotlib.colors import ListedColormap
 
-from ._core import PALETTE
+from ._core import CELL_COLOURS, PALETTE
 from .summary import check_table, spread, summarize
 from .sweeps import PARAMETERS, RUN, measure_columns
 
@@ -24,9 +24,6 @@ from .sweeps import PARAMETERS, RUN, measure_columns
 _LEGEND_INSIDE = 8
 _LEGEND_OUTSIDE = 40
 _DASHES = ("-", "--", ":", "-.")  # with ten colours, 40 lines told apart
-# The palette index of each cell state (0 wall, 1 empty, 2 particle), as the
-# screen's reactor window draws them.
-CELL_COLOURS = (1, 0, 14)
 
 
 def _varying(df, names=RUN):
