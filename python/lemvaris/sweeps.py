@@ -674,8 +674,17 @@ class _Partial:
         return done, len(text)
 
     def _csv(self, runs, results):
-        """The table writer's text of these runs, its header first."""
-        return csv_text(_table(runs, results, self.steps, self.sample_every, self.recording))
+        """The table writer's text of these runs, its header first: the text
+        csv_text gives of their table, without a DataFrame at every run."""
+        recording = self.recording or _NOTHING_MORE
+        rows = [row for (run, seed), result in zip(runs, results) if result is not None
+                for row in _rows_of(run, seed, result, self.steps)]
+        names = COLUMNS[:COLUMNS.index("frozen_at")] + recording.columns + ("frozen_at",)
+        values = list(zip(*rows)) or [()] * (len(names) + 1)
+        columns = {name: [math.nan if v is None else v for v in column]
+                   for name, column in zip(names, values)}
+        columns["stopped"] = list(values[-1])
+        return table_csv(columns, self.steps, self.sample_every, recording.columns)
 
     def _result(self, rows):
         """run_one's result again from a run's rows in a table."""
